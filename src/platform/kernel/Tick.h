@@ -1,0 +1,8 @@
+#pragma once
+
+#include "platform/kernel/WinTypes.h"
+
+// Milliseconds since an arbitrary start; wraps after about 49.7 days like the original.
+DWORD GetTickCount();
+ULONGLONG GetTickCount64();
+void Sleep(DWORD milliseconds);
