@@ -27,19 +27,22 @@ std::u16string wide(const std::filesystem::path& p)
 }
 
 // Records every box shown while it lives.
-class BoxRecorder {
+class BoxRecorder
+{
 public:
-    struct Box {
+    struct Box
+    {
         HWND owner;
         std::u16string text, caption;
         UINT type;
     };
     BoxRecorder()
     {
-        m_previous = MessageBoxService::setHandler([this](HWND o, std::u16string_view t, std::u16string_view c, UINT ty) {
-            boxes.push_back({o, std::u16string(t), std::u16string(c), ty});
-            return IDOK;
-        });
+        m_previous = MessageBoxService::setHandler(
+            [this](HWND o, std::u16string_view t, std::u16string_view c, UINT ty) {
+                boxes.push_back({o, std::u16string(t), std::u16string(c), ty});
+                return IDOK;
+            });
     }
     ~BoxRecorder() { MessageBoxService::setHandler(m_previous); }
     std::vector<Box> boxes;

@@ -85,7 +85,8 @@ const char* utf16Name()
 }
 
 // iconv descriptors are not thread-safe: one cache per thread, keyed by direction and name.
-class IconvCache {
+class IconvCache
+{
 public:
     ~IconvCache()
     {
@@ -139,7 +140,8 @@ std::string toUtf8(std::u16string_view utf16)
     out.reserve(utf16.size() * 3);
     for (size_t i = 0; i < utf16.size(); ++i) {
         char32_t c = utf16[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] <= 0xDFFF) {
             appendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
             ++i;
         } else if (c >= 0xDC80 && c <= 0xDCFF) {

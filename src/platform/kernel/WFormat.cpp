@@ -13,7 +13,8 @@ namespace {
 // Bounds what a format string may ask for; the C library would fail or allocate instead.
 constexpr int kMaxField = 4096;
 
-struct Spec {
+struct Spec
+{
     bool left = false, zero = false, plus = false, space = false, alt = false;
     int width = -1;
     int precision = -1;
@@ -213,8 +214,9 @@ std::u16string wformatArgs(std::u16string_view fmt, std::span<const FormatArg> a
             break;
         case u'p': {
             const FormatArg& a = take();
-            out += cformat(narrowSpec(s, "", 'p'),
-                           a.kind == FormatArg::Kind::Pointer ? a.ptr : reinterpret_cast<const void*>(asUnsigned(a)));
+            out += cformat(narrowSpec(s, "", 'p'), a.kind == FormatArg::Kind::Pointer
+                                                       ? a.ptr
+                                                       : reinterpret_cast<const void*>(asUnsigned(a)));
             break;
         }
         case u'c':
