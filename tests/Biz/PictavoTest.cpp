@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <regex>
+#include <thread>
 
 #include "Biz/AppState.h"
 #include "Biz/ConfigMgr.h"
@@ -346,6 +347,35 @@ TEST(PictavoScript, UrlIsKeptForTheUploadRun)
     Var url(u"http://127.0.0.1:8080/up?x=1");
     EXPECT_EQ(putByName(control.Get(), u"PostUrl", url), S_OK);
     EXPECT_EQ(impl(control)->PostUrl(), u"http://127.0.0.1:8080/up?x=1");
+}
+
+TEST(PictavoScript, UploadWorkerReadsWhileScriptWrites)
+{
+    ComPtr<IPictavo> control = makeControl();
+    CPictavo* object = impl(control);
+    std::thread worker([object] {
+        for (int i = 0; i < 500; ++i) {
+            object->AppendPostedAnswer(u"ok");
+            const auto fields = object->ExtraFields();
+            ASSERT_LE(fields.size(), 1u);
+            const std::u16string url = object->PostUrl();
+            ASSERT_TRUE(url.empty() || url == u"http://example.invalid/a-long-enough-upload-address");
+        }
+    });
+    Var name(u"k"), value(u"v"), url(u"http://example.invalid/a-long-enough-upload-address");
+    for (int i = 0; i < 500; ++i) {
+        control->AddField(name.bstrVal, value.bstrVal);
+        control->ClearFields();
+        control->put_PostUrl(url.bstrVal);
+        Var files;
+        control->GetPostedFiles(&files);
+    }
+    worker.join();
+    Var files;
+    control->GetPostedFiles(&files);
+    LONG upper = 0;
+    SafeArrayGetUBound(files.parray, 1, &upper);
+    EXPECT_EQ(upper, 499);
 }
 
 TEST(PictavoCallback, WithoutACallbackNothingIsCalled)
