@@ -5,6 +5,7 @@
 #include "Biz/AppState.h"
 #include "Biz/ConfigMgr.h"
 #include "Biz/DiagnosticLog.h"
+#include "Biz/PictavoProxy.h"
 #include "module/Module.h"
 #include "module/PictavoTypeLib.h"
 #include "platform/com/Apartment.h"
@@ -28,6 +29,7 @@ HRESULT CPictavo::CreateInstance(IUnknown* outer, REFIID riid, void** ppv)
     *ppv = nullptr;
     if (outer)
         return CLASS_E_NOAGGREGATION;
+    PictavoProxy::Register();
     CPictavo* object = new (std::nothrow) CPictavo;
     if (!object)
         return E_OUTOFMEMORY;
