@@ -99,11 +99,14 @@ TEST_F(RegistryTest, ClassesRootShowsTheUserOverTheMachine)
     EXPECT_EQ(u"m", regString(HKEY_CLASSES_ROOT, u"MachineOnly"));
     EXPECT_EQ((std::vector<std::u16string>{u"MachineOnly", u"shared", u"UserOnly"}), regSubkeys(HKEY_CLASSES_ROOT, u""));
 
-    // New keys go to the machine; values of a key the user has go to the user's key.
+    // Writes go to the machine's classes only, even for a key the user also has.
     ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, u"Fresh", nullptr, u"f"));
     EXPECT_EQ(u"f", regString(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Fresh"));
-    ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, u"Shared", u"Extra", u"x"));
-    EXPECT_EQ(u"x", regString(HKEY_CURRENT_USER, u"Software\\Classes\\Shared", u"Extra"));
+    ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, u"Shared\\Sub", u"Extra", u"x"));
+    EXPECT_EQ(u"x", regString(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Shared\\Sub", u"Extra"));
+    EXPECT_FALSE(regKeyExists(HKEY_CURRENT_USER, u"Software\\Classes\\Shared\\Sub"));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, u"Shared"));
+    EXPECT_EQ(u"user", regString(HKEY_CLASSES_ROOT, u"Shared"));
 
     // Mapped to the user's classes, the root sees and writes only those.
     HKEY userClasses = create(HKEY_CURRENT_USER, u"Software\\Classes");
