@@ -2,6 +2,7 @@
 
 #include "module/PictavoTypeLib.h"
 #include "platform/com/ClassLoader.h"
+#include "platform/com/GlobalInterfaceTable.h"
 #include "platform/com/HResult.h"
 #include "platform/kernel/Strings.h"
 
@@ -125,4 +126,14 @@ TEST_F(RegsvrTest, ClassesWhoseModuleCannotServeFailClearly)
     EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &object));
     EXPECT_EQ(nullptr, object);
     EXPECT_EQ(CO_E_CLASSSTRING, CLSIDFromProgID(u"No.Such.Class", reinterpret_cast<CLSID*>(&object)));
+}
+
+TEST(ClassLoaderTest, TheGlobalInterfaceTableNeedsNoRegistration)
+{
+    RegistryEnv env;
+    IUnknown* table = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&table)));
+    EXPECT_EQ(static_cast<IUnknown*>(pictavo::platform::GlobalInterfaceTable::instance()), table);
+    table->Release();
 }

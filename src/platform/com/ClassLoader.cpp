@@ -199,7 +199,7 @@ HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD clsctx, REFIID r
     if (IsEqualCLSID(clsid, CLSID_StdGlobalInterfaceTable)) {
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        return REGDB_E_CLASSNOTREG; // GIT-PENDING: the table's implementation has not landed yet
+        return pictavo::platform::GlobalInterfaceTable::instance()->QueryInterface(riid, object);
     }
     IClassFactory* factory = nullptr;
     HRESULT hr = CoGetClassObject(clsid, clsctx, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
