@@ -4,6 +4,7 @@
 #include "platform/com/ClassLoader.h"
 #include "platform/com/GlobalInterfaceTable.h"
 #include "platform/com/HResult.h"
+#include "platform/com/Resource.h"
 #include "platform/kernel/Strings.h"
 
 #include <cstdlib>
@@ -61,6 +62,8 @@ TEST_F(RegsvrTest, RegistersTheBuiltModuleAndTheClassLoadsThroughTheRegistry)
                                      reinterpret_cast<void**>(&factory)));
     HMODULE loaded = LoadLibraryW(fromUtf8(module).c_str());
     ASSERT_NE(nullptr, loaded);
+    // The handle the loader gives is the one the module registered its resources under.
+    EXPECT_NE(nullptr, FindResourceW(loaded, MAKEINTRESOURCEW(103), u"REGISTRY"));
     auto canUnload = reinterpret_cast<LPFNCANUNLOADNOW>(
         reinterpret_cast<void (*)()>(GetProcAddress(loaded, "DllCanUnloadNow")));
     ASSERT_NE(nullptr, canUnload);
