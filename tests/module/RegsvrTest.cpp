@@ -26,6 +26,9 @@ std::string libDir() { return PICTAVO_BINARY_DIR "/lib"; }
 
 class RegsvrTest : public ::testing::Test {
 protected:
+    void SetUp() override { ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
+    void TearDown() override { CoUninitialize(); }
+
     // Runs the tool as a user would, with its standard error kept.
     int regsvr(const std::string& args)
     {
@@ -135,8 +138,15 @@ TEST(ClassLoaderTest, TheGlobalInterfaceTableNeedsNoRegistration)
 {
     RegistryEnv env;
     IUnknown* table = nullptr;
+    EXPECT_EQ(CO_E_NOTINITIALIZED, CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                                    IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&table)));
+    EXPECT_EQ(CO_E_NOTINITIALIZED, CoGetClassObject(CLSID_Pictavo, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                                    reinterpret_cast<void**>(&table)));
+    ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
                                      IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&table)));
     EXPECT_EQ(static_cast<IUnknown*>(pictavo::platform::GlobalInterfaceTable::instance()), table);
     table->Release();
+    CoUninitialize();
+
 }

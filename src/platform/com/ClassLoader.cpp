@@ -169,6 +169,8 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsctx, void*, REFIID riid, LPVOI
     if (!object)
         return E_POINTER;
     *object = nullptr;
+    if (pictavo::platform::currentApartment() == pictavo::platform::ApartmentKind::None)
+        return CO_E_NOTINITIALIZED;
     if (!(clsctx & CLSCTX_INPROC_SERVER))
         return REGDB_E_CLASSNOTREG;
     LONG rc;
@@ -196,6 +198,8 @@ HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD clsctx, REFIID r
     if (!object)
         return E_POINTER;
     *object = nullptr;
+    if (pictavo::platform::currentApartment() == pictavo::platform::ApartmentKind::None)
+        return CO_E_NOTINITIALIZED;
     if (IsEqualCLSID(clsid, CLSID_StdGlobalInterfaceTable)) {
         if (outer)
             return CLASS_E_NOAGGREGATION;
