@@ -4,6 +4,7 @@
 #include "platform/com/ClassLoader.h"
 #include "platform/com/GlobalInterfaceTable.h"
 #include "platform/com/HResult.h"
+#include "platform/com/OleAuto.h"
 #include "platform/com/Resource.h"
 #include "platform/kernel/Strings.h"
 
@@ -72,6 +73,25 @@ TEST_F(RegsvrTest, RegistersTheBuiltModuleAndTheClassLoadsThroughTheRegistry)
     ASSERT_NE(nullptr, canUnload);
     EXPECT_EQ(S_FALSE, canUnload());
     factory->Release();
+    EXPECT_EQ(S_OK, canUnload());
+
+    // The control from the loaded module answers its scripting interface by name.
+    IDispatch* control = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                     reinterpret_cast<void**>(&control)));
+    EXPECT_EQ(S_FALSE, canUnload());
+    OLECHAR name[] = u"getcount";
+    LPOLESTR names[] = {name};
+    DISPID id = 0;
+    ASSERT_EQ(S_OK, control->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
+    EXPECT_EQ(26, id);
+    DISPPARAMS none{};
+    VARIANT count;
+    VariantInit(&count);
+    ASSERT_EQ(S_OK, control->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, &count, nullptr, nullptr));
+    EXPECT_EQ(VT_I4, count.vt);
+    EXPECT_EQ(0, count.lVal);
+    control->Release();
     EXPECT_EQ(S_OK, canUnload());
     FreeLibrary(loaded);
 
