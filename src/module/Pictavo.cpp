@@ -311,8 +311,8 @@ HRESULT CPictavo::OnImagesPosted()
     if (SUCCEEDED(callback.As(&ex)) && ex)
         ex->InvokeEx(DISPID_VALUE, UserDefaultLocale, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
     else
-        callback->Invoke(DISPID_VALUE, IID_NULL, UserDefaultLocale, DISPATCH_METHOD, &params, &result, nullptr,
-                         nullptr);
+        callback->Invoke(DISPID_VALUE, IID_NULL, UserDefaultLocale, DISPATCH_METHOD, &params, &result,
+                         nullptr, nullptr);
     VariantClear(&result);
     return S_OK;
 }

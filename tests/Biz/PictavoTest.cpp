@@ -11,8 +11,8 @@
 #include "module/Pictavo.h"
 #include "platform/com/Apartment.h"
 #include "platform/com/RefCounted.h"
-#include "platform/kernel/Synch.h"
 #include "platform/kernel/Strings.h"
+#include "platform/kernel/Synch.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -22,9 +22,9 @@ using pictavo::platform::RefCounted;
 ComPtr<IPictavo> makeControl()
 {
     ComPtr<IPictavo> control;
-    EXPECT_EQ(CPictavo::CreateInstance(nullptr, IID_IPictavo,
-                                       reinterpret_cast<void**>(control.GetAddressOf())),
-              S_OK);
+    EXPECT_EQ(
+        CPictavo::CreateInstance(nullptr, IID_IPictavo, reinterpret_cast<void**>(control.GetAddressOf())),
+        S_OK);
     return control;
 }
 
@@ -101,7 +101,8 @@ public:
     HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override
+    HRESULT Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* p, VARIANT*, EXCEPINFO*,
+                   UINT*) override
     {
         invoke.record(id, lcid, flags, p);
         return S_OK;
@@ -133,7 +134,8 @@ public:
     HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override
+    HRESULT Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* p, VARIANT*, EXCEPINFO*,
+                   UINT*) override
     {
         invoke.record(id, lcid, flags, p);
         return S_OK;
@@ -451,8 +453,9 @@ TEST(PictavoCallback, WorkerReachesThePageThreadThroughTheInterfaceTable)
     registered.get_future().wait();
 
     ComPtr<IPictavo> proxy;
-    ASSERT_EQ(table->GetInterfaceFromGlobal(cookie, IID_IPictavo, reinterpret_cast<void**>(proxy.GetAddressOf())),
-              S_OK);
+    ASSERT_EQ(
+        table->GetInterfaceFromGlobal(cookie, IID_IPictavo, reinterpret_cast<void**>(proxy.GetAddressOf())),
+        S_OK);
     Var url(u"http://127.0.0.1/up");
     EXPECT_EQ(proxy->put_PostUrl(url.bstrVal), S_OK);
     EXPECT_EQ(proxy->OnImagesPosted(), S_OK);
