@@ -7,10 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "Biz/IObjectSafety.h"
+#include "platform/com/ControlInterfaces.h"
 #include "Biz/IPictavo.h"
-#include "Biz/ISpecifyPropertyPages.h"
-#include "Biz/ISupportErrorInfo.h"
 #include "Biz/IUploadList.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/DispatchImpl.h"
