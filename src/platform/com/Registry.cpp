@@ -286,8 +286,17 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM sam,
     Hive hive;
     std::vector<std::u16string> full;
     target(at, hive, full);
+    const RegistryNode* existing = nullptr;
+    if (LONG rc = lookup(s, at, existing); rc != ERROR_SUCCESS)
+        return rc;
+    RegistryFile& file = fileOf(s, hive);
+    if (LONG rc = file.refresh(); rc != ERROR_SUCCESS)
+        return rc;
+    // Opening an existing key takes no lock and writes nothing; through the classes view a
+    // key that will be written to is made in the machine's classes as well.
+    const bool needed = !file.root().find(full) && !(existing && !(sam & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)));
     bool created = false;
-    LONG rc = modify(s, hive, [&](RegistryNode& root, bool& dirty) {
+    LONG rc = !needed ? ERROR_SUCCESS : modify(s, hive, [&](RegistryNode& root, bool& dirty) {
         RegistryNode* node = &root;
         for (const auto& part : full) {
             bool made = false;

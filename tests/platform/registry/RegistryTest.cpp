@@ -99,7 +99,13 @@ TEST_F(RegistryTest, ClassesRootShowsTheUserOverTheMachine)
     EXPECT_EQ(u"m", regString(HKEY_CLASSES_ROOT, u"MachineOnly"));
     EXPECT_EQ((std::vector<std::u16string>{u"MachineOnly", u"shared", u"UserOnly"}), regSubkeys(HKEY_CLASSES_ROOT, u""));
 
-    // Writes go to the machine's classes only, even for a key the user also has.
+    // Opening for reading changes nothing; writes go to the machine's classes only, even for
+    // a key the user also has.
+    HKEY reader = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, u"UserOnly", 0, nullptr, 0, KEY_READ, nullptr,
+                                             &reader, nullptr));
+    RegCloseKey(reader);
+    EXPECT_FALSE(regKeyExists(HKEY_LOCAL_MACHINE, u"Software\\Classes\\UserOnly"));
     ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, u"Fresh", nullptr, u"f"));
     EXPECT_EQ(u"f", regString(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Fresh"));
     ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, u"Shared\\Sub", u"Extra", u"x"));
