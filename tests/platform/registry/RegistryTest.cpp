@@ -4,7 +4,9 @@
 #include "platform/com/RegistryNode.h"
 
 #include <gtest/gtest.h>
+#include <atomic>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace pictavo::test;
@@ -211,4 +213,32 @@ TEST_F(RegistryTest, WritesOfOtherProcessesAreSeenAndNoneIsLost)
         ++count;
     RegCloseKey(key);
     EXPECT_EQ(DWORD(1 + 2 * kWrites), count);
+}
+
+TEST_F(RegistryTest, ThreadsShareOneConsistentTree)
+{
+    constexpr int kThreads = 4, kWrites = 15;
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t, &failures] {
+            for (int i = 0; i < kWrites; ++i) {
+                const std::u16string name = u"T" + std::u16string(1, u'0' + t) + u"_" + std::u16string(1, u'a' + i);
+                if (regSetString(HKEY_CURRENT_USER, u"Threads", name.c_str(), name) != ERROR_SUCCESS ||
+                    regString(HKEY_CURRENT_USER, u"Threads", name.c_str()) != name)
+                    ++failures;
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(0, failures.load());
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, u"Threads", 0, KEY_READ, &key));
+    DWORD count = 0;
+    char16_t name[16];
+    for (DWORD chars = 16; RegEnumValueW(key, count, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         chars = 16)
+        ++count;
+    RegCloseKey(key);
+    EXPECT_EQ(DWORD(kThreads * kWrites), count);
 }
