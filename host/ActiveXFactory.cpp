@@ -27,7 +27,7 @@ int create(duk_context* ctx)
     if (FAILED(hr) || !object) {
         std::string text = "ActiveXObject(\"" + ScriptString::toUtf8(progId) +
                            "\"): " + pictavo::platform::hresultText(FAILED(hr) ? hr : E_NOINTERFACE);
-        std::string detail = pictavo::platform::lastClassLoadError();
+        std::string detail = pictavo::platform::lastModuleError();
         if (!detail.empty())
             text += ": " + detail;
         duk_push_error_object(ctx, DUK_ERR_ERROR, "%s", text.c_str());

@@ -129,6 +129,12 @@ int memberCall(duk_context* ctx)
     }
     for (auto& arg : args)
         VariantClear(&arg);
+    if (bridge->stopping()) {
+        clearExcepInfo(info);
+        VariantClear(&result);
+        ValueBridge::pushStopError(ctx);
+        return -1;
+    }
     if (FAILED(hr)) {
         pushFailure(ctx, name, hr, &info);
         clearExcepInfo(info);
@@ -264,6 +270,11 @@ int trapSet(duk_context* ctx)
         dispatch->Release();
     }
     VariantClear(&value);
+    if (bridge->stopping()) {
+        clearExcepInfo(info);
+        ValueBridge::pushStopError(ctx);
+        return -1;
+    }
     if (FAILED(hr)) {
         pushFailure(ctx, name, hr, &info);
         clearExcepInfo(info);

@@ -37,11 +37,11 @@ bool ModuleRegistration::registerModule(const std::string& path, std::string& er
 
     HMODULE handle = LoadLibraryW(pictavo::platform::fromUtf8(module.string()).c_str());
     if (!handle) {
-        error = "--module: cannot load " + module.string() + ": " + pictavo::platform::lastClassLoadError();
+        error = "--module: cannot load " + module.string() + ": " + pictavo::platform::lastModuleError();
         return false;
     }
     using RegisterFn = HRESULT (*)();
-    auto registerServer = reinterpret_cast<RegisterFn>(GetProcAddress(handle, "DllRegisterServer"));
+    auto registerServer = reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(GetProcAddress(handle, "DllRegisterServer")));
     if (!registerServer) {
         error = "--module: " + module.string() + " does not export DllRegisterServer";
         return false;

@@ -6,6 +6,7 @@
 
 #include "platform/kernel/Strings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -17,7 +18,6 @@ namespace {
 
 const char* const kHost = DUK_HIDDEN_SYMBOL("host");
 const char* const kTimers = DUK_HIDDEN_SYMBOL("timers");
-const char* const kExitMarker = DUK_HIDDEN_SYMBOL("hostExit");
 
 void fatal(void* udata, const char* message)
 {
@@ -79,10 +79,7 @@ duk_ret_t hostExit(duk_context* ctx)
 {
     int code = duk_is_undefined(ctx, 0) ? 0 : duk_to_int(ctx, 0);
     ScriptHost::from(ctx)->finish(code);
-    // Unwind the script; the host recognises this error and does not report it.
-    duk_push_error_object(ctx, DUK_ERR_ERROR, "host.exit(%d)", code);
-    duk_push_true(ctx);
-    duk_put_prop_string(ctx, -2, kExitMarker);
+    ValueBridge::pushStopError(ctx);
     return duk_throw(ctx);
 }
 
@@ -200,6 +197,7 @@ void ScriptHost::finish(int code)
         return;
     m_finished = true;
     m_exitCode = code;
+    m_bridge->stop();
 }
 
 bool ScriptHost::runFile(const std::string& path)
@@ -228,13 +226,7 @@ void ScriptHost::runSource(const std::string& utf8, const std::string& name)
 
 void ScriptHost::reportUncaught(duk_context* ctx)
 {
-    bool exiting = false;
-    if (duk_is_object(ctx, -1)) {
-        duk_get_prop_string(ctx, -1, kExitMarker);
-        exiting = duk_get_boolean(ctx, -1);
-        duk_pop(ctx);
-    }
-    if (exiting)
+    if (ValueBridge::isStopError(ctx, -1))
         return;
     if (!m_finished) {
         duk_dup_top(ctx);

@@ -3,6 +3,7 @@
 #include "ScriptString.h"
 #include "ValueBridge.h"
 
+#include "platform/kernel/Message.h"
 #include "platform/kernel/Synch.h"
 
 #include <vector>

@@ -19,6 +19,7 @@ namespace {
 
 const char* const kBridge = DUK_HIDDEN_SYMBOL("bridge");
 const char* const kWrapped = DUK_HIDDEN_SYMBOL("wrapped");
+const char* const kStopMarker = DUK_HIDDEN_SYMBOL("pageStop");
 
 // A SAFEARRAY is in-process data, but a damaged bound must not make us allocate without end.
 constexpr uint64_t kMaxArrayElements = 1u << 24;
@@ -387,6 +388,23 @@ void ValueBridge::pushSafeArray(duk_context* ctx, SAFEARRAY* array)
         }
         duk_put_prop_string(ctx, -2, VBArray::kBounds);
     }
+}
+
+void ValueBridge::pushStopError(duk_context* ctx)
+{
+    duk_push_error_object(ctx, DUK_ERR_ERROR, "page finished");
+    duk_push_true(ctx);
+    duk_put_prop_string(ctx, -2, kStopMarker);
+}
+
+bool ValueBridge::isStopError(duk_context* ctx, duk_idx_t idx)
+{
+    if (!duk_is_object(ctx, idx))
+        return false;
+    duk_get_prop_string(ctx, idx, kStopMarker);
+    bool yes = duk_get_boolean(ctx, -1);
+    duk_pop(ctx);
+    return yes;
 }
 
 void ValueBridge::pushWrapped(duk_context* ctx, unsigned long long id)

@@ -49,6 +49,13 @@ public:
     // the stack. The host decides what an uncaught error means.
     std::function<void(duk_context*)> onCallbackError;
 
+    // Once the page has finished (host.exit, an uncaught error in a callback) every return
+    // from COM into script unwinds the script with a stop error that is never reported.
+    void stop() { m_stopping = true; }
+    bool stopping() const { return m_stopping; }
+    static void pushStopError(duk_context* ctx);
+    static bool isStopError(duk_context* ctx, duk_idx_t idx);
+
     // Frees the wrappers whose last reference went on another thread. Host thread only.
     void collect();
 
@@ -72,6 +79,7 @@ private:
     std::unordered_map<void*, ScriptObject*> m_wrappers; // script heap object -> its wrapper
     std::unordered_set<ForeignObject*> m_foreign;
     unsigned long long m_nextId = 1;
+    bool m_stopping = false;
 };
 
 } // namespace pictavo::host
