@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -81,6 +82,15 @@ duk_ret_t hostExit(duk_context* ctx)
     ScriptHost::from(ctx)->finish(code);
     ValueBridge::pushStopError(ctx);
     return duk_throw(ctx);
+}
+
+duk_ret_t hostGetenv(duk_context* ctx)
+{
+    const char* value = std::getenv(duk_require_string(ctx, 0));
+    if (!value)
+        return 0;
+    ScriptString::push(ctx, pictavo::platform::fromUtf8(value));
+    return 1;
 }
 
 duk_ret_t setTimeoutNative(duk_context* ctx)
@@ -168,6 +178,8 @@ void ScriptHost::installGlobals()
     duk_push_object(ctx);
     duk_push_c_function(ctx, hostExit, 1);
     duk_put_prop_string(ctx, -2, "exit");
+    duk_push_c_function(ctx, hostGetenv, 1);
+    duk_put_prop_string(ctx, -2, "getenv");
     duk_put_prop_string(ctx, -2, "host");
 
     duk_push_c_function(ctx, setTimeoutNative, 2);
