@@ -52,14 +52,21 @@ template <class T> std::u16string cformat(const std::string& f, T value)
     return std::u16string(buf, buf + n);
 }
 
-// The argument reinterpreted at its own width as unsigned, as the C library does for %u/%x.
-unsigned long long asUnsigned(const FormatArg& a)
+// Integers are read as the C library reads a promoted argument: at least int's width, so
+// -1 under %u is 4294967295 and a DWORD of 0xFFFFFFFF under %d is -1. %c uses the own width.
+int promotedBits(const FormatArg& a, int minBits)
+{
+    return std::max(a.bits, minBits);
+}
+
+unsigned long long asUnsigned(const FormatArg& a, int minBits = 32)
 {
     if (a.kind == FormatArg::Kind::Unsigned)
         return a.u;
     if (a.kind == FormatArg::Kind::Signed) {
         auto v = static_cast<unsigned long long>(a.i);
-        return a.bits >= 64 ? v : v & ((1ull << a.bits) - 1);
+        const int bits = promotedBits(a, minBits);
+        return bits >= 64 ? v : v & ((1ull << bits) - 1);
     }
     if (a.kind == FormatArg::Kind::Double)
         return a.d >= 0 && a.d < 1.8e19 ? static_cast<unsigned long long>(a.d) : 0;
@@ -72,8 +79,11 @@ long long asSigned(const FormatArg& a)
 {
     if (a.kind == FormatArg::Kind::Signed)
         return a.i;
-    if (a.kind == FormatArg::Kind::Unsigned)
+    if (a.kind == FormatArg::Kind::Unsigned) {
+        if (a.bits == 32)
+            return static_cast<int32_t>(static_cast<uint32_t>(a.u));
         return static_cast<long long>(a.u);
+    }
     if (a.kind == FormatArg::Kind::Double)
         return a.d > -9.2e18 && a.d < 9.2e18 ? static_cast<long long>(a.d) : 0;
     if (a.kind == FormatArg::Kind::Pointer)
@@ -228,7 +238,7 @@ std::u16string wformatArgs(std::u16string_view fmt, std::span<const FormatArg> a
                 if (!t.empty())
                     body = t.substr(0, 1);
             } else {
-                unsigned long long cp = asUnsigned(a);
+                unsigned long long cp = asUnsigned(a, 0);
                 if (cp > 0x10FFFF)
                     cp = 0xFFFD;
                 if (cp >= 0x10000) {

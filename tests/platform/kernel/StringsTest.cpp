@@ -106,6 +106,12 @@ TEST(Win32Conversion, ReturnConventions)
     EXPECT_STREQ(bytes, "\xB4\xF2\xBF\xAA");
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"é", 1, bytes, 8, nullptr, nullptr), 2);
     EXPECT_EQ(WideCharToMultiByte(1234, 0, u"x", 1, bytes, 8, nullptr, nullptr), 0);
+    BOOL used = TRUE;
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"a\U0001F600", 3, bytes, 8, "*", &used), 2);
+    EXPECT_EQ(std::string(bytes, 2), "a*");
+    EXPECT_TRUE(used);
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"ab", 2, bytes, 8, nullptr, &used), 2);
+    EXPECT_FALSE(used);
 }
 
 TEST(CaseFolding, LettersOfTheCommonScripts)

@@ -47,10 +47,11 @@ TEST(WFormat, NumbersMatchTheCLibrary)
     EXPECT_EQ(wformat(u"%.2f", 0.125f), u"0.12"); // correctly rounded, ties to even
 }
 
-TEST(WFormat, NegativeValuesUnderUnsignedConversionsUseTheArgumentWidth)
+TEST(WFormat, SignednessFollowsTheConversionAtThePromotedWidth)
 {
     EXPECT_EQ(wformat(u"%u %x", -1, -2), u"4294967295 fffffffe");
-    EXPECT_EQ(wformat(u"%x", static_cast<short>(-1)), u"ffff");
+    EXPECT_EQ(wformat(u"%x", static_cast<short>(-1)), c("%x", static_cast<short>(-1))); // promoted
+    EXPECT_EQ(wformat(u"%d", 0xFFFFFFFFu), u"-1"); // a DWORD error code under %d
     EXPECT_EQ(wformat(u"%x", -1LL), u"ffffffffffffffff");
 }
 
