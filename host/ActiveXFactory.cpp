@@ -15,7 +15,7 @@ namespace {
 int create(duk_context* ctx)
 {
     if (!duk_is_string(ctx, 0) || duk_is_symbol(ctx, 0)) {
-        duk_push_error_object(ctx, DUK_ERR_TYPE_ERROR, "ActiveXObject: the ProgID must be a string");
+        duk_push_error_object_raw(ctx, DUK_ERR_TYPE_ERROR, nullptr, 0, "ActiveXObject: the ProgID must be a string");
         return -1;
     }
     std::u16string progId = ScriptString::get(ctx, 0);
@@ -30,7 +30,7 @@ int create(duk_context* ctx)
         std::string detail = pictavo::platform::lastModuleError();
         if (!detail.empty())
             text += ": " + detail;
-        duk_push_error_object(ctx, DUK_ERR_ERROR, "%s", text.c_str());
+        duk_push_error_object_raw(ctx, DUK_ERR_ERROR, nullptr, 0, "%s", text.c_str());
         return -1;
     }
     DispatchProxy::push(ctx, object);

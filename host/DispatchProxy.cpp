@@ -39,7 +39,7 @@ void clearExcepInfo(EXCEPINFO& info)
 void pushFailure(duk_context* ctx, const std::u16string& member, HRESULT hr, const EXCEPINFO* info = nullptr)
 {
     std::string text = DispatchProxy::failureText(member, hr, info);
-    duk_push_error_object(ctx, DUK_ERR_ERROR, "%s", text.c_str());
+    duk_push_error_object_raw(ctx, DUK_ERR_ERROR, nullptr, 0, "%s", text.c_str());
 }
 
 HRESULT dispIdOf(ForeignObject* object, const std::u16string& name, DISPID* id)

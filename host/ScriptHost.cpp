@@ -95,8 +95,10 @@ duk_ret_t hostGetenv(duk_context* ctx)
 
 duk_ret_t setTimeoutNative(duk_context* ctx)
 {
-    if (!duk_is_callable(ctx, 0))
-        return duk_type_error(ctx, "setTimeout: not a function");
+    if (!duk_is_callable(ctx, 0)) {
+        duk_error_raw(ctx, DUK_ERR_TYPE_ERROR, nullptr, 0, "setTimeout: not a function");
+        return 0;
+    }
     double ms = duk_is_undefined(ctx, 1) ? 0 : duk_to_number(ctx, 1);
     if (!(ms > 0))
         ms = 0;

@@ -234,7 +234,9 @@ HRESULT ScriptObject::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, 
         hr = DISP_E_MEMBERNOTFOUND;
     }
 
-    if (rc != DUK_EXEC_SUCCESS) {
+    if (rc != DUK_EXEC_SUCCESS && ValueBridge::isStopError(ctx, -1)) {
+        hr = S_OK; // host.exit: the call itself went well
+    } else if (rc != DUK_EXEC_SUCCESS) {
         hr = DISP_E_EXCEPTION;
         if (excepInfo) {
             *excepInfo = EXCEPINFO{};
@@ -251,6 +253,9 @@ HRESULT ScriptObject::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, 
         hr = bridge->toVariant(ctx, -1, result);
     }
     duk_set_top(ctx, base);
+    // A call sent from another thread runs inside the pump's wait, which does not return for
+    // it: a message makes the pump look at what the script did (host.exit, new timers).
+    PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
     Release();
     return hr;
 }

@@ -21,7 +21,7 @@ void thisItems(duk_context* ctx)
 {
     duk_push_this(ctx);
     if (!VBArray::is(ctx, -1))
-        (void)duk_type_error(ctx, "VBArray expected");
+        duk_error_raw(ctx, DUK_ERR_TYPE_ERROR, nullptr, 0, "VBArray expected");
     duk_get_prop_string(ctx, -1, kItems);
     duk_remove(ctx, -2);
 }
@@ -54,18 +54,20 @@ int dimensionArg(duk_context* ctx, const Shape& shape)
 {
     int d = duk_is_undefined(ctx, 0) ? 1 : duk_to_int(ctx, 0);
     if (d < 1 || d > shape.dims)
-        (void)duk_range_error(ctx, "Subscript out of range");
+        duk_error_raw(ctx, DUK_ERR_RANGE_ERROR, nullptr, 0, "Subscript out of range");
     return d - 1;
 }
 
 duk_ret_t construct(duk_context* ctx)
 {
-    if (VBArray::is(ctx, 0))
+    if (VBArray::is(ctx, 0)) {
         VBArray::pushItems(ctx, 0);
-    else if (duk_is_array(ctx, 0))
+    } else if (duk_is_array(ctx, 0)) {
         duk_dup(ctx, 0);
-    else
-        return duk_type_error(ctx, "VBArray expected");
+    } else {
+        duk_error_raw(ctx, DUK_ERR_TYPE_ERROR, nullptr, 0, "VBArray expected");
+        return 0;
+    }
     duk_push_object(ctx);
     duk_push_current_function(ctx);
     duk_get_prop_string(ctx, -1, "prototype");
@@ -122,15 +124,19 @@ duk_ret_t getItem(duk_context* ctx)
     duk_idx_t argc = duk_get_top(ctx);
     thisItems(ctx);
     shapeOf(ctx, -1, &shape);
-    if (argc != shape.dims)
-        return duk_range_error(ctx, "Wrong number of subscripts");
+    if (argc != shape.dims) {
+        duk_error_raw(ctx, DUK_ERR_RANGE_ERROR, nullptr, 0, "Wrong number of subscripts");
+        return 0;
+    }
     double flat = 0;
     double stride = 1;
     for (int d = 0; d < shape.dims; ++d) {
         double i = duk_to_number(ctx, d);
         double offset = i - shape.lower[d];
-        if (!(offset >= 0 && offset < shape.count[d]) || offset != static_cast<double>(static_cast<int64_t>(offset)))
-            return duk_range_error(ctx, "Subscript out of range");
+        if (!(offset >= 0 && offset < shape.count[d]) || offset != static_cast<double>(static_cast<int64_t>(offset))) {
+            duk_error_raw(ctx, DUK_ERR_RANGE_ERROR, nullptr, 0, "Subscript out of range");
+            return 0;
+        }
         flat += offset * stride;
         stride *= shape.count[d];
     }

@@ -392,7 +392,7 @@ void ValueBridge::pushSafeArray(duk_context* ctx, SAFEARRAY* array)
 
 void ValueBridge::pushStopError(duk_context* ctx)
 {
-    duk_push_error_object(ctx, DUK_ERR_ERROR, "page finished");
+    duk_push_error_object_raw(ctx, DUK_ERR_ERROR, nullptr, 0, "page finished");
     duk_push_true(ctx);
     duk_put_prop_string(ctx, -2, kStopMarker);
 }
