@@ -39,7 +39,8 @@ struct Root {
     std::vector<Key> keys;
 };
 
-bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+// A byte-order mark counts as a blank: editors put one at the start of a script.
+bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0xFEFF; }
 
 class Parser {
 public:

@@ -184,7 +184,7 @@ TEST(RegistrarTest, ScriptsAreCheckedWholeBeforeAnythingIsWritten)
     EXPECT_FALSE(regKeyExists(HKEY_CURRENT_USER, u"Good"));
 
     // Replacements may carry quotes, braces and equals signs into names and values.
-    ASSERT_EQ(S_OK, r.StringRegister(u"HKCU\n{\n  NoRemove Root\n  {\n    '%NAME%' = s '%name% 100%%'\n"
+    ASSERT_EQ(S_OK, r.StringRegister(u"\uFEFFHKCU\n{\n  NoRemove Root\n  {\n    '%NAME%' = s '%name% 100%%'\n"
                                      u"    {\n      val Count = d '0x20'\n      val Bytes = b '0aFF'\n    }\n"
                                      u"    Plain\n  }\n}\n"));
     EXPECT_EQ(u"it's {odd} = s 100%", regString(HKEY_CURRENT_USER, u"Root\\it's {odd} = s"));

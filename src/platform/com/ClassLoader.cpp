@@ -169,6 +169,8 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsctx, void*, REFIID riid, LPVOI
     if (!object)
         return E_POINTER;
     *object = nullptr;
+    if (pictavo::platform::currentApartment() == pictavo::platform::ApartmentKind::None)
+        return CO_E_NOTINITIALIZED;
     if (!(clsctx & CLSCTX_INPROC_SERVER))
         return REGDB_E_CLASSNOTREG;
     LONG rc;
@@ -196,10 +198,12 @@ HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD clsctx, REFIID r
     if (!object)
         return E_POINTER;
     *object = nullptr;
+    if (pictavo::platform::currentApartment() == pictavo::platform::ApartmentKind::None)
+        return CO_E_NOTINITIALIZED;
     if (IsEqualCLSID(clsid, CLSID_StdGlobalInterfaceTable)) {
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        return REGDB_E_CLASSNOTREG; // GIT-PENDING: the table's implementation has not landed yet
+        return pictavo::platform::GlobalInterfaceTable::instance()->QueryInterface(riid, object);
     }
     IClassFactory* factory = nullptr;
     HRESULT hr = CoGetClassObject(clsid, clsctx, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));

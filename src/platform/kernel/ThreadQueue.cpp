@@ -77,11 +77,20 @@ bool KernelAccess::runOneSent(std::unique_lock<std::mutex>& lk, ThreadQueue& q)
         ++q.m_changes;
         auto fn = std::move(call->call);
         lk.unlock();
+        // Even if the call throws, its sender must be released, not left waiting forever.
+        struct Release
+        {
+            std::unique_lock<std::mutex>& lk;
+            SentCall& call;
+            ~Release()
+            {
+                lk.lock();
+                call.state = SentCall::State::Done;
+                kernel::changed();
+            }
+        } release{lk, *call};
         fn();
         fn = nullptr; // captures die on the owner, before the sender is released
-        lk.lock();
-        call->state = SentCall::State::Done;
-        kernel::changed();
         return true;
     }
     return false;

@@ -13,14 +13,14 @@ namespace {
 // Bounds what a format string may ask for; the C library would fail or allocate instead.
 constexpr int kMaxField = 4096;
 
-struct Spec
+struct Conversion
 {
     bool left = false, zero = false, plus = false, space = false, alt = false;
     int width = -1;
     int precision = -1;
 };
 
-std::string narrowSpec(const Spec& s, const char* length, char conv)
+std::string narrowFormat(const Conversion& s, const char* length, char conv)
 {
     std::string f = "%";
     if (s.left)
@@ -121,7 +121,7 @@ std::u16string asText(const FormatArg& a)
     return {};
 }
 
-void pad(std::u16string& out, std::u16string body, const Spec& s)
+void pad(std::u16string& out, std::u16string body, const Conversion& s)
 {
     if (s.width > 0 && body.size() < static_cast<size_t>(s.width)) {
         std::u16string fill(s.width - body.size(), u' ');
@@ -145,7 +145,7 @@ std::u16string wformatArgs(std::u16string_view fmt, std::span<const FormatArg> a
             continue;
         }
         const size_t start = i++;
-        Spec s;
+        Conversion s;
         for (; i < fmt.size(); ++i) {
             char16_t c = fmt[i];
             if (c == u'-')
@@ -204,13 +204,13 @@ std::u16string wformatArgs(std::u16string_view fmt, std::span<const FormatArg> a
             break;
         case u'd':
         case u'i':
-            out += cformat(narrowSpec(s, "ll", 'd'), asSigned(take()));
+            out += cformat(narrowFormat(s, "ll", 'd'), asSigned(take()));
             break;
         case u'u':
         case u'x':
         case u'X':
         case u'o':
-            out += cformat(narrowSpec(s, "ll", static_cast<char>(conv)), asUnsigned(take()));
+            out += cformat(narrowFormat(s, "ll", static_cast<char>(conv)), asUnsigned(take()));
             break;
         case u'f':
         case u'F':
@@ -220,13 +220,13 @@ std::u16string wformatArgs(std::u16string_view fmt, std::span<const FormatArg> a
         case u'G':
         case u'a':
         case u'A':
-            out += cformat(narrowSpec(s, "", static_cast<char>(conv)), asDouble(take()));
+            out += cformat(narrowFormat(s, "", static_cast<char>(conv)), asDouble(take()));
             break;
         case u'p': {
             const FormatArg& a = take();
-            out += cformat(narrowSpec(s, "", 'p'), a.kind == FormatArg::Kind::Pointer
-                                                       ? a.ptr
-                                                       : reinterpret_cast<const void*>(asUnsigned(a)));
+            out += cformat(narrowFormat(s, "", 'p'), a.kind == FormatArg::Kind::Pointer
+                                                         ? a.ptr
+                                                         : reinterpret_cast<const void*>(asUnsigned(a)));
             break;
         }
         case u'c':

@@ -13,6 +13,7 @@
 #include <functional>
 #include <future>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -204,6 +205,27 @@ TEST(GlobalInterfaceTable, CallsRunWhileTheRegisteringThreadBlocksInAWait)
                                                                        reinterpret_cast<void**>(&proxy)),
               S_OK);
     EXPECT_EQ(static_cast<DWORD>(threadOfCall(proxy.Get())), owner.threadId);
+    GlobalInterfaceTable::instance()->RevokeInterfaceFromGlobal(owner.cookie);
+}
+
+TEST(GlobalInterfaceTable, ManyCallersAllReachTheOneThread)
+{
+    Owner owner(Owner::Mode::Pump);
+    std::atomic<int> onOwner{0};
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 4; ++t)
+        callers.emplace_back([&] {
+            ComPtr<IDispatch> proxy;
+            ASSERT_EQ(GlobalInterfaceTable::instance()->GetInterfaceFromGlobal(owner.cookie, IID_IDispatch,
+                                                                               reinterpret_cast<void**>(&proxy)),
+                      S_OK);
+            for (int i = 0; i < 50; ++i)
+                if (static_cast<DWORD>(threadOfCall(proxy.Get())) == owner.threadId)
+                    ++onOwner;
+        });
+    for (auto& c : callers)
+        c.join();
+    EXPECT_EQ(onOwner, 200);
     GlobalInterfaceTable::instance()->RevokeInterfaceFromGlobal(owner.cookie);
 }
 
