@@ -50,29 +50,51 @@ duk_ret_t describe(duk_context* ctx, void*)
     return 1;
 }
 
-std::string lineOf(duk_context* ctx, duk_idx_t first, duk_idx_t count)
+duk_ret_t toStringInPlace(duk_context* ctx, void*)
+{
+    duk_to_string(ctx, -1);
+    return 1;
+}
+
+// Converts the arguments to strings; false (error on top) when a conversion throws.
+bool stringifyArguments(duk_context* ctx)
+{
+    duk_idx_t count = duk_get_top(ctx);
+    for (duk_idx_t i = 0; i < count; ++i) {
+        duk_dup(ctx, i);
+        if (duk_safe_call(ctx, toStringInPlace, nullptr, 1, 1) != DUK_EXEC_SUCCESS)
+            return false;
+        duk_replace(ctx, i);
+    }
+    return true;
+}
+
+std::string joinArguments(duk_context* ctx)
 {
     std::u16string text;
-    for (duk_idx_t i = 0; i < count; ++i) {
+    for (duk_idx_t i = 0; i < duk_get_top(ctx); ++i) {
         if (i)
             text += u' ';
-        duk_safe_to_string(ctx, first + i);
-        text += ScriptString::get(ctx, first + i);
+        text += ScriptString::get(ctx, i);
     }
     return ScriptString::toUtf8(text);
 }
 
 duk_ret_t consoleLog(duk_context* ctx)
 {
+    if (!stringifyArguments(ctx))
+        return duk_throw(ctx);
     ScriptHost* host = ScriptHost::from(ctx);
-    host->writeLine(host->out(), lineOf(ctx, 0, duk_get_top(ctx)));
+    host->writeLine(host->out(), joinArguments(ctx));
     return 0;
 }
 
 duk_ret_t consoleError(duk_context* ctx)
 {
+    if (!stringifyArguments(ctx))
+        return duk_throw(ctx);
     ScriptHost* host = ScriptHost::from(ctx);
-    host->writeLine(host->err(), lineOf(ctx, 0, duk_get_top(ctx)));
+    host->writeLine(host->err(), joinArguments(ctx));
     return 0;
 }
 

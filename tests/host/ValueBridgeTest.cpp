@@ -295,6 +295,7 @@ TEST_F(ValueBridgeTest, FailuresThrowErrorsNamingMemberAndHresult)
         "t(function(){ return ctl.Nope; });"
         "t(function(){ ctl.Add(1); });"
         "t(function(){ ctl.Label(); });"
+        "t(function(){ console.log(ctl.Label); });"
         "console.log(m.join('\\n'));");
     EXPECT_EQ(output(), "Count: 0x80020005 (DISP_E_TYPEMISMATCH)\n"
                         "Count: 0x8002000A (DISP_E_OVERFLOW)\n"
@@ -302,6 +303,7 @@ TEST_F(ValueBridgeTest, FailuresThrowErrorsNamingMemberAndHresult)
                         "Nope: 0x80020006 (DISP_E_UNKNOWNNAME)\n"
                         "Nope: 0x80020006 (DISP_E_UNKNOWNNAME)\n"
                         "Add: 0x8002000E (DISP_E_BADPARAMCOUNT)\n"
+                        "Label: 0x80020003 (DISP_E_MEMBERNOTFOUND)\n"
                         "Label: 0x80020003 (DISP_E_MEMBERNOTFOUND)\n");
     expectClean();
 }
