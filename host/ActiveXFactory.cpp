@@ -15,7 +15,8 @@ namespace {
 int create(duk_context* ctx)
 {
     if (!duk_is_string(ctx, 0) || duk_is_symbol(ctx, 0)) {
-        duk_push_error_object_raw(ctx, DUK_ERR_TYPE_ERROR, nullptr, 0, "ActiveXObject: the ProgID must be a string");
+        duk_push_error_object_raw(ctx, DUK_ERR_TYPE_ERROR, nullptr, 0,
+                                  "ActiveXObject: the ProgID must be a string");
         return -1;
     }
     std::u16string progId = ScriptString::get(ctx, 0);
@@ -23,7 +24,8 @@ int create(duk_context* ctx)
     HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
     IDispatch* object = nullptr;
     if (SUCCEEDED(hr))
-        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&object));
+        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                              reinterpret_cast<void**>(&object));
     if (FAILED(hr) || !object) {
         std::string text = "ActiveXObject(\"" + ScriptString::toUtf8(progId) +
                            "\"): " + pictavo::platform::hresultText(FAILED(hr) ? hr : E_NOINTERFACE);

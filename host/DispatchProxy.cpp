@@ -124,7 +124,8 @@ int memberCall(duk_context* ctx)
         UINT argErr = 0;
         IDispatch* dispatch = object->dispatch;
         dispatch->AddRef(); // the call may run script that drops the last script reference
-        hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &info, &argErr);
+        hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &info,
+                              &argErr);
         dispatch->Release();
     }
     for (auto& arg : args)
@@ -205,8 +206,8 @@ int trapGet(duk_context* ctx)
     VariantInit(&result);
     EXCEPINFO info{};
     UINT argErr = 0;
-    hr = object->dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, &info,
-                                  &argErr);
+    hr = object->dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result,
+                                  &info, &argErr);
     if (SUCCEEDED(hr)) {
         clearExcepInfo(info);
         bridge->pushVariant(ctx, result);
@@ -260,12 +261,12 @@ int trapSet(duk_context* ctx)
         UINT argErr = 0;
         IDispatch* dispatch = object->dispatch;
         dispatch->AddRef();
-        hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, &info,
-                              &argErr);
+        hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
+                              &info, &argErr);
         if (hr == DISP_E_MEMBERNOTFOUND && (value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN)) {
             clearExcepInfo(info);
-            hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUTREF, &params, nullptr,
-                                  &info, &argErr);
+            hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUTREF, &params,
+                                  nullptr, &info, &argErr);
         }
         dispatch->Release();
     }
@@ -334,8 +335,8 @@ std::string DispatchProxy::failureText(const std::u16string& member, HRESULT hr,
 {
     std::string text = ScriptString::toUtf8(member) + ": " + pictavo::platform::hresultText(hr);
     if (info && info->bstrDescription && SysStringLen(info->bstrDescription) > 0)
-        text += ": " + ScriptString::toUtf8(std::u16string_view(info->bstrDescription,
-                                                                 SysStringLen(info->bstrDescription)));
+        text += ": " + ScriptString::toUtf8(
+                           std::u16string_view(info->bstrDescription, SysStringLen(info->bstrDescription)));
     return text;
 }
 

@@ -10,7 +10,8 @@
 namespace pictavo::host {
 
 // What a proxy's target holds: the COM object and the DISPIDs asked for so far.
-struct ForeignObject {
+struct ForeignObject
+{
     IDispatch* dispatch = nullptr;
     std::unordered_map<std::u16string, DISPID> ids;
 };
@@ -20,7 +21,8 @@ struct ForeignObject {
 // Script cannot tell a method from a write-only property by reading it, so a member whose get
 // fails with DISP_E_MEMBERNOTFOUND reads as a function that invokes the method; using that
 // function as a value (string, number) throws the get's failure.
-class DispatchProxy {
+class DispatchProxy
+{
 public:
     // Takes over one reference to object.
     static void push(duk_context* ctx, IDispatch* object);

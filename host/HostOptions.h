@@ -7,7 +7,8 @@
 namespace pictavo::host {
 
 // pictavo-host --script FILE.js [--module PATH] [--timeout SECONDS]
-struct HostOptions {
+struct HostOptions
+{
     std::string script;
     std::string module;
     std::optional<double> timeoutSeconds; // none: wait for host.exit without end

@@ -10,7 +10,8 @@ class ScriptHost;
 // Runs the page's thread after its script: timers, calls other threads send to it (the
 // control's callback through the global interface table) and posted messages, until the page
 // finishes (its exit code) or the deadline passes (kTimeoutExit).
-class MessagePump {
+class MessagePump
+{
 public:
     static constexpr int kTimeoutExit = 124;
 

@@ -41,7 +41,8 @@ bool ModuleRegistration::registerModule(const std::string& path, std::string& er
         return false;
     }
     using RegisterFn = HRESULT (*)();
-    auto registerServer = reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(GetProcAddress(handle, "DllRegisterServer")));
+    auto registerServer =
+        reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(GetProcAddress(handle, "DllRegisterServer")));
     if (!registerServer) {
         error = "--module: " + module.string() + " does not export DllRegisterServer";
         return false;

@@ -9,7 +9,8 @@ namespace pictavo::host {
 // in a fresh temporary folder and the module registers itself there (DllRegisterServer), so
 // ProgIDs resolve exactly as after a real registration, and nothing outside is touched.
 // Must run before anything reads the registry; the folder goes with this object.
-class ModuleRegistration {
+class ModuleRegistration
+{
 public:
     ModuleRegistration() = default;
     ~ModuleRegistration();

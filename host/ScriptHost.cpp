@@ -270,7 +270,8 @@ void ScriptHost::reportUncaught(duk_context* ctx)
             duk_safe_to_string(ctx, -1);
         duk_size_t len = 0;
         const char* text = duk_get_lstring(ctx, -1, &len);
-        std::string line = "Uncaught " + ScriptString::toUtf8(ScriptString::toUtf16(std::string_view(text ? text : "", len)));
+        std::string line = "Uncaught " + ScriptString::toUtf8(
+                                             ScriptString::toUtf16(std::string_view(text ? text : "", len)));
         duk_pop(ctx);
         writeLine(m_err, line);
     }

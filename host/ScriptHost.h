@@ -14,7 +14,8 @@ namespace pictavo::host {
 
 // One page: the script heap with the page's globals (ActiveXObject, VBArray, console, alert,
 // host, setTimeout), the bridge to COM, and how the page ends. Lives on one thread.
-class ScriptHost {
+class ScriptHost
+{
 public:
     using Clock = std::chrono::steady_clock;
 

@@ -49,8 +49,7 @@ duk_ret_t toText(duk_context* ctx, void*)
 
 ScriptObject::ScriptObject(std::shared_ptr<BridgeLink> link, unsigned long long id, void* heapPtr)
     : m_link(std::move(link)), m_id(id), m_heapPtr(heapPtr)
-{
-}
+{}
 
 bool ScriptObject::tryAddRef()
 {
@@ -66,8 +65,8 @@ HRESULT ScriptObject::QueryInterface(REFIID riid, void** object)
 {
     if (!object)
         return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_IDispatchEx) ||
-        IsEqualIID(riid, IID_IScriptObject)) {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+        IsEqualIID(riid, IID_IDispatchEx) || IsEqualIID(riid, IID_IScriptObject)) {
         *object = static_cast<IDispatchEx*>(this);
         AddRef();
         return S_OK;
@@ -76,7 +75,10 @@ HRESULT ScriptObject::QueryInterface(REFIID riid, void** object)
     return E_NOINTERFACE;
 }
 
-ULONG ScriptObject::AddRef() { return m_refs.fetch_add(1, std::memory_order_relaxed) + 1; }
+ULONG ScriptObject::AddRef()
+{
+    return m_refs.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 ULONG ScriptObject::Release()
 {

@@ -17,7 +17,8 @@ PICTAVO_GUID(IID_IScriptObject, "6E2B51C4-3F0A-4C9D-9E1B-7A44D0C3B215");
 // A script object or function as COM sees it. DISPID 0 with DISPATCH_METHOD calls a function;
 // other names map to the object's properties. Calls are answered on the heap's thread only;
 // anything else gets RPC_E_WRONG_THREAD.
-class ScriptObject final : public IDispatchEx {
+class ScriptObject final : public IDispatchEx
+{
 public:
     ScriptObject(std::shared_ptr<BridgeLink> link, unsigned long long id, void* heapPtr);
 
@@ -40,8 +41,8 @@ public:
                    EXCEPINFO* excepInfo, UINT* argErr) override;
 
     HRESULT GetDispID(BSTR name, DWORD flags, DISPID* id) override;
-    HRESULT InvokeEx(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
-                     IServiceProvider* caller) override;
+    HRESULT InvokeEx(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                     EXCEPINFO* excepInfo, IServiceProvider* caller) override;
     HRESULT DeleteMemberByName(BSTR name, DWORD flags) override;
     HRESULT DeleteMemberByDispID(DISPID id) override;
     HRESULT GetMemberProperties(DISPID id, DWORD fetch, DWORD* properties) override;

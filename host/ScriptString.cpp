@@ -23,7 +23,10 @@ void appendUnit(std::string& out, char32_t c)
     }
 }
 
-bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+bool isContinuation(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
 
 } // namespace
 
@@ -49,8 +52,8 @@ std::u16string ScriptString::toUtf16(std::string_view cesu)
             i += 3;
         } else if ((b & 0xF8) == 0xF0 && i + 3 < n && isContinuation(p[i + 1]) && isContinuation(p[i + 2]) &&
                    isContinuation(p[i + 3])) {
-            char32_t c = ((b & 0x07) << 18) | ((p[i + 1] & 0x3F) << 12) | ((p[i + 2] & 0x3F) << 6) |
-                         (p[i + 3] & 0x3F);
+            char32_t c =
+                ((b & 0x07) << 18) | ((p[i + 1] & 0x3F) << 12) | ((p[i + 2] & 0x3F) << 6) | (p[i + 3] & 0x3F);
             if (c < 0x10000 || c > 0x10FFFF) {
                 out += u'\uFFFD';
             } else {
@@ -82,7 +85,8 @@ std::string ScriptString::toUtf8(std::u16string_view text)
     out.reserve(text.size() * 3);
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c < 0xE000) {

@@ -9,7 +9,8 @@ namespace pictavo::host {
 
 // Duktape keeps strings as CESU-8 (a non-BMP character is two 3-byte surrogates), so that
 // String.length counts UTF-16 units; COM wants UTF-16 and the console wants real UTF-8.
-class ScriptString {
+class ScriptString
+{
 public:
     static std::u16string toUtf16(std::string_view cesu);
     static std::string fromUtf16(std::u16string_view text);

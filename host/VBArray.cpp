@@ -10,7 +10,8 @@ namespace {
 const char* const kItems = DUK_HIDDEN_SYMBOL("vbItems");
 constexpr int kMaxDims = 32;
 
-struct Shape {
+struct Shape
+{
     int dims;
     int32_t lower[kMaxDims];
     uint32_t count[kMaxDims];
@@ -133,7 +134,8 @@ duk_ret_t getItem(duk_context* ctx)
     for (int d = 0; d < shape.dims; ++d) {
         double i = duk_to_number(ctx, d);
         double offset = i - shape.lower[d];
-        if (!(offset >= 0 && offset < shape.count[d]) || offset != static_cast<double>(static_cast<int64_t>(offset))) {
+        if (!(offset >= 0 && offset < shape.count[d]) ||
+            offset != static_cast<double>(static_cast<int64_t>(offset))) {
             duk_error_raw(ctx, DUK_ERR_RANGE_ERROR, nullptr, 0, "Subscript out of range");
             return 0;
         }
@@ -152,7 +154,7 @@ void VBArray::install(duk_context* ctx)
     duk_push_c_function(ctx, construct, 1);
     duk_push_object(ctx);
     const duk_function_list_entry methods[] = {
-        {"toArray", toArray, 0}, {"dimensions", dimensions, 0}, {"lbound", lbound, 1},
+        {"toArray", toArray, 0}, {"dimensions", dimensions, 0},     {"lbound", lbound, 1},
         {"ubound", ubound, 1},   {"getItem", getItem, DUK_VARARGS}, {nullptr, nullptr, 0}};
     duk_put_function_list(ctx, -1, methods);
     duk_put_prop_string(ctx, -2, "prototype");

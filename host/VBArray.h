@@ -8,7 +8,8 @@ namespace pictavo::host {
 // SAFEARRAY, with toArray(), lbound(d), ubound(d), getItem(i, ...) and dimensions().
 // A multi-dimensional SAFEARRAY arrives as a flat array (left-most index fastest) that
 // carries its bounds in a hidden property; plain script arrays are one dimension from 0.
-class VBArray {
+class VBArray
+{
 public:
     static void install(duk_context* ctx);
     static bool is(duk_context* ctx, duk_idx_t idx);

@@ -25,15 +25,33 @@ const char* const kStopMarker = DUK_HIDDEN_SYMBOL("pageStop");
 constexpr uint64_t kMaxArrayElements = 1u << 24;
 constexpr UINT kMaxDimensions = 32;
 
-std::string keyOf(unsigned long long id) { return std::to_string(id); }
+std::string keyOf(unsigned long long id)
+{
+    return std::to_string(id);
+}
 
 bool scalarElement(VARTYPE vt)
 {
     switch (vt) {
-    case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_INT:
-    case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8: case VT_UINT:
-    case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BOOL: case VT_ERROR:
-    case VT_BSTR: case VT_DISPATCH: case VT_UNKNOWN:
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_I8:
+    case VT_INT:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_UI8:
+    case VT_UINT:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BOOL:
+    case VT_ERROR:
+    case VT_BSTR:
+    case VT_DISPATCH:
+    case VT_UNKNOWN:
         return true;
     default:
         return false;
@@ -178,7 +196,8 @@ HRESULT ValueBridge::arrayToVariant(duk_context* ctx, duk_idx_t idx, VARIANT* ou
             duk_get_prop_index(ctx, -1, static_cast<duk_uarridx_t>(d));
             duk_get_prop_index(ctx, -1, 0);
             duk_get_prop_index(ctx, -2, 1);
-            bounds.push_back({static_cast<ULONG>(duk_get_uint(ctx, -1)), static_cast<LONG>(duk_get_int(ctx, -2))});
+            bounds.push_back(
+                {static_cast<ULONG>(duk_get_uint(ctx, -1)), static_cast<LONG>(duk_get_int(ctx, -2))});
             duk_pop_3(ctx);
         }
     }
@@ -294,7 +313,8 @@ void ValueBridge::pushVariant(duk_context* ctx, const VARIANT& value)
         duk_push_number(ctx, static_cast<double>(value.cyVal.int64) / 10000.0);
         return;
     case VT_BSTR:
-        ScriptString::push(ctx, std::u16string_view(value.bstrVal ? value.bstrVal : u"", SysStringLen(value.bstrVal)));
+        ScriptString::push(
+            ctx, std::u16string_view(value.bstrVal ? value.bstrVal : u"", SysStringLen(value.bstrVal)));
         return;
     case VT_DISPATCH:
     case VT_UNKNOWN: {
@@ -313,7 +333,8 @@ void ValueBridge::pushVariant(duk_context* ctx, const VARIANT& value)
                 return;
         }
         IDispatch* dispatch = nullptr;
-        if (SUCCEEDED(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))) && dispatch)
+        if (SUCCEEDED(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))) &&
+            dispatch)
             DispatchProxy::push(ctx, dispatch);
         else
             duk_push_null(ctx);

@@ -19,7 +19,8 @@ struct ForeignObject;
 
 // Shared between the bridge and the wrappers it hands out: a wrapper may outlive the bridge
 // and may lose its last reference on another thread.
-struct BridgeLink {
+struct BridgeLink
+{
     std::mutex mutex;
     class ValueBridge* bridge = nullptr;
     std::vector<ScriptObject*> released;
@@ -28,7 +29,8 @@ struct BridgeLink {
 // Crossing values between the script heap and COM, on the thread that owns the heap.
 // Script objects handed to COM become ScriptObject wrappers (one per object, so identity holds
 // on the way back); COM objects handed to script become proxies (DispatchProxy).
-class ValueBridge {
+class ValueBridge
+{
 public:
     explicit ValueBridge(duk_context* ctx);
     // Releases every COM object the script still holds and detaches the wrappers.

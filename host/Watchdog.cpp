@@ -5,7 +5,8 @@
 
 namespace pictavo::host {
 
-Watchdog::Watchdog(std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds grace, int exitCode)
+Watchdog::Watchdog(std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds grace,
+                   int exitCode)
 {
     m_thread = std::thread([this, end = deadline + grace, exitCode] {
         std::unique_lock lock(m_mutex);

@@ -9,7 +9,8 @@ namespace pictavo::host {
 
 // The host's own loop ends a page at its time-out; a script that never returns to the loop
 // (an endless loop) cannot be interrupted, so this thread ends the process shortly after.
-class Watchdog {
+class Watchdog
+{
 public:
     Watchdog(std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds grace, int exitCode);
     ~Watchdog();

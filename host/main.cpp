@@ -25,7 +25,8 @@ int main(int argc, char** argv)
     std::optional<Clock::time_point> deadline;
     std::unique_ptr<Watchdog> watchdog;
     if (options->timeoutSeconds) {
-        deadline = Clock::now() + std::chrono::microseconds(static_cast<long long>(*options->timeoutSeconds * 1e6));
+        deadline =
+            Clock::now() + std::chrono::microseconds(static_cast<long long>(*options->timeoutSeconds * 1e6));
         watchdog = std::make_unique<Watchdog>(*deadline, std::chrono::seconds(1), MessagePump::kTimeoutExit);
     }
 

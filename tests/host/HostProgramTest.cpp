@@ -9,14 +9,16 @@
 
 namespace {
 
-using pictavo::test::TempDir;
 using pictavo::test::readFile;
+using pictavo::test::TempDir;
 
 // pictavo-host as a user runs it, against the built module, with the registry in a temporary
 // folder.
-class HostProgramTest : public ::testing::Test {
+class HostProgramTest : public ::testing::Test
+{
 protected:
-    struct Run {
+    struct Run
+    {
         int code;
         std::string out;
         std::string err;
@@ -30,15 +32,17 @@ protected:
     std::string module() const { return PICTAVO_BINARY_DIR "/lib/libpictavo.so"; }
     std::string environment() const
     {
-        return "env PICTAVO_REGISTRY_MACHINE='" + dir.file("machine.reg").string() + "' PICTAVO_REGISTRY_USER='" +
-               dir.file("user.reg").string() + "' ";
+        return "env PICTAVO_REGISTRY_MACHINE='" + dir.file("machine.reg").string() +
+               "' PICTAVO_REGISTRY_USER='" + dir.file("user.reg").string() + "' ";
     }
 
     Run shell(const std::string& command)
     {
-        std::string full = command + " >'" + dir.file("out").string() + "' 2>'" + dir.file("err").string() + "'";
+        std::string full =
+            command + " >'" + dir.file("out").string() + "' 2>'" + dir.file("err").string() + "'";
         int status = std::system(full.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(dir.file("out")), readFile(dir.file("err"))};
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(dir.file("out")),
+                readFile(dir.file("err"))};
     }
     Run host(const std::string& script, const std::string& args = "--timeout 20")
     {

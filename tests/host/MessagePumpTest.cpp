@@ -15,7 +15,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class MessagePumpTest : public ::testing::Test {
+class MessagePumpTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -70,7 +71,8 @@ TEST_F(MessagePumpTest, CallbackFromAWorkerRunsOnThePageThread)
     auto work = [&] {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         IDispatchEx* callback = nullptr;
-        if (SUCCEEDED(table->GetInterfaceFromGlobal(cookie, IID_IDispatchEx, reinterpret_cast<void**>(&callback)))) {
+        if (SUCCEEDED(table->GetInterfaceFromGlobal(cookie, IID_IDispatchEx,
+                                                    reinterpret_cast<void**>(&callback)))) {
             VARIANT args[2]; // last-first
             args[0].vt = VT_BSTR;
             args[0].bstrVal = SysAllocString(u"from worker");
@@ -78,8 +80,8 @@ TEST_F(MessagePumpTest, CallbackFromAWorkerRunsOnThePageThread)
             DISPPARAMS params{args, nullptr, 2, 0};
             VARIANT result;
             VariantInit(&result);
-            workerResult = callback->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
-                                              nullptr, nullptr);
+            workerResult = callback->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                                              &result, nullptr, nullptr);
             SysFreeString(args[0].bstrVal);
             VariantClear(&result);
             callback->Release();

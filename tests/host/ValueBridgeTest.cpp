@@ -21,9 +21,21 @@ namespace {
 // A control double answering by name like an automation object: Count (get/put long),
 // Label (put-only string), Echo(x), Add(a, b), Object and Callback (put IDispatch),
 // Fire() (the callback with Object, through InvokeEx), Files() and Grid() (SAFEARRAYs).
-class FakeControl final : public RefCounted<IDispatch> {
+class FakeControl final : public RefCounted<IDispatch>
+{
 public:
-    enum : DISPID { Count = 1, Label, Echo, Add, Object, Callback, Fire, Files, Grid };
+    enum : DISPID
+    {
+        Count = 1,
+        Label,
+        Echo,
+        Add,
+        Object,
+        Callback,
+        Fire,
+        Files,
+        Grid
+    };
 
     LONG count = 0;
     std::u16string label;
@@ -47,8 +59,9 @@ public:
     HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override
     {
         static const std::pair<const char16_t*, DISPID> table[] = {
-            {u"Count", Count}, {u"Label", Label},       {u"Echo", Echo}, {u"Add", Add},   {u"Object", Object},
-            {u"Callback", Callback}, {u"Fire", Fire}, {u"Files", Files}, {u"Grid", Grid}};
+            {u"Count", Count}, {u"Label", Label},   {u"Echo", Echo},
+            {u"Add", Add},     {u"Object", Object}, {u"Callback", Callback},
+            {u"Fire", Fire},   {u"Files", Files},   {u"Grid", Grid}};
         for (const auto& [name, id] : table)
             if (pictavo::platform::equalsNoCase(name, names[0])) {
                 ids[0] = id;
@@ -182,7 +195,8 @@ private:
     }
 };
 
-class ValueBridgeTest : public ::testing::Test {
+class ValueBridgeTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -233,14 +247,23 @@ protected:
 
 TEST_F(ValueBridgeTest, ScriptValuesCrossAsTheAgreedVariantTypes)
 {
-    struct Case {
+    struct Case
+    {
         const char* script;
         VARTYPE vt;
     };
-    const Case cases[] = {{"true", VT_BOOL},          {"false", VT_BOOL},        {"7", VT_I4},
-                          {"-2147483648", VT_I4},     {"2147483648", VT_R8},     {"1.5", VT_R8},
-                          {"'text'", VT_BSTR},        {"null", VT_NULL},         {"undefined", VT_EMPTY},
-                          {"({})", VT_DISPATCH},      {"(function(){})", VT_DISPATCH}, {"[1,2]", VT_DISPATCH},
+    const Case cases[] = {{"true", VT_BOOL},
+                          {"false", VT_BOOL},
+                          {"7", VT_I4},
+                          {"-2147483648", VT_I4},
+                          {"2147483648", VT_R8},
+                          {"1.5", VT_R8},
+                          {"'text'", VT_BSTR},
+                          {"null", VT_NULL},
+                          {"undefined", VT_EMPTY},
+                          {"({})", VT_DISPATCH},
+                          {"(function(){})", VT_DISPATCH},
+                          {"[1,2]", VT_DISPATCH},
                           {"new VBArray([1])", VT_ARRAY | VT_VARIANT},
                           // A script Proxy's traps must not run while the bridge looks at it.
                           {"new Proxy({}, {get: function() { throw new Error('trap'); }})", VT_DISPATCH}};
@@ -359,7 +382,8 @@ TEST_F(ValueBridgeTest, ScriptObjectRefusesCallsFromOtherThreads)
         VARIANT result;
         VariantInit(&result);
         DISPPARAMS none{nullptr, nullptr, 0, 0};
-        fromWorker = callback->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr);
+        fromWorker =
+            callback->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr);
     }).join();
     EXPECT_EQ(fromWorker, RPC_E_WRONG_THREAD);
 }
@@ -399,7 +423,8 @@ TEST_F(ValueBridgeTest, SafeArraysArriveAsArraysAndVBArrayReadsThem)
         "check(vb.getItem(0) === 'first answer' && vb.toArray().join() === files.join(), 'items');"
         "check(vb.toArray() !== files, 'toArray copies');"
         "var g = new VBArray(ctl.Grid());"
-        "check(g.dimensions() === 2 && g.lbound(1) === 1 && g.ubound(1) === 2 && g.ubound(2) === 2, 'grid bounds');"
+        "check(g.dimensions() === 2 && g.lbound(1) === 1 && g.ubound(1) === 2 && g.ubound(2) === 2, 'grid "
+        "bounds');"
         "check(g.getItem(2, 1) === 21 && g.getItem(1, 2) === 12, 'grid items');"
         "check(g.toArray().join() === '10,20,11,21,12,22', 'left-most index fastest');"
         "var m = []; function t(f) { try { f(); m.push('none'); } catch (e) { m.push(e.name); } }"
@@ -407,7 +432,8 @@ TEST_F(ValueBridgeTest, SafeArraysArriveAsArraysAndVBArrayReadsThem)
         "t(function(){ new VBArray(5); });"
         "console.log(m.join());"
         "var back = ctl.Echo(g);"
-        "check(back.length === 6 && new VBArray(back).getItem(2, 2) === 22, 'a VBArray goes back as a SAFEARRAY');");
+        "check(back.length === 6 && new VBArray(back).getItem(2, 2) === 22, 'a VBArray goes back as a "
+        "SAFEARRAY');");
     EXPECT_EQ(output(), "RangeError,RangeError,RangeError,TypeError\n");
     expectClean();
 }
