@@ -67,7 +67,8 @@ bool DiagnosticLog::Enabled() const
 
 bool DiagnosticLog::MayTruncate(const std::string& path)
 {
-    struct stat st {};
+    struct stat st
+    {};
     if (::lstat(path.c_str(), &st) != 0)
         return errno == ENOENT;
     // A link could point anywhere, a device or pipe is nobody's log.

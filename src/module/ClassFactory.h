@@ -6,7 +6,8 @@
 
 // The class object of one creatable class. Every reference a client holds on it, and every
 // LockServer(TRUE), keeps the module locked.
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public IClassFactory
+{
 public:
     using Creator = HRESULT (*)(IUnknown* outer, REFIID riid, void** object);
 

@@ -63,19 +63,28 @@ PICTAVO_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ob
     return pictavoFactory().QueryInterface(riid, object);
 }
 
-PICTAVO_EXPORT HRESULT DllCanUnloadNow() { return Module::LockCount() == 0 ? S_OK : S_FALSE; }
+PICTAVO_EXPORT HRESULT DllCanUnloadNow()
+{
+    return Module::LockCount() == 0 ? S_OK : S_FALSE;
+}
 
-PICTAVO_EXPORT HRESULT DllRegisterServer() { return registerServer(); }
+PICTAVO_EXPORT HRESULT DllRegisterServer()
+{
+    return registerServer();
+}
 
-PICTAVO_EXPORT HRESULT DllUnregisterServer() { return unregisterServer(); }
+PICTAVO_EXPORT HRESULT DllUnregisterServer()
+{
+    return unregisterServer();
+}
 
 PICTAVO_EXPORT HRESULT DllInstall(BOOL install, LPCWSTR cmdLine)
 {
     const bool perUser = cmdLine && pictavo::platform::equalsNoCase(cmdLine, u"user");
     HKEY userClasses = nullptr;
     if (perUser) {
-        LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &userClasses, nullptr);
+        LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &userClasses, nullptr);
         if (rc != ERROR_SUCCESS)
             return HRESULT_FROM_WIN32(static_cast<DWORD>(rc));
         RegOverridePredefKey(HKEY_CLASSES_ROOT, userClasses);

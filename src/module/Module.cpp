@@ -5,8 +5,8 @@
 #include <atomic>
 #include <climits>
 #include <dlfcn.h>
-#include <sys/auxv.h>
 #include <stdlib.h>
+#include <sys/auxv.h>
 #include <unistd.h>
 
 namespace {
@@ -22,7 +22,10 @@ Dl_info selfInfo()
 
 } // namespace
 
-void Module::Lock() { g_locks.fetch_add(1); }
+void Module::Lock()
+{
+    g_locks.fetch_add(1);
+}
 
 void Module::Unlock()
 {
@@ -33,9 +36,15 @@ void Module::Unlock()
     }
 }
 
-LONG Module::LockCount() { return g_locks.load(); }
+LONG Module::LockCount()
+{
+    return g_locks.load();
+}
 
-HMODULE Module::Handle() { return static_cast<HMODULE>(selfInfo().dli_fbase); }
+HMODULE Module::Handle()
+{
+    return static_cast<HMODULE>(selfInfo().dli_fbase);
+}
 
 std::u16string Module::Path()
 {

@@ -6,7 +6,8 @@
 
 // The in-process server as a whole: its lock count (live objects, held class factories,
 // LockServer calls) and its identity in the process.
-class Module {
+class Module
+{
 public:
     static void Lock();
     static void Unlock();

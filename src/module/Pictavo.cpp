@@ -5,6 +5,7 @@
 #include "Biz/AppState.h"
 #include "Biz/ConfigMgr.h"
 #include "Biz/DiagnosticLog.h"
+#include "Biz/PictavoProxy.h"
 #include "module/Module.h"
 #include "module/PictavoTypeLib.h"
 #include "platform/com/Apartment.h"
@@ -28,6 +29,7 @@ HRESULT CPictavo::CreateInstance(IUnknown* outer, REFIID riid, void** ppv)
     *ppv = nullptr;
     if (outer)
         return CLASS_E_NOAGGREGATION;
+    PictavoProxy::Register();
     CPictavo* object = new (std::nothrow) CPictavo;
     if (!object)
         return E_OUTOFMEMORY;
@@ -309,8 +311,8 @@ HRESULT CPictavo::OnImagesPosted()
     if (SUCCEEDED(callback.As(&ex)) && ex)
         ex->InvokeEx(DISPID_VALUE, UserDefaultLocale, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
     else
-        callback->Invoke(DISPID_VALUE, IID_NULL, UserDefaultLocale, DISPATCH_METHOD, &params, &result, nullptr,
-                         nullptr);
+        callback->Invoke(DISPID_VALUE, IID_NULL, UserDefaultLocale, DISPATCH_METHOD, &params, &result,
+                         nullptr, nullptr);
     VariantClear(&result);
     return S_OK;
 }

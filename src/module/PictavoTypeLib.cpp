@@ -55,10 +55,13 @@ constexpr DISPID kFirstVtableId = 0x60020000;
 
 constexpr TypeParam getDispIdArgs[] = {
     {u"bstrName", VT_BSTR, In}, {u"grfdex", VT_UI4, In}, {u"pid", VT_I4, PARAMFLAG_FOUT}};
-constexpr TypeParam invokeExArgs[] = {
-    {u"id", VT_I4, In},           {u"lcid", VT_UI4, In},           {u"wFlags", VT_UI2, In},
-    {u"pdp", VT_PTR, In},         {u"pvarRes", VT_VARIANT, PARAMFLAG_FOUT}, {u"pei", VT_PTR, PARAMFLAG_FOUT},
-    {u"pspCaller", VT_UNKNOWN, In}};
+constexpr TypeParam invokeExArgs[] = {{u"id", VT_I4, In},
+                                      {u"lcid", VT_UI4, In},
+                                      {u"wFlags", VT_UI2, In},
+                                      {u"pdp", VT_PTR, In},
+                                      {u"pvarRes", VT_VARIANT, PARAMFLAG_FOUT},
+                                      {u"pei", VT_PTR, PARAMFLAG_FOUT},
+                                      {u"pspCaller", VT_UNKNOWN, In}};
 constexpr TypeParam deleteByNameArgs[] = {{u"bstrName", VT_BSTR, In}, {u"grfdex", VT_UI4, In}};
 constexpr TypeParam deleteByIdArgs[] = {{u"id", VT_I4, In}};
 constexpr TypeParam memberPropertiesArgs[] = {
@@ -87,8 +90,8 @@ constexpr TypeMember serviceProviderMembers[] = {
 
 constexpr TypeInterface interfaces[] = {
     {IID_IPictavo, u"IPictavo", u"IPictavo 接口",
-     TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE, IID_IDispatch,
-     pictavoMembers},
+     TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE,
+     IID_IDispatch, pictavoMembers},
     {IID_IDispatchEx, u"IDispatchEx", nullptr, 0, IID_IDispatch, dispatchExMembers},
     {IID_IServiceProvider, u"IServiceProvider", nullptr, 0, IID_IUnknown, serviceProviderMembers},
 };
@@ -100,12 +103,15 @@ constexpr TypeCoclass coclasses[] = {
      pictavoInterfaces},
 };
 
-constexpr TypeLibrary library{
-    LIBID_PictavoATLLib, 1, 0, u"PictavoATLLib", u"PictavoATL 1.0 类型库", 0, interfaces, coclasses};
+constexpr TypeLibrary library{LIBID_PictavoATLLib,      1, 0,          u"PictavoATLLib",
+                              u"PictavoATL 1.0 类型库", 0, interfaces, coclasses};
 
 } // namespace
 
-const TypeLibrary& PictavoTypeLibrary() { return library; }
+const TypeLibrary& PictavoTypeLibrary()
+{
+    return library;
+}
 
 namespace {
 
@@ -140,7 +146,10 @@ bool registersInterface(const TypeInterface& itf)
     return (itf.flags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION)) != 0;
 }
 
-HRESULT fromWin32(LONG rc) { return HRESULT_FROM_WIN32(static_cast<DWORD>(rc)); }
+HRESULT fromWin32(LONG rc)
+{
+    return HRESULT_FROM_WIN32(static_cast<DWORD>(rc));
+}
 
 LONG setString(HKEY parent, std::u16string_view subKey, const char16_t* name, std::u16string_view text)
 {
@@ -177,9 +186,8 @@ HRESULT RegisterPictavoTypeLibrary(std::u16string_view modulePath)
     const std::u16string libid = guidText(lib.libid);
     const std::u16string version = versionText(lib);
     const std::u16string base = u"TypeLib\\" + libid + u"\\" + version;
-    std::u16string helpDir(modulePath.substr(0, modulePath.rfind(u'/') == std::u16string_view::npos
-                                                    ? 0
-                                                    : modulePath.rfind(u'/')));
+    std::u16string helpDir(modulePath.substr(
+        0, modulePath.rfind(u'/') == std::u16string_view::npos ? 0 : modulePath.rfind(u'/')));
     if (helpDir.empty())
         helpDir = u"/";
     const std::u16string lcid = hexText(lib.lcid);

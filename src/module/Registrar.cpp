@@ -15,39 +15,52 @@ namespace {
 constexpr int kMaxDepth = 32;
 constexpr HRESULT kSyntaxError = DISP_E_EXCEPTION;
 
-struct Token {
+struct Token
+{
     std::u16string text;
     bool quoted = false;
     bool isWord(std::u16string_view word) const { return !quoted && equalsNoCase(text, word); }
 };
 
-struct Value {
+struct Value
+{
     DWORD type = REG_SZ;
     std::vector<BYTE> data;
 };
 
-struct Key {
-    enum class Flag { None, NoRemove, ForceRemove, Delete } flag = Flag::None;
+struct Key
+{
+    enum class Flag
+    {
+        None,
+        NoRemove,
+        ForceRemove,
+        Delete
+    } flag = Flag::None;
     bool isValue = false;
     std::u16string name;
     std::optional<Value> value;
     std::vector<Key> children;
 };
 
-struct Root {
+struct Root
+{
     HKEY key;
     std::vector<Key> keys;
 };
 
 // A byte-order mark counts as a blank: editors put one at the start of a script.
-bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0xFEFF; }
+bool isSpace(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0xFEFF;
+}
 
-class Parser {
+class Parser
+{
 public:
     Parser(std::u16string_view script, const std::map<std::u16string, std::u16string>& replacements)
         : m_script(script), m_replacements(replacements)
-    {
-    }
+    {}
 
     bool parse(std::vector<Root>& roots)
     {
@@ -99,7 +112,8 @@ private:
                     }
                     t.text += m_script[i++];
                 }
-            } else if (c == u'=' || c == u'}' || (c == u'{' && (i + 1 == m_script.size() || isSpace(m_script[i + 1])))) {
+            } else if (c == u'=' || c == u'}' ||
+                       (c == u'{' && (i + 1 == m_script.size() || isSpace(m_script[i + 1])))) {
                 t.text = c;
                 ++i;
             } else {
@@ -263,7 +277,10 @@ private:
     size_t m_next = 0;
 };
 
-HRESULT fromWin32(LONG rc) { return HRESULT_FROM_WIN32(static_cast<DWORD>(rc)); }
+HRESULT fromWin32(LONG rc)
+{
+    return HRESULT_FROM_WIN32(static_cast<DWORD>(rc));
+}
 
 LONG setValue(HKEY key, const std::u16string& name, const Value& v)
 {
@@ -287,7 +304,8 @@ HRESULT registerKeys(HKEY parent, const std::vector<Key>& keys)
                 continue;
         }
         HKEY sub = nullptr;
-        if (LONG rc = RegCreateKeyExW(parent, key.name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+        if (LONG rc = RegCreateKeyExW(parent, key.name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub,
+                                      nullptr);
             rc != ERROR_SUCCESS)
             return fromWin32(rc);
         HRESULT hr = S_OK;
@@ -349,13 +367,25 @@ void Registrar::AddReplacement(std::u16string_view name, std::u16string_view val
     m_replacements[toLower(name)] = std::u16string(value);
 }
 
-HRESULT Registrar::StringRegister(std::u16string_view script) { return Run(script, true); }
+HRESULT Registrar::StringRegister(std::u16string_view script)
+{
+    return Run(script, true);
+}
 
-HRESULT Registrar::StringUnregister(std::u16string_view script) { return Run(script, false); }
+HRESULT Registrar::StringUnregister(std::u16string_view script)
+{
+    return Run(script, false);
+}
 
-HRESULT Registrar::ResourceRegister(HMODULE module, UINT id) { return RunResource(module, id, true); }
+HRESULT Registrar::ResourceRegister(HMODULE module, UINT id)
+{
+    return RunResource(module, id, true);
+}
 
-HRESULT Registrar::ResourceUnregister(HMODULE module, UINT id) { return RunResource(module, id, false); }
+HRESULT Registrar::ResourceUnregister(HMODULE module, UINT id)
+{
+    return RunResource(module, id, false);
+}
 
 HRESULT Registrar::RunResource(HMODULE module, UINT id, bool doRegister)
 {
@@ -363,7 +393,8 @@ HRESULT Registrar::RunResource(HMODULE module, UINT id, bool doRegister)
     if (!res)
         return HRESULT_FROM_WIN32(1813); // ERROR_RESOURCE_TYPE_NOT_FOUND
     const auto* bytes = static_cast<const char*>(LockResource(LoadResource(module, res)));
-    const std::u16string script = pictavo::platform::fromUtf8(std::string_view(bytes, SizeofResource(module, res)));
+    const std::u16string script =
+        pictavo::platform::fromUtf8(std::string_view(bytes, SizeofResource(module, res)));
     return Run(script, doRegister);
 }
 

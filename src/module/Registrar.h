@@ -12,7 +12,8 @@
 // whole by unregistration) and Delete (deleted by registration). %NAME% is replaced inside
 // names and values after the script is split into tokens, so a replacement may contain
 // quotes or braces; %% is a literal percent sign.
-class Registrar {
+class Registrar
+{
 public:
     void AddReplacement(std::u16string_view name, std::u16string_view value);
 

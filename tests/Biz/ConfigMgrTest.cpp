@@ -90,7 +90,8 @@ TEST(ConfigMgr, StringsCanBeReadWhileScriptWritesThem)
     });
     for (int i = 0; i < 2000; ++i) {
         const std::u16string name = config.FileFieldName();
-        ASSERT_TRUE(name == u"img" || name == u"f" || name == u"a-rather-long-field-name-beyond-small-buffers");
+        ASSERT_TRUE(name == u"img" || name == u"f" ||
+                    name == u"a-rather-long-field-name-beyond-small-buffers");
     }
     writer.join();
 }

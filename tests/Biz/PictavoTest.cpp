@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <future>
 #include <regex>
+#include <thread>
 
 #include "Biz/AppState.h"
 #include "Biz/ConfigMgr.h"
 #include "module/Module.h"
 #include "module/Pictavo.h"
+#include "platform/com/Apartment.h"
 #include "platform/com/RefCounted.h"
 #include "platform/kernel/Strings.h"
+#include "platform/kernel/Synch.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -18,9 +22,9 @@ using pictavo::platform::RefCounted;
 ComPtr<IPictavo> makeControl()
 {
     ComPtr<IPictavo> control;
-    EXPECT_EQ(CPictavo::CreateInstance(nullptr, IID_IPictavo,
-                                       reinterpret_cast<void**>(control.GetAddressOf())),
-              S_OK);
+    EXPECT_EQ(
+        CPictavo::CreateInstance(nullptr, IID_IPictavo, reinterpret_cast<void**>(control.GetAddressOf())),
+        S_OK);
     return control;
 }
 
@@ -74,10 +78,12 @@ struct Call
     UINT args = 0;
     VARTYPE argType = VT_EMPTY;
     IDispatch* argValue = nullptr;
+    DWORD thread = 0;
 
     void record(DISPID i, LCID l, WORD f, DISPPARAMS* p)
     {
         ++count;
+        thread = GetCurrentThreadId();
         id = i, lcid = l, flags = f, args = p ? p->cArgs : 0;
         if (args) {
             argType = p->rgvarg[0].vt;
@@ -95,7 +101,8 @@ public:
     HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override
+    HRESULT Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* p, VARIANT*, EXCEPINFO*,
+                   UINT*) override
     {
         invoke.record(id, lcid, flags, p);
         return S_OK;
@@ -127,7 +134,8 @@ public:
     HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override
+    HRESULT Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* p, VARIANT*, EXCEPINFO*,
+                   UINT*) override
     {
         invoke.record(id, lcid, flags, p);
         return S_OK;
@@ -348,6 +356,35 @@ TEST(PictavoScript, UrlIsKeptForTheUploadRun)
     EXPECT_EQ(impl(control)->PostUrl(), u"http://127.0.0.1:8080/up?x=1");
 }
 
+TEST(PictavoScript, UploadWorkerReadsWhileScriptWrites)
+{
+    ComPtr<IPictavo> control = makeControl();
+    CPictavo* object = impl(control);
+    std::thread worker([object] {
+        for (int i = 0; i < 500; ++i) {
+            object->AppendPostedAnswer(u"ok");
+            const auto fields = object->ExtraFields();
+            ASSERT_LE(fields.size(), 1u);
+            const std::u16string url = object->PostUrl();
+            ASSERT_TRUE(url.empty() || url == u"http://example.invalid/a-long-enough-upload-address");
+        }
+    });
+    Var name(u"k"), value(u"v"), url(u"http://example.invalid/a-long-enough-upload-address");
+    for (int i = 0; i < 500; ++i) {
+        control->AddField(name.bstrVal, value.bstrVal);
+        control->ClearFields();
+        control->put_PostUrl(url.bstrVal);
+        Var files;
+        control->GetPostedFiles(&files);
+    }
+    worker.join();
+    Var files;
+    control->GetPostedFiles(&files);
+    LONG upper = 0;
+    SafeArrayGetUBound(files.parray, 1, &upper);
+    EXPECT_EQ(upper, 499);
+}
+
 TEST(PictavoCallback, WithoutACallbackNothingIsCalled)
 {
     ComPtr<IPictavo> control = makeControl();
@@ -391,6 +428,48 @@ TEST(PictavoCallback, FallsBackToInvokeAndPassesANullObject)
     EXPECT_EQ(callback->invoke.flags, DISPATCH_METHOD);
     EXPECT_EQ(callback->invoke.argType, VT_DISPATCH);
     EXPECT_EQ(callback->invoke.argValue, nullptr);
+}
+
+TEST(PictavoCallback, WorkerReachesThePageThreadThroughTheInterfaceTable)
+{
+    IGlobalInterfaceTable* table = pictavo::platform::GlobalInterfaceTable::instance();
+    auto function = pictavo::platform::makeCom<ScriptFunction>();
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::promise<void> registered;
+    DWORD pageThread = 0, cookie = 0;
+    std::u16string urlSeenByPage;
+    std::thread page([&] {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        pageThread = GetCurrentThreadId();
+        ComPtr<IPictavo> control = makeControl();
+        control->put_AfterImagesPosted(function.Get());
+        EXPECT_EQ(table->RegisterInterfaceInGlobal(control.Get(), IID_IPictavo, &cookie), S_OK);
+        registered.set_value();
+        WaitForSingleObject(done, INFINITE); // runs the worker's calls meanwhile
+        urlSeenByPage = impl(control)->PostUrl();
+        table->RevokeInterfaceFromGlobal(cookie);
+        CoUninitialize();
+    });
+    registered.get_future().wait();
+
+    ComPtr<IPictavo> proxy;
+    ASSERT_EQ(
+        table->GetInterfaceFromGlobal(cookie, IID_IPictavo, reinterpret_cast<void**>(proxy.GetAddressOf())),
+        S_OK);
+    Var url(u"http://127.0.0.1/up");
+    EXPECT_EQ(proxy->put_PostUrl(url.bstrVal), S_OK);
+    EXPECT_EQ(proxy->OnImagesPosted(), S_OK);
+    LONG count = -1;
+    EXPECT_EQ(proxy->GetCount(&count), S_OK);
+    EXPECT_EQ(count, 0);
+    proxy.Reset();
+    SetEvent(done);
+    page.join();
+    CloseHandle(done);
+
+    EXPECT_EQ(function->invokeEx.count, 1);
+    EXPECT_EQ(function->invokeEx.thread, pageThread);
+    EXPECT_EQ(urlSeenByPage, u"http://127.0.0.1/up");
 }
 
 TEST(PictavoCallback, StoredObjectsAreReferencedAndReleased)

@@ -34,7 +34,8 @@ TEST(ExportsTest, UnloadableOnlyWhileNothingHoldsTheModule)
 
     // The object keeps the module loaded after the factory is gone, until its last release.
     IDispatch* control = nullptr;
-    EXPECT_EQ(CLASS_E_NOAGGREGATION, factory->CreateInstance(factory, IID_IUnknown, reinterpret_cast<void**>(&control)));
+    EXPECT_EQ(CLASS_E_NOAGGREGATION,
+              factory->CreateInstance(factory, IID_IUnknown, reinterpret_cast<void**>(&control)));
     ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control)));
     factory->Release();
     EXPECT_EQ(S_FALSE, DllCanUnloadNow());

@@ -74,7 +74,8 @@ void expectNothingOf(HKEY root)
 }
 
 // The classes key of one hive, created if need be.
-struct ClassesOf {
+struct ClassesOf
+{
     explicit ClassesOf(HKEY hive)
     {
         RegCreateKeyExW(hive, u"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
@@ -83,7 +84,8 @@ struct ClassesOf {
     HKEY key = nullptr;
 };
 
-class RegistrationTest : public ::testing::Test {
+class RegistrationTest : public ::testing::Test
+{
 protected:
     void TearDown() override { setRegistryWriteFaultForTesting(nullptr); }
     RegistryEnv env;
@@ -96,8 +98,9 @@ TEST_F(RegistrationTest, RegisterWritesTheWholeTableAndUnregisterRemovesExactlyI
     ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, u"CLSID\\{00000000-1111-2222-3333-444444444444}",
                                           nullptr, u"neighbour"));
     ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, u"AppID\\Other.DLL", u"AppID", u"x"));
-    ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, u"TypeLib\\{00000000-0000-0000-0000-00000000000A}\\1.0",
-                                          nullptr, u"other lib"));
+    ASSERT_EQ(ERROR_SUCCESS,
+              regSetString(HKEY_CLASSES_ROOT, u"TypeLib\\{00000000-0000-0000-0000-00000000000A}\\1.0",
+                           nullptr, u"other lib"));
 
     ASSERT_EQ(S_OK, DllRegisterServer());
     expectRegistered(HKEY_CLASSES_ROOT);
@@ -109,7 +112,8 @@ TEST_F(RegistrationTest, RegisterWritesTheWholeTableAndUnregisterRemovesExactlyI
     EXPECT_TRUE(regKeyExists(HKEY_CLASSES_ROOT, u"CLSID"));
     EXPECT_EQ(u"neighbour", regString(HKEY_CLASSES_ROOT, u"CLSID\\{00000000-1111-2222-3333-444444444444}"));
     EXPECT_EQ(u"x", regString(HKEY_CLASSES_ROOT, u"AppID\\Other.DLL", u"AppID"));
-    EXPECT_EQ(u"other lib", regString(HKEY_CLASSES_ROOT, u"TypeLib\\{00000000-0000-0000-0000-00000000000A}\\1.0"));
+    EXPECT_EQ(u"other lib",
+              regString(HKEY_CLASSES_ROOT, u"TypeLib\\{00000000-0000-0000-0000-00000000000A}\\1.0"));
     // Unregistering twice is harmless.
     EXPECT_EQ(S_OK, DllUnregisterServer());
 }
@@ -118,7 +122,8 @@ TEST_F(RegistrationTest, ForceRemoveReplacesStaleContentOfTheClassKey)
 {
     ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, clsidKey(u"Stale"), nullptr, u"old"));
     ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, clsidKey(u"Control\\Junk"), nullptr, u"old"));
-    ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, clsidKey(u"InprocServer32"), nullptr, u"/old/path.so"));
+    ASSERT_EQ(ERROR_SUCCESS,
+              regSetString(HKEY_CLASSES_ROOT, clsidKey(u"InprocServer32"), nullptr, u"/old/path.so"));
     ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, u"Quendal.PictavoPremium\\Kept", nullptr, u"k"));
 
     ASSERT_EQ(S_OK, DllRegisterServer());
@@ -159,7 +164,8 @@ TEST_F(RegistrationTest, FailedInstallLeavesNothingBehind)
 {
     for (int failAt : {1, 7, 25}) {
         int writes = 0;
-        setRegistryWriteFaultForTesting([&]() -> LONG { return ++writes == failAt ? ERROR_CANTWRITE : ERROR_SUCCESS; });
+        setRegistryWriteFaultForTesting(
+            [&]() -> LONG { return ++writes == failAt ? ERROR_CANTWRITE : ERROR_SUCCESS; });
         EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_CANTWRITE), DllInstall(TRUE, u"user")) << failAt;
         setRegistryWriteFaultForTesting(nullptr);
         expectNothingOf(HKEY_CLASSES_ROOT);
@@ -191,7 +197,8 @@ TEST(RegistrarTest, ScriptsAreCheckedWholeBeforeAnythingIsWritten)
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, u"Root\\it's {odd} = s", 0, KEY_READ, &key));
     DWORD type = 0, count = 0, size = 4;
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, u"Count", nullptr, &type, reinterpret_cast<BYTE*>(&count), &size));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegQueryValueExW(key, u"Count", nullptr, &type, reinterpret_cast<BYTE*>(&count), &size));
     EXPECT_EQ(DWORD(REG_DWORD), type);
     EXPECT_EQ(32u, count);
     BYTE bytes[2] = {};

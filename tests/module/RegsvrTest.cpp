@@ -4,6 +4,7 @@
 #include "platform/com/ClassLoader.h"
 #include "platform/com/GlobalInterfaceTable.h"
 #include "platform/com/HResult.h"
+#include "platform/com/OleAuto.h"
 #include "platform/com/Resource.h"
 #include "platform/kernel/Strings.h"
 
@@ -22,9 +23,13 @@ std::string binDir()
     return bin && *bin ? bin : PICTAVO_BINARY_DIR "/bin";
 }
 
-std::string libDir() { return PICTAVO_BINARY_DIR "/lib"; }
+std::string libDir()
+{
+    return PICTAVO_BINARY_DIR "/lib";
+}
 
-class RegsvrTest : public ::testing::Test {
+class RegsvrTest : public ::testing::Test
+{
 protected:
     void SetUp() override { ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
     void TearDown() override { CoUninitialize(); }
@@ -32,8 +37,8 @@ protected:
     // Runs the tool as a user would, with its standard error kept.
     int regsvr(const std::string& args)
     {
-        const std::string command = binDir() + "/pictavo-regsvr " + args + " >/dev/null 2>" +
-                                    env.dir.file("stderr.txt").string();
+        const std::string command =
+            binDir() + "/pictavo-regsvr " + args + " >/dev/null 2>" + env.dir.file("stderr.txt").string();
         const int status = std::system(command.c_str());
         errors = readFile(env.dir.file("stderr.txt"));
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -44,7 +49,8 @@ protected:
     std::string errors;
 };
 
-const std::u16string kInproc = u"Software\\Classes\\CLSID\\{2D429495-D446-48F5-9E8C-43F7ABD5FA40}\\InprocServer32";
+const std::u16string kInproc =
+    u"Software\\Classes\\CLSID\\{2D429495-D446-48F5-9E8C-43F7ABD5FA40}\\InprocServer32";
 
 } // namespace
 
@@ -72,6 +78,25 @@ TEST_F(RegsvrTest, RegistersTheBuiltModuleAndTheClassLoadsThroughTheRegistry)
     ASSERT_NE(nullptr, canUnload);
     EXPECT_EQ(S_FALSE, canUnload());
     factory->Release();
+    EXPECT_EQ(S_OK, canUnload());
+
+    // The control from the loaded module answers its scripting interface by name.
+    IDispatch* control = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                     reinterpret_cast<void**>(&control)));
+    EXPECT_EQ(S_FALSE, canUnload());
+    OLECHAR name[] = u"getcount";
+    LPOLESTR names[] = {name};
+    DISPID id = 0;
+    ASSERT_EQ(S_OK, control->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
+    EXPECT_EQ(26, id);
+    DISPPARAMS none{};
+    VARIANT count;
+    VariantInit(&count);
+    ASSERT_EQ(S_OK, control->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, &count, nullptr, nullptr));
+    EXPECT_EQ(VT_I4, count.vt);
+    EXPECT_EQ(0, count.lVal);
+    control->Release();
     EXPECT_EQ(S_OK, canUnload());
     FreeLibrary(loaded);
 
@@ -116,20 +141,23 @@ TEST_F(RegsvrTest, ClassesWhoseModuleCannotServeFailClearly)
     const std::u16string key = u"CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32";
     void* object = nullptr;
 
-    ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, key, nullptr, fromUtf8(env.dir.file("gone.so").string())));
+    ASSERT_EQ(ERROR_SUCCESS,
+              regSetString(HKEY_CLASSES_ROOT, key, nullptr, fromUtf8(env.dir.file("gone.so").string())));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND),
               CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object));
     EXPECT_NE(std::string::npos, pictavo::platform::lastModuleError().find("gone.so"));
 
     const auto text = env.dir.write("text.so", "not a shared object");
     ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, key, nullptr, fromUtf8(text.string())));
-    EXPECT_EQ(HRESULT_FROM_WIN32(193), CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object));
+    EXPECT_EQ(HRESULT_FROM_WIN32(193),
+              CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object));
     EXPECT_FALSE(pictavo::platform::lastModuleError().empty());
 
     ASSERT_EQ(ERROR_SUCCESS,
               regSetString(HKEY_CLASSES_ROOT, key, nullptr, fromUtf8(libDir() + "/libpictavo-platform.so")));
     EXPECT_EQ(CO_E_ERRORINDLL, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object));
-    EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &object));
+    EXPECT_EQ(REGDB_E_CLASSNOTREG,
+              CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &object));
     EXPECT_EQ(nullptr, object);
     EXPECT_EQ(CO_E_CLASSSTRING, CLSIDFromProgID(u"No.Such.Class", reinterpret_cast<CLSID*>(&object)));
 }
@@ -138,15 +166,15 @@ TEST(ClassLoaderTest, TheGlobalInterfaceTableNeedsNoRegistration)
 {
     RegistryEnv env;
     IUnknown* table = nullptr;
-    EXPECT_EQ(CO_E_NOTINITIALIZED, CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                                    IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&table)));
-    EXPECT_EQ(CO_E_NOTINITIALIZED, CoGetClassObject(CLSID_Pictavo, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                                                    reinterpret_cast<void**>(&table)));
+    EXPECT_EQ(CO_E_NOTINITIALIZED,
+              CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&table)));
+    EXPECT_EQ(CO_E_NOTINITIALIZED, CoGetClassObject(CLSID_Pictavo, CLSCTX_INPROC_SERVER, nullptr,
+                                                    IID_IClassFactory, reinterpret_cast<void**>(&table)));
     ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
                                      IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&table)));
     EXPECT_EQ(static_cast<IUnknown*>(pictavo::platform::GlobalInterfaceTable::instance()), table);
     table->Release();
     CoUninitialize();
-
 }

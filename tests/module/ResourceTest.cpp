@@ -1,5 +1,5 @@
-#include "module/Module.h"
 #include "platform/com/Resource.h"
+#include "module/Module.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

@@ -18,10 +18,11 @@ using InstallFn = HRESULT (*)(BOOL, LPCWSTR);
 
 int usage()
 {
-    std::fprintf(stderr, "usage: pictavo-regsvr [-u] [-i[:CMDLINE]] MODULE\n"
-                         "  (none)       call DllRegisterServer\n"
-                         "  -u           call DllUnregisterServer (with -i: DllInstall(FALSE, CMDLINE))\n"
-                         "  -i[:CMDLINE] call DllInstall(TRUE, CMDLINE); -i:user registers for this user only\n");
+    std::fprintf(stderr,
+                 "usage: pictavo-regsvr [-u] [-i[:CMDLINE]] MODULE\n"
+                 "  (none)       call DllRegisterServer\n"
+                 "  -u           call DllUnregisterServer (with -i: DllInstall(FALSE, CMDLINE))\n"
+                 "  -i[:CMDLINE] call DllInstall(TRUE, CMDLINE); -i:user registers for this user only\n");
     return 2;
 }
 
@@ -77,8 +78,8 @@ int main(int argc, char** argv)
     HRESULT hr;
     if (install) {
         const std::u16string wide = cmdLine ? pictavo::platform::fromUtf8(*cmdLine) : std::u16string();
-        hr = reinterpret_cast<InstallFn>(reinterpret_cast<void (*)()>(proc))(uninstall ? FALSE : TRUE,
-                                                                              cmdLine ? wide.c_str() : nullptr);
+        hr = reinterpret_cast<InstallFn>(reinterpret_cast<void (*)()>(proc))(
+            uninstall ? FALSE : TRUE, cmdLine ? wide.c_str() : nullptr);
     } else {
         hr = reinterpret_cast<RegisterFn>(reinterpret_cast<void (*)()>(proc))();
     }

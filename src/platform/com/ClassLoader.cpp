@@ -12,12 +12,14 @@
 
 namespace {
 
-struct Loaded {
+struct Loaded
+{
     void* handle = nullptr;
     int count = 0;
 };
 
-struct Modules {
+struct Modules
+{
     std::mutex mutex;
     std::map<HMODULE, Loaded> byBase;
 };
@@ -74,7 +76,10 @@ std::u16string guidText(REFGUID guid)
 
 namespace pictavo::platform {
 
-std::string lastModuleError() { return t_lastError; }
+std::string lastModuleError()
+{
+    return t_lastError;
+}
 
 } // namespace pictavo::platform
 
@@ -187,7 +192,8 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsctx, void*, REFIID riid, LPVOI
         const bool exists = ::stat(pictavo::platform::toUtf8(path).c_str(), &st) == 0;
         return HRESULT_FROM_WIN32(exists ? 193u /* ERROR_BAD_EXE_FORMAT */ : ERROR_MOD_NOT_FOUND);
     }
-    auto getClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
+    auto getClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
     if (!getClassObject)
         return CO_E_ERRORINDLL;
     return getClassObject(clsid, riid, object);
@@ -206,7 +212,8 @@ HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD clsctx, REFIID r
         return pictavo::platform::GlobalInterfaceTable::instance()->QueryInterface(riid, object);
     }
     IClassFactory* factory = nullptr;
-    HRESULT hr = CoGetClassObject(clsid, clsctx, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    HRESULT hr =
+        CoGetClassObject(clsid, clsctx, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
     if (FAILED(hr))
         return hr;
     hr = factory->CreateInstance(outer, riid, object);

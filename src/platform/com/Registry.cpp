@@ -19,21 +19,28 @@ constexpr size_t kMaxKeyName = 255;
 constexpr size_t kMaxValueName = 16383;
 constexpr DWORD kMaxValueBytes = 16u << 20;
 
-enum class Hive { Machine, User };
+enum class Hive
+{
+    Machine,
+    User
+};
 
-struct Location {
+struct Location
+{
     // The classes view: path is relative to Software\Classes of both hives, the user's first.
     bool merged = false;
     Hive hive = Hive::Machine;
     std::vector<std::u16string> path;
 };
 
-struct OpenKey {
+struct OpenKey
+{
     Location location;
     REGSAM sam = 0;
 };
 
-struct State {
+struct State
+{
     std::mutex mutex;
     std::map<std::string, std::unique_ptr<RegistryFile>> files;
     std::map<uintptr_t, OpenKey> handles;
@@ -49,7 +56,10 @@ State& state()
     return *s;
 }
 
-uintptr_t handleValue(HKEY key) { return reinterpret_cast<uintptr_t>(key); }
+uintptr_t handleValue(HKEY key)
+{
+    return reinterpret_cast<uintptr_t>(key);
+}
 
 bool isPredefined(HKEY key)
 {
@@ -125,7 +135,8 @@ Location child(const Location& base, const std::vector<std::u16string>& path)
 }
 
 // The node a location reads from now; nullptr with ERROR_SUCCESS when it does not exist.
-LONG lookup(State& s, const Location& at, const RegistryNode*& node, const RegistryNode** machineNode = nullptr)
+LONG lookup(State& s, const Location& at, const RegistryNode*& node,
+            const RegistryNode** machineNode = nullptr)
 {
     node = nullptr;
     if (!at.merged) {
@@ -286,8 +297,18 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM sam,
     Hive hive;
     std::vector<std::u16string> full;
     target(at, hive, full);
+    const RegistryNode* existing = nullptr;
+    if (LONG rc = lookup(s, at, existing); rc != ERROR_SUCCESS)
+        return rc;
+    RegistryFile& file = fileOf(s, hive);
+    if (LONG rc = file.refresh(); rc != ERROR_SUCCESS)
+        return rc;
+    // Opening an existing key takes no lock and writes nothing; through the classes view a
+    // key that will be written to is made in the machine's classes as well.
+    const bool needed =
+        !file.root().find(full) && !(existing && !(sam & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)));
     bool created = false;
-    LONG rc = modify(s, hive, [&](RegistryNode& root, bool& dirty) {
+    LONG rc = !needed ? ERROR_SUCCESS : modify(s, hive, [&](RegistryNode& root, bool& dirty) {
         RegistryNode* node = &root;
         for (const auto& part : full) {
             bool made = false;
@@ -446,9 +467,15 @@ LONG deleteKey(HKEY key, LPCWSTR subKey, bool whole)
 
 } // namespace
 
-LONG RegDeleteKeyW(HKEY key, LPCWSTR subKey) { return deleteKey(key, subKey, false); }
+LONG RegDeleteKeyW(HKEY key, LPCWSTR subKey)
+{
+    return deleteKey(key, subKey, false);
+}
 
-LONG RegDeleteTreeW(HKEY key, LPCWSTR subKey) { return deleteKey(key, subKey, true); }
+LONG RegDeleteTreeW(HKEY key, LPCWSTR subKey)
+{
+    return deleteKey(key, subKey, true);
+}
 
 LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD, LPWSTR, LPDWORD classChars,
                    FILETIME* lastWrite)

@@ -48,7 +48,8 @@ void appendEscaped(std::string& out, std::u16string_view text, char escape, std:
 {
     for (size_t i = 0; i < text.size(); ++i) {
         char16_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
             appendUtf8(out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
             continue;
@@ -120,8 +121,9 @@ void formatNode(const RegistryNode& node, const std::string& path, std::string& 
                 out += quotedText(szText(v.data));
             } else if (v.type == REG_DWORD && v.data.size() == 4) {
                 char buf[16];
-                std::snprintf(buf, sizeof buf, "dword:%08X",
-                              unsigned(v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | (unsigned(v.data[3]) << 24)));
+                std::snprintf(
+                    buf, sizeof buf, "dword:%08X",
+                    unsigned(v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | (unsigned(v.data[3]) << 24)));
                 out += buf;
             } else {
                 out += "hex(" + std::to_string(v.type) + "):";
@@ -144,7 +146,8 @@ void formatNode(const RegistryNode& node, const std::string& path, std::string& 
 }
 
 // Strict UTF-8 to UTF-16 with the file's escapes (escape + 4 hex digits, "\u" in strings).
-class Reader {
+class Reader
+{
 public:
     explicit Reader(std::string_view text) : m_text(text) {}
 
@@ -331,8 +334,7 @@ bool parseValue(std::string_view line, RegistryNode& node)
 
 RegistryFile::RegistryFile(std::filesystem::path path)
     : m_path(std::move(path)), m_root(std::make_unique<RegistryNode>())
-{
-}
+{}
 
 std::string RegistryFile::format(const RegistryNode& root)
 {
@@ -465,8 +467,8 @@ LONG RegistryFile::load()
     m_stamp = stamp;
     if (!ok) {
         m_damaged = true;
-        std::fprintf(stderr, "pictavo: registry file %s is damaged (%s); it is left untouched\n", m_path.c_str(),
-                     error.c_str());
+        std::fprintf(stderr, "pictavo: registry file %s is damaged (%s); it is left untouched\n",
+                     m_path.c_str(), error.c_str());
         return ERROR_BADDB;
     }
     m_damaged = false;
@@ -474,7 +476,8 @@ LONG RegistryFile::load()
     return ERROR_SUCCESS;
 }
 
-LONG RegistryFile::update(const std::function<LONG(RegistryNode&, bool&)>& change, const std::function<LONG()>& fault)
+LONG RegistryFile::update(const std::function<LONG(RegistryNode&, bool&)>& change,
+                          const std::function<LONG()>& fault)
 {
     std::error_code ec;
     std::filesystem::create_directories(m_path.parent_path(), ec);

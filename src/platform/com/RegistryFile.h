@@ -13,7 +13,8 @@ namespace pictavo::platform {
 // One registry root kept in a text file. Readers pick up another process's committed write
 // at their next access; writers serialise on a lock file beside it and replace the file
 // atomically. A file that does not parse is reported and left exactly as it is.
-class RegistryFile {
+class RegistryFile
+{
 public:
     explicit RegistryFile(std::filesystem::path path);
 
@@ -34,7 +35,8 @@ public:
 
     static constexpr size_t kMaxFileBytes = 64u << 20;
 
-    struct Stamp {
+    struct Stamp
+    {
         bool exists = false;
         uint64_t dev = 0, ino = 0, size = 0;
         int64_t mtimeNs = 0, ctimeNs = 0;

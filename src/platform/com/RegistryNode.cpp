@@ -49,7 +49,10 @@ RegistryNode& RegistryNode::ensureChild(std::u16string_view name, bool* created)
     return *it->second;
 }
 
-bool RegistryNode::removeChild(std::u16string_view name) { return m_children.erase(fold(name)) > 0; }
+bool RegistryNode::removeChild(std::u16string_view name)
+{
+    return m_children.erase(fold(name)) > 0;
+}
 
 void RegistryNode::clear()
 {
@@ -88,7 +91,8 @@ void RegistryNode::setValue(std::u16string_view name, DWORD type, std::vector<BY
 bool RegistryNode::removeValue(std::u16string_view name)
 {
     const std::u16string key = fold(name);
-    auto it = std::find_if(m_values.begin(), m_values.end(), [&](const Value& v) { return fold(v.name) == key; });
+    auto it =
+        std::find_if(m_values.begin(), m_values.end(), [&](const Value& v) { return fold(v.name) == key; });
     if (it == m_values.end())
         return false;
     m_values.erase(it);

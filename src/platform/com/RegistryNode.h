@@ -12,9 +12,11 @@ namespace pictavo::platform {
 
 // One key of a registry tree. Names compare without regard to case and keep their spelling;
 // subkeys are kept in that case-blind order, values in the order they were first set.
-class RegistryNode {
+class RegistryNode
+{
 public:
-    struct Value {
+    struct Value
+    {
         std::u16string name;
         DWORD type = 0;
         std::vector<BYTE> data;

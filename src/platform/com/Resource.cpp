@@ -10,7 +10,8 @@ using pictavo::platform::ResourceEntry;
 
 namespace {
 
-struct Tables {
+struct Tables
+{
     std::mutex mutex;
     std::map<HMODULE, std::span<const ResourceEntry>> byModule;
 };
@@ -73,7 +74,10 @@ HGLOBAL LoadResource(HMODULE, HRSRC resource)
     return const_cast<BYTE*>(reinterpret_cast<const ResourceEntry*>(resource)->data);
 }
 
-LPVOID LockResource(HGLOBAL data) { return data; }
+LPVOID LockResource(HGLOBAL data)
+{
+    return data;
+}
 
 DWORD SizeofResource(HMODULE, HRSRC resource)
 {

@@ -27,7 +27,8 @@ int LoadStringW(HMODULE module, UINT id, LPWSTR buffer, int bufferChars);
 namespace pictavo::platform {
 
 // A null type or name string means the numeric id is used instead.
-struct ResourceEntry {
+struct ResourceEntry
+{
     const char16_t* type;
     WORD typeId;
     const char16_t* name;

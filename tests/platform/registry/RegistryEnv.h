@@ -10,7 +10,8 @@
 namespace pictavo::test {
 
 // Points the registry at two fresh files for the life of the object.
-class RegistryEnv {
+class RegistryEnv
+{
 public:
     RegistryEnv()
     {
@@ -29,7 +30,7 @@ public:
 };
 
 inline std::u16string regString(HKEY root, const std::u16string& path, const char16_t* name = nullptr,
-                                 LONG* error = nullptr)
+                                LONG* error = nullptr)
 {
     HKEY key = nullptr;
     LONG rc = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key);
@@ -58,7 +59,8 @@ inline bool regKeyExists(HKEY root, const std::u16string& path)
     return true;
 }
 
-inline LONG regSetString(HKEY root, const std::u16string& path, const char16_t* name, const std::u16string& text)
+inline LONG regSetString(HKEY root, const std::u16string& path, const char16_t* name,
+                         const std::u16string& text)
 {
     HKEY key = nullptr;
     LONG rc = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);

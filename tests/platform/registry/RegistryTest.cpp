@@ -3,8 +3,10 @@
 #include "platform/com/RegistryFile.h"
 #include "platform/com/RegistryNode.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace pictavo::test;
@@ -13,7 +15,8 @@ using pictavo::platform::RegistryNode;
 
 namespace {
 
-class RegistryTest : public ::testing::Test {
+class RegistryTest : public ::testing::Test
+{
 protected:
     RegistryEnv env;
 };
@@ -32,10 +35,12 @@ TEST_F(RegistryTest, ValuesRoundTripThroughTheFileWithTheirTypes)
 {
     HKEY key = create(HKEY_LOCAL_MACHINE, u"Software\\Test");
     const std::u16string text = u"Pictavo Class \"引号\" 100% \\ \n\t end";
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                            DWORD((text.size() + 1) * 2)));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             DWORD((text.size() + 1) * 2)));
     const DWORD number = 131473;
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, u"Misc", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key, u"Misc", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4));
     const BYTE blob[] = {0, 1, 0xFE, 0xFF, 0x7F};
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, u"Blob", 0, REG_BINARY, blob, sizeof blob));
     // A lone surrogate and a name with the key separator's neighbours must survive as well.
@@ -50,7 +55,8 @@ TEST_F(RegistryTest, ValuesRoundTripThroughTheFileWithTheirTypes)
     EXPECT_EQ(text, regString(HKEY_LOCAL_MACHINE, u"software\\TEST"));
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Test", 0, KEY_READ, &key));
     DWORD type = 0, value = 0, size = 4;
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, u"MISC", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegQueryValueExW(key, u"MISC", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size));
     EXPECT_EQ(DWORD(REG_DWORD), type);
     EXPECT_EQ(number, value);
     BYTE read[5] = {};
@@ -90,16 +96,25 @@ TEST_F(RegistryTest, NamesCompareWithoutCaseAndKeepTheirSpelling)
 
 TEST_F(RegistryTest, ClassesRootShowsTheUserOverTheMachine)
 {
-    ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Shared", nullptr, u"machine"));
-    ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_LOCAL_MACHINE, u"Software\\Classes\\MachineOnly", nullptr, u"m"));
+    ASSERT_EQ(ERROR_SUCCESS,
+              regSetString(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Shared", nullptr, u"machine"));
+    ASSERT_EQ(ERROR_SUCCESS,
+              regSetString(HKEY_LOCAL_MACHINE, u"Software\\Classes\\MachineOnly", nullptr, u"m"));
     ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CURRENT_USER, u"Software\\Classes\\shared", nullptr, u"user"));
     ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CURRENT_USER, u"Software\\Classes\\UserOnly", nullptr, u"u"));
 
     EXPECT_EQ(u"user", regString(HKEY_CLASSES_ROOT, u"Shared"));
     EXPECT_EQ(u"m", regString(HKEY_CLASSES_ROOT, u"MachineOnly"));
-    EXPECT_EQ((std::vector<std::u16string>{u"MachineOnly", u"shared", u"UserOnly"}), regSubkeys(HKEY_CLASSES_ROOT, u""));
+    EXPECT_EQ((std::vector<std::u16string>{u"MachineOnly", u"shared", u"UserOnly"}),
+              regSubkeys(HKEY_CLASSES_ROOT, u""));
 
-    // Writes go to the machine's classes only, even for a key the user also has.
+    // Opening for reading changes nothing; writes go to the machine's classes only, even for
+    // a key the user also has.
+    HKEY reader = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, u"UserOnly", 0, nullptr, 0, KEY_READ, nullptr,
+                                             &reader, nullptr));
+    RegCloseKey(reader);
+    EXPECT_FALSE(regKeyExists(HKEY_LOCAL_MACHINE, u"Software\\Classes\\UserOnly"));
     ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, u"Fresh", nullptr, u"f"));
     EXPECT_EQ(u"f", regString(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Fresh"));
     ASSERT_EQ(ERROR_SUCCESS, regSetString(HKEY_CLASSES_ROOT, u"Shared\\Sub", u"Extra", u"x"));
@@ -180,16 +195,20 @@ TEST_F(RegistryTest, WritesOfOtherProcessesAreSeenAndNoneIsLost)
     if (child == 0) {
         bool ok = regSetString(HKEY_LOCAL_MACHINE, u"Shared", nullptr, u"after") == ERROR_SUCCESS;
         for (int i = 0; i < kWrites; ++i)
-            ok = ok && regSetString(HKEY_LOCAL_MACHINE, u"Shared", (u"child" + std::u16string(1, u'A' + i % 26) +
-                                                                     std::u16string(1, u'a' + i / 26)).c_str(),
-                                    u"1") == ERROR_SUCCESS;
+            ok = ok &&
+                 regSetString(
+                     HKEY_LOCAL_MACHINE, u"Shared",
+                     (u"child" + std::u16string(1, u'A' + i % 26) + std::u16string(1, u'a' + i / 26)).c_str(),
+                     u"1") == ERROR_SUCCESS;
         _exit(ok ? 0 : 1);
     }
     bool ok = true;
     for (int i = 0; i < kWrites; ++i)
-        ok = ok && regSetString(HKEY_LOCAL_MACHINE, u"Shared", (u"parent" + std::u16string(1, u'A' + i % 26) +
-                                                                 std::u16string(1, u'a' + i / 26)).c_str(),
-                                u"1") == ERROR_SUCCESS;
+        ok = ok &&
+             regSetString(
+                 HKEY_LOCAL_MACHINE, u"Shared",
+                 (u"parent" + std::u16string(1, u'A' + i % 26) + std::u16string(1, u'a' + i / 26)).c_str(),
+                 u"1") == ERROR_SUCCESS;
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(ok);
@@ -200,9 +219,40 @@ TEST_F(RegistryTest, WritesOfOtherProcessesAreSeenAndNoneIsLost)
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Shared", 0, KEY_READ, &key));
     DWORD count = 0;
     char16_t name[32];
-    for (DWORD chars = 32; RegEnumValueW(key, count, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    for (DWORD chars = 32;
+         RegEnumValueW(key, count, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
          chars = 32)
         ++count;
     RegCloseKey(key);
     EXPECT_EQ(DWORD(1 + 2 * kWrites), count);
+}
+
+TEST_F(RegistryTest, ThreadsShareOneConsistentTree)
+{
+    constexpr int kThreads = 4, kWrites = 15;
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t, &failures] {
+            for (int i = 0; i < kWrites; ++i) {
+                const std::u16string name =
+                    u"T" + std::u16string(1, u'0' + t) + u"_" + std::u16string(1, u'a' + i);
+                if (regSetString(HKEY_CURRENT_USER, u"Threads", name.c_str(), name) != ERROR_SUCCESS ||
+                    regString(HKEY_CURRENT_USER, u"Threads", name.c_str()) != name)
+                    ++failures;
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(0, failures.load());
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, u"Threads", 0, KEY_READ, &key));
+    DWORD count = 0;
+    char16_t name[16];
+    for (DWORD chars = 16;
+         RegEnumValueW(key, count, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         chars = 16)
+        ++count;
+    RegCloseKey(key);
+    EXPECT_EQ(DWORD(kThreads * kWrites), count);
 }
