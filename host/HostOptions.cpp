@@ -1,0 +1,54 @@
+#include "HostOptions.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace pictavo::host {
+
+const char* HostOptions::usage()
+{
+    return "usage: pictavo-host --script FILE.js [--module PATH] [--timeout SECONDS]";
+}
+
+std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& args, std::string& error)
+{
+    HostOptions options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string value;
+        std::string name = arg;
+        if (auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+        } else if (arg == "--script" || arg == "--module" || arg == "--timeout") {
+            if (i + 1 >= args.size()) {
+                error = arg + " needs a value";
+                return std::nullopt;
+            }
+            value = args[++i];
+        }
+        if (name == "--script") {
+            options.script = value;
+        } else if (name == "--module") {
+            options.module = value;
+        } else if (name == "--timeout") {
+            char* end = nullptr;
+            double seconds = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !std::isfinite(seconds) || seconds <= 0 || seconds > 1e7) {
+                error = "--timeout wants a positive number of seconds, not \"" + value + "\"";
+                return std::nullopt;
+            }
+            options.timeoutSeconds = seconds;
+        } else {
+            error = "unknown argument \"" + arg + "\"";
+            return std::nullopt;
+        }
+    }
+    if (options.script.empty()) {
+        error = "--script is required";
+        return std::nullopt;
+    }
+    return options;
+}
+
+} // namespace pictavo::host
