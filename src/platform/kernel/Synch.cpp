@@ -97,27 +97,19 @@ DWORD waitObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms, bo
     const auto deadline = kernel::deadlineAfter(ms);
     int index = -1;
     bool input = false;
-    for (;;) {
-        const auto seen = queue ? KernelAccess::changes(*queue) : 0;
-        auto ready = [&] {
-            index = satisfied(objects, waitAll);
-            input = queue && (KernelAccess::hasInput(*queue) || KernelAccess::changes(*queue) != seen);
-            return index >= 0 || input;
-        };
-        if (!kernel::waitUntil(lk, deadline, ready))
-            return WAIT_TIMEOUT;
-        if (index >= 0)
-            return WAIT_OBJECT_0 + index;
-        if (KernelAccess::hasInput(*queue))
-            return WAIT_OBJECT_0 + count;
-        // Woken, or a sent call ran: a pending paint or timer also counts as input.
-        lk.unlock();
-        MSG msg;
-        bool idle = queue->peek(msg, nullptr, 0, 0, PM_NOREMOVE);
-        lk.lock();
-        if (idle)
-            return WAIT_OBJECT_0 + count;
-    }
+    const auto seen = queue ? KernelAccess::changes(*queue) : 0;
+    auto ready = [&] {
+        index = satisfied(objects, waitAll);
+        input = queue && (KernelAccess::hasInput(*queue) || KernelAccess::changes(*queue) != seen);
+        return index >= 0 || input;
+    };
+    if (!kernel::waitUntil(lk, deadline, ready))
+        return WAIT_TIMEOUT;
+    if (index >= 0)
+        return WAIT_OBJECT_0 + index;
+    // Posted input, a wake, or a sent call that ran: Windows wakes for sent messages too, and
+    // the call may have changed what the caller waits for.
+    return WAIT_OBJECT_0 + count;
 }
 
 } // namespace

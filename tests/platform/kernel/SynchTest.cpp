@@ -118,6 +118,19 @@ TEST(Threads, MsgWaitReturnsForMessagesAndObjects)
     CloseHandle(event);
 }
 
+// A pump waiting for input must look again once a call sent to it has run: the call may have
+// asked the pump to stop.
+TEST(Threads, MsgWaitReturnsAfterRunningASentCall)
+{
+    auto q = ThreadQueue::current();
+    std::atomic<bool> ran{false};
+    std::thread sender([&] { EXPECT_TRUE(q->send([&] { ran = true; })); });
+    // Earlier input may end a wait first; what matters is that no wait sleeps past the call.
+    while (!ran)
+        ASSERT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_ALLINPUT), WAIT_OBJECT_0);
+    sender.join();
+}
+
 TEST(MessageBoxService, HandlerSeesTheBoxAndAnswers)
 {
     struct Shown
