@@ -585,6 +585,7 @@ template <typename Codec> bool encodeWith(CxImage& image, CxFile* file)
 template <typename Codec> bool decodeWith(CxImage& image, CxFile* file)
 {
     Codec codec;
+    codec.SetEscape(image.GetEscape());
     if (codec.Decode(file)) {
         image.Transfer(codec);
         return true;
