@@ -12,7 +12,8 @@ namespace {
 
 LONG pelsPerMetre(LONG dpi)
 {
-    return static_cast<LONG>(std::floor(dpi * 10000.0 / 254.0 + 0.5));
+    double ppm = std::floor(dpi * 10000.0 / 254.0 + 0.5);
+    return ppm >= INT32_MAX ? INT32_MAX : static_cast<LONG>(ppm);
 }
 
 } // namespace

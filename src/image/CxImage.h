@@ -7,8 +7,13 @@
 #include <cstdint>
 #include <vector>
 
-// Largest pixel area Create accepts, in bytes.
+// Largest pixel area Create accepts, in bytes. Fuzzing builds lower it so that hostile headers
+// cost milliseconds rather than a quarter-gigabyte fill each.
+#ifdef PICTAVO_FUZZ_MAX_MEMORY
+constexpr uint64_t CXIMAGE_MAX_MEMORY = PICTAVO_FUZZ_MAX_MEMORY;
+#else
 constexpr uint64_t CXIMAGE_MAX_MEMORY = 268435456;
+#endif
 
 // An in-memory raster: one malloc'd block holding the DIB header, the palette and the
 // bottom-up pixel rows, plus optional alpha and selection planes.

@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 using namespace imagetest;
 
@@ -414,4 +416,26 @@ TEST(CodecDispatch, WriteFailuresAreReported)
     }
     image.Encode(&unopened, ImageFormat::Png);
     EXPECT_STREQ(image.GetLastError(), "Write Error");
+}
+
+// Inputs the fuzzers once faulted on; run them under the sanitizer build.
+TEST(FuzzRegressions, DecodeWithoutFault)
+{
+    std::filesystem::path folder = std::filesystem::path(PICTAVO_SOURCE_DIR) / "fuzz/image-decode/regressions";
+    int seen = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        CxImage image;
+        decode(bytes, image);
+        ++seen;
+    }
+    EXPECT_GT(seen, 0);
+
+    std::ifstream in(folder / "bmp-huge-resolution.bmp", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    CxImage image;
+    ASSERT_TRUE(decode(bytes, image));
+    EXPECT_EQ(image.GetHeader().biXPelsPerMeter, INT32_MAX);
+    EXPECT_EQ(image.GetYDPI(), 96);
 }
