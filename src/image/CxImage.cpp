@@ -3,6 +3,7 @@
 #include "image/CxImageBMP.h"
 #include "image/CxImageJPG.h"
 #include "image/CxImagePNG.h"
+#include "image/CxMemFile.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -642,6 +643,20 @@ bool CxImage::Decode(CxFile* file, DWORD imagetype)
     }
     SetLastError("Decode: Unknown or wrong format");
     return false;
+}
+
+bool CxImage::LoadFromResource(HRSRC resource, DWORD imagetype, HMODULE module)
+{
+    DWORD size = SizeofResource(module, resource);
+    HGLOBAL handle = ::LoadResource(module, resource);
+    auto* data = handle != nullptr ? static_cast<BYTE*>(LockResource(handle)) : nullptr;
+    if (data == nullptr) {
+        SetLastError("Unable to load resource!");
+        return false;
+    }
+    // Decoding only reads, so the module's bytes are wrapped without a copy.
+    CxMemFile file(data, size);
+    return Decode(&file, imagetype);
 }
 
 namespace {

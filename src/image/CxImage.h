@@ -3,6 +3,7 @@
 #include "image/CxFile.h"
 #include "image/DibTypes.h"
 #include "image/ImageFormat.h"
+#include "platform/com/Resource.h"
 
 #include <cstdint>
 #include <vector>
@@ -120,6 +121,7 @@ public:
 
     bool Encode(CxFile* file, DWORD imagetype);
     bool Decode(CxFile* file, DWORD imagetype);
+    bool LoadFromResource(HRSRC resource, DWORD imagetype, HMODULE module = nullptr);
     static DWORD FormatFromExtension(const char* ext);
     static DWORD FormatFromExtension(LPCWSTR ext);
 

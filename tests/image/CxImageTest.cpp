@@ -163,3 +163,24 @@ TEST(CxImageFormats, DispatchFailures)
     EXPECT_FALSE(decode("this is not a picture at all", out));
     EXPECT_STREQ(out.GetLastError(), "Decode: Unknown or wrong format");
 }
+
+TEST(CxImageFormats, LoadsFromModuleResources)
+{
+    CxImage picture;
+    makePattern(picture, 5, 3, true);
+    std::string png = encode(picture, ImageFormat::Png);
+    static int token;
+    auto module = reinterpret_cast<HMODULE>(&token);
+    const pictavo::platform::ResourceEntry entries[] = {
+        {u"PNG", 0, nullptr, 249, reinterpret_cast<const BYTE*>(png.data()), DWORD(png.size())}};
+    pictavo::platform::registerResources(module, entries);
+
+    CxImage image;
+    ASSERT_TRUE(image.LoadFromResource(FindResourceW(module, MAKEINTRESOURCEW(249), u"PNG"), ImageFormat::Png,
+                                       module));
+    EXPECT_TRUE(samePixels(image, picture));
+    EXPECT_FALSE(image.LoadFromResource(FindResourceW(module, MAKEINTRESOURCEW(250), u"PNG"), ImageFormat::Png,
+                                        module));
+    EXPECT_STREQ(image.GetLastError(), "Unable to load resource!");
+    pictavo::platform::unregisterResources(module);
+}
