@@ -316,6 +316,12 @@ TEST(JpegCodec, CarriesExifFromDecodeToEncode)
     EXPECT_EQ(encode(image, ImageFormat::Jpg).find("Exif"), std::string::npos);
     ASSERT_TRUE(decode(withApp1(encode(image, ImageFormat::Jpg), exifPayload(9)), back));
     EXPECT_TRUE(back.GetExifBlock().empty());
+
+    back.SetExifBlock(std::vector<BYTE>{'E', 'x', 'i', 'f', 0, 0, 'I'});
+    CxMemFile file;
+    file.Open();
+    EXPECT_FALSE(back.Encode(&file, ImageFormat::Jpg));
+    EXPECT_STREQ(back.GetLastError(), "Can't write exif : didn't read all");
 }
 
 TEST(JpegCodec, HostileFilesFail)
