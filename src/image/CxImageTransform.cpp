@@ -347,13 +347,11 @@ bool CxImage::FitInto(LONG boxWidth, LONG boxHeight, CxRgbQuad, CxImage* dst)
 {
     if (pDib == nullptr || boxWidth <= 0 || boxHeight <= 0)
         return false;
-    CxImage copy;
-    copy.CopyFrom(*this);
-    if (!copy.IsValid()) {
-        SetLastError(copy.GetLastError());
-        return false;
-    }
+    CxImage result;
     double width = GetWidth(), height = GetHeight();
+    // Scaling into the result straight from this image gives the same pixels as scaling a copy,
+    // without holding a second full-size picture.
+    bool scaled = false;
     if (width > boxWidth || height > boxHeight) {
         float r = static_cast<float>(double(boxWidth) / boxHeight);
         float s = width < height * r ? static_cast<float>(boxHeight / height)
@@ -361,12 +359,19 @@ bool CxImage::FitInto(LONG boxWidth, LONG boxHeight, CxRgbQuad, CxImage* dst)
         // A side truncated to nothing would make the scale fail and deliver the oversized copy.
         auto nw = std::max<DWORD>(1, static_cast<DWORD>(width * s));
         auto nh = std::max<DWORD>(1, static_cast<DWORD>(height * s));
-        copy.Scale(nw, nh, 0);
+        scaled = Scale(nw, nh, 0, &result);
+    }
+    if (!scaled) {
+        result.CopyFrom(*this);
+        if (!result.IsValid()) {
+            SetLastError(result.GetLastError());
+            return false;
+        }
     }
     if (dst != nullptr)
-        dst->Transfer(copy);
+        dst->Transfer(result);
     else
-        Transfer(copy);
+        Transfer(result);
     return true;
 }
 
