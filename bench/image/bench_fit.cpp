@@ -79,7 +79,8 @@ int main(int argc, char** argv)
     if (!fitted.Encode(&out, ImageFormat::Jpg))
         return 1;
     std::printf("encode  %8.1f ms  peak %7ld KiB  (%d bytes)\n", since(t), peakKiB(), out.Size());
-    std::ofstream(argv[2], std::ios::binary).write(reinterpret_cast<const char*>(out.GetBuffer()), out.Size());
+    std::ofstream(argv[2], std::ios::binary)
+        .write(reinterpret_cast<const char*>(out.GetBuffer()), out.Size());
     std::printf("total   %8.1f ms\n", since(total));
     return 0;
 }

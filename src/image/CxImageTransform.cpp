@@ -115,7 +115,8 @@ CxRgbQuad hslToRgb(Hsl c)
         out.rgbRed = out.rgbGreen = out.rgbBlue = v;
         return out;
     }
-    float m2 = l <= 0.5f ? static_cast<float>(double(l) * (1.0 + s)) : static_cast<float>(double(l) + s - double(l) * s);
+    float m2 = l <= 0.5f ? static_cast<float>(double(l) * (1.0 + s))
+                         : static_cast<float>(double(l) + s - double(l) * s);
     float m1 = static_cast<float>(2.0 * l - m2);
     out.rgbRed = clampByte(double(hueToValue(m1, m2, static_cast<float>(h + 120.0))) * 255.0);
     out.rgbGreen = clampByte(double(hueToValue(m1, m2, h)) * 255.0);
@@ -411,7 +412,8 @@ bool CxImage::Rotate90(CxImage* dst, bool left)
             DWORD sx = left ? j : w - 1 - j;
             DWORD sy = left ? h - 1 - i : i;
             if (head.biClrUsed == 0)
-                std::memcpy(d + size_t{i} * 3, info.pImage + size_t{sy} * info.dwEffWidth + size_t{sx} * 3, 3);
+                std::memcpy(d + size_t{i} * 3, info.pImage + size_t{sy} * info.dwEffWidth + size_t{sx} * 3,
+                            3);
             else
                 out.SetPixelIndex(LONG(i), LONG(j), GetPixelIndex(LONG(sx), LONG(sy)));
             if (pAlpha != nullptr)
@@ -458,7 +460,8 @@ bool CxImage::CropTo(LONG left, LONG top, LONG right, LONG bottom, CxImage* dst)
         if (GetBpp() >= 8) {
             size_t bytes = GetBpp() / 8;
             std::memcpy(out.info.pImage + size_t{y} * out.info.dwEffWidth,
-                        info.pImage + size_t{sy} * info.dwEffWidth + size_t(left) * bytes, size_t{nw} * bytes);
+                        info.pImage + size_t{sy} * info.dwEffWidth + size_t(left) * bytes,
+                        size_t{nw} * bytes);
         } else {
             for (DWORD x = 0; x < nw; ++x)
                 out.SetPixelIndex(LONG(x), LONG(y), GetPixelIndex(left + LONG(x), LONG(sy)));

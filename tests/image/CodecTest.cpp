@@ -33,8 +33,8 @@ std::string le32(uint32_t v)
 std::string bmpFile(int32_t w, int32_t h, int bpp, uint32_t compression, const std::string& tail,
                     uint32_t clrUsed = 0, uint32_t offBits = 0)
 {
-    std::string info = le32(40) + le32(uint32_t(w)) + le32(uint32_t(h)) + le16(1) + le16(bpp) + le32(compression) +
-                       le32(0) + le32(2835) + le32(2835) + le32(clrUsed) + le32(0);
+    std::string info = le32(40) + le32(uint32_t(w)) + le32(uint32_t(h)) + le16(1) + le16(bpp) +
+                       le32(compression) + le32(0) + le32(2835) + le32(2835) + le32(clrUsed) + le32(0);
     std::string file = "BM" + le32(uint32_t(14 + 40 + tail.size())) + le32(0) + le32(offBits) + info + tail;
     return file;
 }
@@ -82,7 +82,8 @@ std::string exifPayload(uint16_t orientation = 6)
 
 std::string withApp1(const std::string& jpeg, const std::string& payload)
 {
-    std::string marker = std::string("\xFF\xE1", 2) + char((payload.size() + 2) >> 8) + char(payload.size() + 2);
+    std::string marker =
+        std::string("\xFF\xE1", 2) + char((payload.size() + 2) >> 8) + char(payload.size() + 2);
     return jpeg.substr(0, 2) + marker + payload + jpeg.substr(2);
 }
 
@@ -152,8 +153,8 @@ TEST(BmpCodec, ReadsTopDownBitfieldsAndRle)
     EXPECT_EQ(image.PixelColour(0, 0).rgbRed, 0);
 
     // RLE8: a run of 3 of index 1, a delta, an absolute run, end of bitmap.
-    std::string palette = std::string(4, '\0') + std::string("\x10\x20\x30\x00", 4) +
-                          std::string("\x40\x50\x60\x00", 4);
+    std::string palette =
+        std::string(4, '\0') + std::string("\x10\x20\x30\x00", 4) + std::string("\x40\x50\x60\x00", 4);
     std::string rle = std::string("\x03\x01", 2) + std::string("\x00\x02\x01\x01", 4) +
                       std::string("\x00\x03\x02\x01\x02\x00", 6) + std::string("\x00\x01", 2);
     ASSERT_TRUE(decode(bmpFile(8, 3, 8, 1, palette + rle, 3), image)) << image.GetLastError();
@@ -270,7 +271,7 @@ TEST(JpegCodec, EncodesWithTheFixedParameters)
     EXPECT_EQ((uint8_t(bytes[16]) << 8) | uint8_t(bytes[17]), 150);
     size_t sof = bytes.find("\xFF\xC0");
     ASSERT_NE(sof, std::string::npos);
-    EXPECT_EQ(uint8_t(bytes[sof + 9]), 3);    // components
+    EXPECT_EQ(uint8_t(bytes[sof + 9]), 3);     // components
     EXPECT_EQ(uint8_t(bytes[sof + 11]), 0x22); // luminance 2 x 2
     EXPECT_EQ(uint8_t(bytes[sof + 14]), 0x11);
 
@@ -427,7 +428,8 @@ TEST(CodecDispatch, WriteFailuresAreReported)
 // Inputs the fuzzers once faulted on; run them under the sanitizer build.
 TEST(FuzzRegressions, DecodeWithoutFault)
 {
-    std::filesystem::path folder = std::filesystem::path(PICTAVO_SOURCE_DIR) / "fuzz/image-decode/regressions";
+    std::filesystem::path folder =
+        std::filesystem::path(PICTAVO_SOURCE_DIR) / "fuzz/image-decode/regressions";
     int seen = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         std::ifstream in(entry.path(), std::ios::binary);

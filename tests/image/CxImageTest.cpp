@@ -29,7 +29,10 @@ TEST(CxImageCreate, RefusesEmptyAndOversizedPictures)
 TEST(CxImageCreate, NormalisesDepthAndLaysOutTheBlock)
 {
     CxImage image;
-    struct { DWORD asked, bpp, colours; } cases[] = {{0, 1, 2}, {2, 4, 16}, {3, 4, 16}, {5, 8, 256}, {16, 24, 0}, {32, 24, 0}};
+    struct
+    {
+        DWORD asked, bpp, colours;
+    } cases[] = {{0, 1, 2}, {2, 4, 16}, {3, 4, 16}, {5, 8, 256}, {16, 24, 0}, {32, 24, 0}};
     for (auto c : cases) {
         ASSERT_NE(image.Create(5, 3, c.asked), nullptr);
         EXPECT_EQ(image.GetBpp(), c.bpp) << c.asked;
@@ -179,8 +182,8 @@ TEST(CxImageFormats, LoadsFromModuleResources)
     ASSERT_TRUE(image.LoadFromResource(FindResourceW(module, MAKEINTRESOURCEW(249), u"PNG"), ImageFormat::Png,
                                        module));
     EXPECT_TRUE(samePixels(image, picture));
-    EXPECT_FALSE(image.LoadFromResource(FindResourceW(module, MAKEINTRESOURCEW(250), u"PNG"), ImageFormat::Png,
-                                        module));
+    EXPECT_FALSE(image.LoadFromResource(FindResourceW(module, MAKEINTRESOURCEW(250), u"PNG"),
+                                        ImageFormat::Png, module));
     EXPECT_STREQ(image.GetLastError(), "Unable to load resource!");
     pictavo::platform::unregisterResources(module);
 }
