@@ -143,7 +143,7 @@ protected:
     bool ScaleBilinear(CxImage& out, float xScale, float yScale);
     void ScaleNearest(CxImage& out, float xScale, float yScale);
     void ScaleBicubic(CxImage& out, float xScale, float yScale);
-    void CopyAlphaNearest(CxImage& out, float xScale, float yScale) const;
+    void CopyAlphaNearest(CxImage& out, float xScale, float yScale, bool floatCoordinates) const;
     bool Rotate90(CxImage* dst, bool left);
     void Install(CxImage& tmp, CxImage* dst);
 

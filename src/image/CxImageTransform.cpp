@@ -185,21 +185,27 @@ bool CxImage::Scale(DWORD newWidth, DWORD newHeight, int mode, CxImage* dst)
             SetLastError("CxImage::Create can't allocate memory");
             return false;
         }
-        CopyAlphaNearest(out, xScale, yScale);
+        CopyAlphaNearest(out, xScale, yScale, mode == 1);
     }
     Install(out, dst);
     return true;
 }
 
-void CxImage::CopyAlphaNearest(CxImage& out, float xScale, float yScale) const
+// Nearest sampling keeps its coordinates in single precision; the other modes take the alpha
+// source pixel from the exact product.
+void CxImage::CopyAlphaNearest(CxImage& out, float xScale, float yScale, bool floatCoordinates) const
 {
+    auto source = [floatCoordinates](DWORD i, float scale) {
+        double v = i * double(scale);
+        return static_cast<DWORD>(floatCoordinates ? static_cast<float>(v) : v);
+    };
     DWORD w = GetWidth(), h = GetHeight();
     DWORD nw = out.GetWidth(), nh = out.GetHeight();
     std::vector<DWORD> sx(nw);
     for (DWORD x = 0; x < nw; ++x)
-        sx[x] = std::min<DWORD>(static_cast<DWORD>(x * double(xScale)), w - 1);
+        sx[x] = std::min<DWORD>(source(x, xScale), w - 1);
     for (DWORD y = 0; y < nh; ++y) {
-        DWORD sy = std::min<DWORD>(static_cast<DWORD>(y * double(yScale)), h - 1);
+        DWORD sy = std::min<DWORD>(source(y, yScale), h - 1);
         const BYTE* s = pAlpha + size_t{sy} * w;
         BYTE* d = out.pAlpha + size_t{y} * nw;
         for (DWORD x = 0; x < nw; ++x)

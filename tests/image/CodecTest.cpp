@@ -1,5 +1,6 @@
 #include "ImageTestUtil.h"
 #include "image/CxImageBMP.h"
+#include "image/CxImageJPG.h"
 #include "image/JpegExif.h"
 
 #include <gtest/gtest.h>
@@ -335,6 +336,13 @@ TEST(JpegCodec, HostileFilesFail)
     EXPECT_STREQ(back.GetLastError(), "Premature end of file?");
     // A missing end marker alone is harmless.
     EXPECT_TRUE(decode(bytes.substr(0, bytes.size() - 2), back, ImageFormat::Jpg));
+
+    image.SetCodecOption(CxImageJPG::EncProgressive, ImageFormat::Jpg);
+    std::string progressive = encode(image, ImageFormat::Jpg);
+    ASSERT_NE(progressive.find("\xFF\xC2"), std::string::npos);
+    EXPECT_TRUE(decode(progressive, back, ImageFormat::Jpg));
+    EXPECT_FALSE(decode(progressive.substr(0, progressive.size() * 2 / 3), back, ImageFormat::Jpg));
+    EXPECT_STREQ(back.GetLastError(), "Premature end of file?");
 
     std::string huge = bytes;
     size_t sof = huge.find("\xFF\xC0");
