@@ -248,7 +248,7 @@ void CxImage::CopyFrom(const CxImage& src, bool copyPixels, bool copySelection, 
 
 void CxImage::Ghost(const CxImage* from)
 {
-    if (from == nullptr || from == this)
+    if (from == nullptr || from == this || (info.pGhost == nullptr && !Destroy()))
         return;
     std::memcpy(&head, &from->head, sizeof head);
     std::memcpy(&info, &from->info, sizeof info);
@@ -267,6 +267,12 @@ void CxImage::Transfer(CxImage& from, bool transferFrames)
 {
     if (&from == this)
         return;
+    // A ghost owns nothing it could hand over: share its body instead of freeing it twice.
+    if (from.info.pGhost != nullptr) {
+        if (Destroy())
+            Ghost(&from);
+        return;
+    }
     if (!Destroy())
         return;
     std::memcpy(&head, &from.head, sizeof head);

@@ -101,6 +101,9 @@ TEST(CxImageLifetime, CopyTransferAndGhost)
         EXPECT_FALSE(ghost.Destroy());
         EXPECT_EQ(ghost.Create(2, 2, 24), nullptr);
         EXPECT_EQ(ghost.GetBits(), taken.GetBits());
+        CxImage fromGhost;
+        fromGhost.Transfer(ghost);
+        EXPECT_EQ(fromGhost.GetBits(), taken.GetBits());
     }
     // The ghost's end left the body intact.
     EXPECT_TRUE(samePixels(taken, source));
