@@ -4,6 +4,7 @@
 #include "image/JpegExif.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -240,6 +241,43 @@ TEST(PngCodec, RoundTripsRgbAlphaAndPalette)
     ASSERT_TRUE(decode(bytes, back));
     EXPECT_EQ(back.GetBkgndIndex(), 2);
     EXPECT_TRUE(samePixels(pal, back));
+}
+
+// PNG forms our encoder never writes, made by libpng's simplified writer.
+TEST(PngCodec, ReadsGreyGreyAlphaAndSixteenBitFiles)
+{
+    auto write = [](png_uint_32 format, int w, int h, const void* pixels) {
+        png_image desc{};
+        desc.version = PNG_IMAGE_VERSION;
+        desc.width = png_uint_32(w);
+        desc.height = png_uint_32(h);
+        desc.format = format;
+        png_alloc_size_t size = 0;
+        EXPECT_TRUE(png_image_write_to_memory(&desc, nullptr, &size, 0, pixels, 0, nullptr));
+        std::string bytes(size, '\0');
+        EXPECT_TRUE(png_image_write_to_memory(&desc, bytes.data(), &size, 0, pixels, 0, nullptr));
+        bytes.resize(size);
+        return bytes;
+    };
+    const BYTE grey[] = {0, 50, 100, 150, 200, 250};
+    CxImage image;
+    ASSERT_TRUE(decode(write(PNG_FORMAT_GRAY, 3, 2, grey), image)) << image.GetLastError();
+    EXPECT_TRUE(image.IsGreyPalette());
+    EXPECT_EQ(image.PixelColour(0, 1).rgbRed, 0); // first file row is the top
+    EXPECT_EQ(image.PixelColour(2, 0).rgbBlue, 250);
+
+    const BYTE greyAlpha[] = {10, 255, 20, 128, 30, 0, 40, 64};
+    ASSERT_TRUE(decode(write(PNG_FORMAT_GA, 2, 2, greyAlpha), image)) << image.GetLastError();
+    EXPECT_EQ(image.GetBpp(), 24);
+    ASSERT_TRUE(image.AlphaIsValid());
+    EXPECT_EQ(image.AlphaGet(1, 1), 128);
+    EXPECT_EQ(image.PixelColour(1, 1).rgbGreen, 20);
+    EXPECT_EQ(image.AlphaGet(1, 0), 64);
+
+    const uint16_t deep[] = {0x1234, 0xFFFF};
+    ASSERT_TRUE(decode(write(PNG_FORMAT_LINEAR_Y, 2, 1, deep), image)) << image.GetLastError();
+    EXPECT_EQ(image.PixelColour(0, 0).rgbRed, 0x12);
+    EXPECT_EQ(image.PixelColour(1, 0).rgbRed, 0xFF);
 }
 
 TEST(PngCodec, HostileFilesFail)
