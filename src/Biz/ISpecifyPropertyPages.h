@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/com/Unknown.h"
+
+struct CAUUID
+{
+    ULONG cElems;
+    GUID* pElems;
+};
+
+struct ISpecifyPropertyPages : public IUnknown
+{
+    virtual HRESULT GetPages(CAUUID* pages) = 0;
+};
