@@ -9,4 +9,8 @@ struct IObjectSafety : public IUnknown
 {
     virtual HRESULT GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) = 0;
     virtual HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD optionSetMask, DWORD enabledOptions) = 0;
+
+protected:
+    ~IObjectSafety() = default;
 };
+PICTAVO_DECLARE_IID(IObjectSafety, IID_IObjectSafety)

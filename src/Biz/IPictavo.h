@@ -1,7 +1,7 @@
 #pragma once
 
+#include "module/PictavoTypeLib.h"
 #include "platform/com/Dispatch.h"
-#include "platform/com/OleAuto.h"
 
 // The page's dual interface: IDispatch's slots, then the members in DISPID order (1..12, 16..27).
 struct IPictavo : public IDispatch
@@ -30,4 +30,8 @@ struct IPictavo : public IDispatch
     virtual HRESULT ClearFields() = 0;
     virtual HRESULT GetCount(LONG* val) = 0;
     virtual HRESULT Clear() = 0;
+
+protected:
+    ~IPictavo() = default;
 };
+PICTAVO_DECLARE_IID(IPictavo, IID_IPictavo)

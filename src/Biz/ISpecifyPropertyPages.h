@@ -11,4 +11,8 @@ struct CAUUID
 struct ISpecifyPropertyPages : public IUnknown
 {
     virtual HRESULT GetPages(CAUUID* pages) = 0;
+
+protected:
+    ~ISpecifyPropertyPages() = default;
 };
+PICTAVO_DECLARE_IID(ISpecifyPropertyPages, IID_ISpecifyPropertyPages)

@@ -5,4 +5,8 @@
 struct ISupportErrorInfo : public IUnknown
 {
     virtual HRESULT InterfaceSupportsErrorInfo(REFIID riid) = 0;
+
+protected:
+    ~ISupportErrorInfo() = default;
 };
+PICTAVO_DECLARE_IID(ISupportErrorInfo, IID_ISupportErrorInfo)

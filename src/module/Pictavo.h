@@ -13,6 +13,7 @@
 #include "Biz/ISupportErrorInfo.h"
 #include "Biz/IUploadList.h"
 #include "platform/com/ComPtr.h"
+#include "platform/com/DispatchImpl.h"
 
 // The control object: the page's scripting surface and the COM identity around it.
 class CPictavo final : public IPictavo,
@@ -88,7 +89,8 @@ private:
     HRESULT invokeMember(DISPID id, WORD kind, VARIANT* args, UINT count, VARIANT* result);
 
     std::atomic<ULONG> m_refs{0};
-    DWORD m_safetyEnabled = 0;
+    pictavo::platform::DispatchImpl m_dispatch;
+    std::atomic<DWORD> m_safetyEnabled{0}; // one value for every interface of the object
     bool m_debug = false;
     ComPtr<IDispatch> m_object;
     ComPtr<IDispatch> m_afterImagesPosted;

@@ -125,7 +125,7 @@ std::u16string wformatArgs(std::u16string_view fmt, std::span<const FormatArg> a
 {
     std::u16string out;
     size_t next = 0;
-    static const FormatArg kMissing(0);
+    static const FormatArg kMissing{std::u16string_view()}; // 0 as a number, nothing as text
     auto take = [&]() -> const FormatArg& { return next < args.size() ? args[next++] : kMissing; };
 
     for (size_t i = 0; i < fmt.size(); ++i) {

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <atomic>
+
+#include "threading/CriticalSection.h"
+
+// Whether an upload run is going on; shared by every control in the process.
+class AppState
+{
+public:
+    enum State
+    {
+        Idle = 0,
+        Uploading = 1,
+        Stopped = 2,
+    };
+
+    static AppState* Instance();
+
+    AppState() = default;
+    virtual ~AppState() = default;
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+
+    bool IsUploading() const { return m_state.load(std::memory_order_acquire) == Uploading; }
+    bool IsStopped() const { return m_state.load(std::memory_order_acquire) == Stopped; }
+    void SetUploading();
+    void SetStopped();
+
+private:
+    // Readers take no lock; the atomic keeps those reads well defined.
+    std::atomic<int> m_state{Idle};
+    Quendal::Threading::CriticalSection m_lock;
+};
