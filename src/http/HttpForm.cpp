@@ -1,5 +1,6 @@
 #include "http/HttpForm.h"
 
+#include "Biz/ConfigMgr.h"
 #include "http/HttpFormField.h"
 #include "http/HttpStreamField.h"
 #include "platform/kernel/Strings.h"
@@ -9,8 +10,7 @@ using pictavo::platform::equalsNoCase;
 const char16_t HttpForm::kBoundary[] = u"---------------------------7da1d41060a1a";
 
 HttpForm::HttpForm()
-    : m_boundary(kBoundary), m_encoding(u"UTF-8"), m_narrowBoundary(m_boundary.begin(), m_boundary.end()),
-      m_fileFieldName(u"img")
+    : m_boundary(kBoundary), m_encoding(u"UTF-8"), m_narrowBoundary(m_boundary.begin(), m_boundary.end())
 {
 }
 
@@ -32,7 +32,8 @@ void HttpForm::AddNumberField(const std::u16string& name, uint32_t value)
 
 void HttpForm::AddStreamField(uint32_t size, const std::u16string& fileName)
 {
-    m_fields.push_back(std::make_unique<HttpStreamField>(this, size, fileName, m_fileFieldName));
+    m_fields.push_back(std::make_unique<HttpStreamField>(this, size, fileName,
+                                                         ConfigMgr::Instance()->FileFieldName()));
 }
 
 void HttpForm::RemoveAllFields()

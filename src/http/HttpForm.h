@@ -18,6 +18,7 @@ public:
 
     void AddTextField(const std::u16string& name, const std::u16string& value);
     void AddNumberField(const std::u16string& name, uint32_t value);
+    // The part's form-data name is the configured FileFieldName at the time of this call.
     void AddStreamField(uint32_t size, const std::u16string& fileName);
     void RemoveAllFields();
 
@@ -25,10 +26,6 @@ public:
     const std::u16string& GetEncoding() const { return m_encoding; }
     bool IsUtf8() const;
     bool IsGb2312() const;
-
-    // Form-data name of the file part (the page's FileFieldName, "img" by default).
-    void SetFileFieldName(const std::u16string& name) { m_fileFieldName = name; }
-    const std::u16string& GetFileFieldName() const { return m_fileFieldName; }
 
     std::u16string RenderHead();
     std::u16string RenderTail();
@@ -46,6 +43,5 @@ private:
     std::u16string m_boundary;
     std::u16string m_encoding;
     std::string m_narrowBoundary;
-    std::u16string m_fileFieldName;
     std::vector<std::unique_ptr<HttpField>> m_fields;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Biz/ConfigMgr.h"
 #include "http/HttpEncoding.h"
 #include "http/HttpForm.h"
 #include "http/HttpHeader.h"
@@ -15,7 +16,11 @@ const std::string kDash = "-----------------------------7da1d41060a1a";
 class HttpFormTest : public testing::Test {
 protected:
     void SetUp() override { pictavo::platform::setLocalCodePageForTesting("CP936"); }
-    void TearDown() override { pictavo::platform::setLocalCodePageForTesting(""); }
+    void TearDown() override
+    {
+        pictavo::platform::setLocalCodePageForTesting("");
+        ConfigMgr::Instance()->SetFileFieldName(u"img");
+    }
 
     // The body exactly as the poster writes it: head, file bytes, CRLF, tail.
     static std::string Body(HttpForm& form, const std::string& file)
@@ -71,7 +76,7 @@ TEST_F(HttpFormTest, LengthsMatchBytesForAwkwardNamesAndValues)
     for (const char16_t* encoding : {u"UTF-8", u"GB2312", u"x"}) {
         HttpForm form;
         form.SetEncoding(encoding);
-        form.SetFileFieldName(u"文件");
+        ConfigMgr::Instance()->SetFileFieldName(u"文件");
         form.AddTextField(u"名字", u"");
         form.AddTextField(u"emoji", u"\U0001F600 and é");
         form.AddTextField(u"lone", std::u16string(1, u'\xD800'));
@@ -99,7 +104,7 @@ TEST_F(HttpFormTest, FileOnlyFormAndFieldNameFixedWhenAdded)
 {
     HttpForm form;
     form.AddStreamField(10, u"noext");
-    form.SetFileFieldName(u"later");
+    ConfigMgr::Instance()->SetFileFieldName(u"later");
     const std::u16string head = form.RenderHead();
     EXPECT_EQ(head.find(u"Content-Type"), std::u16string::npos);
     EXPECT_NE(head.find(u"name=\"img\""), std::u16string::npos);
