@@ -247,12 +247,14 @@ void WinINetPoster::Work(Upload& upload)
     IFileTransferEvent* sink = m_sink;
     if (!sink)
         return;
-    // The upload's own code is 0 or 1; otherwise the data went out and the server's status
-    // (0 when none could be read) tells the owner what went wrong.
+    // Once the data went out the server's status is the code (1 when none could be read):
+    // code 0 stays reserved for a URL without a host.
     if ((upload.state & kComplete) && m_httpStatus == 200)
         sink->OnTransferComplete(upload.itemId);
+    else if (upload.state & kComplete)
+        sink->OnTransferError(upload.itemId, m_httpStatus != 0 ? m_httpStatus : 1);
     else
-        sink->OnTransferError(upload.itemId, (upload.state & kComplete) ? m_httpStatus : upload.errorCode);
+        sink->OnTransferError(upload.itemId, upload.errorCode);
     // The poster may already serve the next upload or be gone: touch nothing of it here.
 }
 
