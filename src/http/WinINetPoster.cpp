@@ -219,7 +219,8 @@ void WinINetPoster::Work(Upload& upload)
     }
     if (upload.state & kGoing)
         HttpEndRequestW(request, nullptr, 0, 0);
-    if (upload.state & kComplete) {
+    // A cancelled upload has no answer to read and nothing to say about one.
+    if ((upload.state & kComplete) && !IsCancelled(upload)) {
         ReadAnswer(request);
         DWORD status = 0;
         DWORD length = sizeof status;

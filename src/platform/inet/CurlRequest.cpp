@@ -74,6 +74,12 @@ bool CurlRequest::fail(DWORD error)
     return false;
 }
 
+bool CurlRequest::refuse(DWORD error)
+{
+    SetLastError(error);
+    return false;
+}
+
 bool CurlRequest::failed()
 {
     if (m_aborted.load())
@@ -116,7 +122,7 @@ DWORD CurlRequest::mapError(int code)
 bool CurlRequest::start(const std::vector<std::string>& headers, uint64_t bodyLength)
 {
     if (m_started)
-        return fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+        return refuse(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     m_started = true;
     m_bodyLength = bodyLength;
     m_easy = curl_easy_init();
@@ -316,11 +322,11 @@ bool CurlRequest::pump(const std::function<bool()>& ready)
 bool CurlRequest::write(const void* data, size_t size)
 {
     if (!m_started)
-        return fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+        return refuse(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     if (failed())
         return false;
     if (m_queued + size > m_bodyLength)
-        return fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+        return refuse(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     // Connection, name and TLS failures show at the first write, as the caller expects.
     if (!m_bodyAsked && !pump([this] { return m_bodyAsked; }))
         return false;
@@ -347,11 +353,11 @@ bool CurlRequest::write(const void* data, size_t size)
 bool CurlRequest::end()
 {
     if (!m_started)
-        return fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+        return refuse(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     if (failed())
         return false;
     if (m_queued < m_bodyLength)
-        return fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+        return refuse(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     return pump([this] { return m_headersDone; });
 }
 

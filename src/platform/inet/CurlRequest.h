@@ -47,7 +47,9 @@ private:
     static size_t onWrite(char* data, size_t size, size_t count, void* self);
     static size_t onHeader(char* data, size_t size, size_t count, void* self);
 
+    // fail ends the transfer for good; refuse turns down one call that came at the wrong time.
     bool fail(DWORD error);
+    bool refuse(DWORD error);
     bool failed();
     // Drives the transfer until ready() holds; false on failure, abort or stall.
     bool pump(const std::function<bool()>& ready);
