@@ -1,5 +1,6 @@
 #include "http/FormatSize.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 
@@ -34,6 +35,9 @@ std::u16string FormatSize(double value)
     // Negative or NaN input has no meaning as a size; show it as nothing rather than wrap.
     if (!(value > 0))
         value = 0;
+    // The quotient is computed in float; a larger value would not convert.
+    if (value > FLT_MAX)
+        value = FLT_MAX;
     if (value >= TB)
         return scaled(value, TB, u"TB");
     if (value >= GB)

@@ -6,7 +6,8 @@
 namespace Quendal::IO {
 
 // Loads a regular file of less than 2 GiB into one buffer.
-class File {
+class File
+{
 public:
     File();
     virtual ~File();

@@ -1,5 +1,8 @@
 #include "module/PictavoTypeLib.h"
 
+#include "platform/com/Registry.h"
+#include "platform/kernel/Strings.h"
+
 using namespace pictavo::platform;
 
 namespace {
@@ -103,3 +106,137 @@ constexpr TypeLibrary library{
 } // namespace
 
 const TypeLibrary& PictavoTypeLibrary() { return library; }
+
+namespace {
+
+constexpr char16_t kAutomationProxy[] = u"{00020424-0000-0000-C000-000000000046}";
+
+std::u16string guidText(REFGUID guid)
+{
+    WCHAR buf[40];
+    StringFromGUID2(guid, buf, 40);
+    return buf;
+}
+
+std::u16string hexText(unsigned v)
+{
+    static constexpr char16_t digits[] = u"0123456789abcdef";
+    std::u16string out;
+    do {
+        out.insert(out.begin(), digits[v % 16]);
+        v /= 16;
+    } while (v);
+    return out;
+}
+
+// Type library versions and locales are written in hexadecimal, as the system does.
+std::u16string versionText(const TypeLibrary& lib)
+{
+    return hexText(lib.majorVersion) + u"." + hexText(lib.minorVersion);
+}
+
+bool registersInterface(const TypeInterface& itf)
+{
+    return (itf.flags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION)) != 0;
+}
+
+HRESULT fromWin32(LONG rc) { return HRESULT_FROM_WIN32(static_cast<DWORD>(rc)); }
+
+LONG setString(HKEY parent, std::u16string_view subKey, const char16_t* name, std::u16string_view text)
+{
+    HKEY key = nullptr;
+    const std::u16string sub(subKey);
+    LONG rc = RegCreateKeyExW(parent, sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    const std::u16string value(text);
+    rc = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(char16_t)));
+    RegCloseKey(key);
+    return rc;
+}
+
+std::u16string readString(HKEY parent, const std::u16string& subKey)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(parent, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return {};
+    WCHAR buf[64] = {};
+    DWORD size = sizeof buf - sizeof(WCHAR);
+    DWORD type = 0;
+    LONG rc = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS && type == REG_SZ ? std::u16string(buf) : std::u16string();
+}
+
+} // namespace
+
+HRESULT RegisterPictavoTypeLibrary(std::u16string_view modulePath)
+{
+    const TypeLibrary& lib = PictavoTypeLibrary();
+    const std::u16string libid = guidText(lib.libid);
+    const std::u16string version = versionText(lib);
+    const std::u16string base = u"TypeLib\\" + libid + u"\\" + version;
+    std::u16string helpDir(modulePath.substr(0, modulePath.rfind(u'/') == std::u16string_view::npos
+                                                    ? 0
+                                                    : modulePath.rfind(u'/')));
+    if (helpDir.empty())
+        helpDir = u"/";
+    const std::u16string lcid = hexText(lib.lcid);
+    LONG rc = setString(HKEY_CLASSES_ROOT, base, nullptr, lib.help);
+    if (rc == ERROR_SUCCESS)
+        rc = setString(HKEY_CLASSES_ROOT, base + u"\\" + lcid + u"\\win32", nullptr, modulePath);
+    if (rc == ERROR_SUCCESS)
+        rc = setString(HKEY_CLASSES_ROOT, base + u"\\FLAGS", nullptr, u"0");
+    if (rc == ERROR_SUCCESS)
+        rc = setString(HKEY_CLASSES_ROOT, base + u"\\HELPDIR", nullptr, helpDir);
+    for (const TypeInterface& itf : lib.interfaces) {
+        if (rc != ERROR_SUCCESS)
+            break;
+        if (!registersInterface(itf))
+            continue;
+        const std::u16string key = u"Interface\\" + guidText(itf.iid);
+        rc = setString(HKEY_CLASSES_ROOT, key, nullptr, itf.name);
+        if (rc == ERROR_SUCCESS)
+            rc = setString(HKEY_CLASSES_ROOT, key + u"\\ProxyStubClsid", nullptr, kAutomationProxy);
+        if (rc == ERROR_SUCCESS)
+            rc = setString(HKEY_CLASSES_ROOT, key + u"\\ProxyStubClsid32", nullptr, kAutomationProxy);
+        if (rc == ERROR_SUCCESS)
+            rc = setString(HKEY_CLASSES_ROOT, key + u"\\TypeLib", nullptr, libid);
+        if (rc == ERROR_SUCCESS)
+            rc = setString(HKEY_CLASSES_ROOT, key + u"\\TypeLib", u"Version", version);
+    }
+    return fromWin32(rc);
+}
+
+HRESULT UnregisterPictavoTypeLibrary()
+{
+    const TypeLibrary& lib = PictavoTypeLibrary();
+    const std::u16string libid = guidText(lib.libid);
+    HRESULT first = S_OK;
+    auto note = [&](LONG rc) {
+        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND && SUCCEEDED(first))
+            first = fromWin32(rc);
+    };
+    for (const TypeInterface& itf : lib.interfaces) {
+        if (!registersInterface(itf))
+            continue;
+        const std::u16string key = u"Interface\\" + guidText(itf.iid);
+        // Another library may have taken the interface over since; leave it to that one.
+        if (pictavo::platform::equalsNoCase(readString(HKEY_CLASSES_ROOT, key + u"\\TypeLib"), libid))
+            note(RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str()));
+    }
+    const std::u16string libKey = u"TypeLib\\" + libid;
+    note(RegDeleteTreeW(HKEY_CLASSES_ROOT, (libKey + u"\\" + versionText(lib)).c_str()));
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, libKey.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        WCHAR name[256];
+        DWORD chars = 256;
+        const bool otherVersions =
+            RegEnumKeyExW(key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_NO_MORE_ITEMS;
+        RegCloseKey(key);
+        if (!otherVersions)
+            note(RegDeleteKeyW(HKEY_CLASSES_ROOT, libKey.c_str()));
+    }
+    return first;
+}

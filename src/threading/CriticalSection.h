@@ -5,7 +5,8 @@
 namespace Quendal::Threading {
 
 // Re-entrant process-local lock.
-class CriticalSection {
+class CriticalSection
+{
 public:
     CriticalSection() = default;
     virtual ~CriticalSection() = default;

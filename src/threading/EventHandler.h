@@ -5,7 +5,8 @@
 namespace Quendal::Threading {
 
 // Manual-reset event, created signalled.
-class EventHandler {
+class EventHandler
+{
 public:
     EventHandler();
     virtual ~EventHandler();

@@ -31,6 +31,7 @@ TEST(FormatSize, MeaninglessInputShowsZero)
 {
     EXPECT_EQ(FormatSize(-5), u"0Bytes");
     EXPECT_EQ(FormatSize(std::numeric_limits<double>::quiet_NaN()), u"0Bytes");
+    EXPECT_EQ(FormatSize(std::numeric_limits<double>::infinity()).substr(0, 4), u"3094");
 }
 
 TEST(FormatDuration, HoursMinutesSecondsWithoutDays)

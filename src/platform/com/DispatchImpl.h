@@ -15,7 +15,8 @@ class DispatchImpl
 public:
     // args: the member's parameters except a retval one, in declaration order, each of the
     // declared type ([out] ones arrive VT_EMPTY; what the object leaves there goes back to the
-    // caller). result: where a retval goes; never null. kind: the member's one DISPATCH_* bit.
+    // caller). The args are cleared after the call: AddRef or copy what the object keeps.
+    // result: where a retval goes; never null. kind: the member's one DISPATCH_* bit.
     using Invoker =
         std::function<HRESULT(DISPID id, WORD kind, VARIANT* args, UINT count, VARIANT* result)>;
 

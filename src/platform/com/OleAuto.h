@@ -196,7 +196,10 @@ UINT SafeArrayGetElemsize(SAFEARRAY* psa);
 HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT dim, LONG* lower);
 HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT dim, LONG* upper);
 HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* vt);
+// out receives a copy: a BSTR or interface pointer is overwritten, a VARIANT must be
+// initialised (it is cleared first).
 HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* indices, void* out);
+// value is the BSTR or interface pointer itself for those arrays, else a pointer to the value.
 HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* indices, void* value);
 HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** out);
 // Changes the element count of the right-most dimension only.

@@ -146,26 +146,22 @@ LONG lookup(State& s, const Location& at, const RegistryNode*& node, const Regis
     node = user.root().find(path);
     if (!node)
         node = fromMachine;
+    // The classes root itself exists even before anything is registered.
+    static const RegistryNode emptyClasses;
+    if (!node && at.path.empty())
+        node = &emptyClasses;
     if (machineNode)
         *machineNode = fromMachine;
     return ERROR_SUCCESS;
 }
 
-// Where a change to an existing key goes: the classes view writes to the user's key when
-// the user has one, else to the machine's.
-LONG target(State& s, const Location& at, Hive& hive, std::vector<std::u16string>& path)
+// Where a change goes: the classes view reads the user's keys over the machine's, but
+// writes and deletes only the machine's (unless the view is mapped elsewhere), so a
+// machine-wide registration never alters a per-user one.
+void target(const Location& at, Hive& hive, std::vector<std::u16string>& path)
 {
-    if (!at.merged) {
-        hive = at.hive;
-        path = at.path;
-        return ERROR_SUCCESS;
-    }
-    RegistryFile& user = fileOf(s, Hive::User);
-    if (LONG rc = user.refresh(); rc != ERROR_SUCCESS)
-        return rc;
-    path = classesPath(at.path);
-    hive = user.root().find(path) ? Hive::User : Hive::Machine;
-    return ERROR_SUCCESS;
+    hive = at.merged ? Hive::Machine : at.hive;
+    path = at.merged ? classesPath(at.path) : at.path;
 }
 
 LONG modify(State& s, Hive hive, const std::function<LONG(RegistryNode&, bool&)>& change)
@@ -282,34 +278,29 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM sam,
     if (LONG rc = splitPath(subKey, path); rc != ERROR_SUCCESS)
         return rc;
     const Location at = child(base, path);
-    const RegistryNode* existing = nullptr;
-    if (LONG rc = lookup(s, at, existing); rc != ERROR_SUCCESS)
+    const RegistryNode* parent = nullptr;
+    if (LONG rc = lookup(s, base, parent); rc != ERROR_SUCCESS)
         return rc;
+    if (!parent)
+        return ERROR_KEY_DELETED;
+    Hive hive;
+    std::vector<std::u16string> full;
+    target(at, hive, full);
     bool created = false;
-    if (!existing) {
-        const RegistryNode* parent = nullptr;
-        if (LONG rc = lookup(s, base, parent); rc != ERROR_SUCCESS)
-            return rc;
-        if (!parent)
-            return ERROR_KEY_DELETED;
-        if (!(baseSam & KEY_CREATE_SUB_KEY))
+    LONG rc = modify(s, hive, [&](RegistryNode& root, bool& dirty) {
+        RegistryNode* node = &root;
+        for (const auto& part : full) {
+            bool made = false;
+            node = &node->ensureChild(part, &made);
+            dirty = dirty || made;
+        }
+        if (dirty && !(baseSam & KEY_CREATE_SUB_KEY))
             return ERROR_ACCESS_DENIED;
-        // New keys in the classes view go to the machine's classes unless overridden.
-        const Hive hive = at.merged ? Hive::Machine : at.hive;
-        const auto full = at.merged ? classesPath(at.path) : at.path;
-        LONG rc = modify(s, hive, [&](RegistryNode& root, bool& dirty) {
-            RegistryNode* node = &root;
-            for (const auto& part : full) {
-                bool made = false;
-                node = &node->ensureChild(part, &made);
-                dirty = dirty || made;
-            }
-            created = dirty;
-            return ERROR_SUCCESS;
-        });
-        if (rc != ERROR_SUCCESS)
-            return rc;
-    }
+        created = dirty;
+        return ERROR_SUCCESS;
+    });
+    if (rc != ERROR_SUCCESS)
+        return rc;
     *result = allocate(s, at, sam);
     if (disposition)
         *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -362,8 +353,7 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
         return ERROR_ACCESS_DENIED;
     Hive hive;
     std::vector<std::u16string> path;
-    if (LONG rc = target(s, at, hive, path); rc != ERROR_SUCCESS)
-        return rc;
+    target(at, hive, path);
     std::vector<BYTE> bytes(data, data + size);
     return modify(s, hive, [&](RegistryNode& root, bool& dirty) {
         RegistryNode* node = root.find(path);
@@ -408,8 +398,7 @@ LONG RegDeleteValueW(HKEY key, LPCWSTR valueName)
         return ERROR_ACCESS_DENIED;
     Hive hive;
     std::vector<std::u16string> path;
-    if (LONG rc = target(s, at, hive, path); rc != ERROR_SUCCESS)
-        return rc;
+    target(at, hive, path);
     return modify(s, hive, [&](RegistryNode& root, bool& dirty) {
         RegistryNode* node = root.find(path);
         if (!node)
@@ -438,8 +427,7 @@ LONG deleteKey(HKEY key, LPCWSTR subKey, bool whole)
         return ERROR_ACCESS_DENIED;
     Hive hive;
     std::vector<std::u16string> path;
-    if (LONG rc = target(s, at, hive, path); rc != ERROR_SUCCESS)
-        return rc;
+    target(at, hive, path);
     return modify(s, hive, [&](RegistryNode& root, bool& dirty) {
         RegistryNode* node = root.find(path);
         if (!node)

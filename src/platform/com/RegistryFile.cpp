@@ -397,12 +397,11 @@ bool RegistryFile::parse(std::string_view text, RegistryNode& root, std::string&
     return true;
 }
 
-RegistryFile::Stamp RegistryFile::stampOf(const std::filesystem::path& path)
+namespace {
+
+RegistryFile::Stamp stampFrom(const struct stat& st)
 {
-    struct stat st;
-    Stamp s;
-    if (::stat(path.c_str(), &st) != 0)
-        return s;
+    RegistryFile::Stamp s;
     s.exists = true;
     s.dev = st.st_dev;
     s.ino = st.st_ino;
@@ -410,6 +409,14 @@ RegistryFile::Stamp RegistryFile::stampOf(const std::filesystem::path& path)
     s.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     s.ctimeNs = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     return s;
+}
+
+} // namespace
+
+RegistryFile::Stamp RegistryFile::stampOf(const std::filesystem::path& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? stampFrom(st) : Stamp{};
 }
 
 LONG RegistryFile::refresh()
@@ -430,7 +437,9 @@ LONG RegistryFile::load()
         m_stamp = Stamp{};
         return ERROR_SUCCESS;
     }
-    Stamp stamp = stampOf(m_path);
+    // The stamp of what is read, not of whatever the path names by now.
+    struct stat st;
+    Stamp stamp = ::fstat(fd, &st) == 0 ? stampFrom(st) : Stamp{};
     std::string text;
     std::string error;
     bool ok = stamp.size <= kMaxFileBytes;

@@ -34,13 +34,14 @@ public:
 
     static constexpr size_t kMaxFileBytes = 64u << 20;
 
-private:
     struct Stamp {
         bool exists = false;
         uint64_t dev = 0, ino = 0, size = 0;
         int64_t mtimeNs = 0, ctimeNs = 0;
         bool operator==(const Stamp&) const = default;
     };
+
+private:
     static Stamp stampOf(const std::filesystem::path& path);
     LONG load();
     LONG write(const RegistryNode& root);

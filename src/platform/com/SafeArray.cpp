@@ -102,7 +102,8 @@ void clearElements(SAFEARRAY* psa, size_t first, size_t last)
     std::memset(base + first * psa->cbElements, 0, (last - first) * psa->cbElements);
 }
 
-// Deep copy of one element from src to an element slot holding nothing.
+// Deep copy of one element. A VARIANT dest must hold a valid variant (it is cleared first);
+// other kinds of dest are overwritten.
 HRESULT copyElement(const SAFEARRAY* psa, void* dest, const void* src)
 {
     if (psa->fFeatures & FADF_BSTR) {
@@ -120,10 +121,8 @@ HRESULT copyElement(const SAFEARRAY* psa, void* dest, const void* src)
         *static_cast<IUnknown**>(dest) = unk;
         return S_OK;
     }
-    if (psa->fFeatures & FADF_VARIANT) {
-        VariantInit(static_cast<VARIANT*>(dest));
+    if (psa->fFeatures & FADF_VARIANT)
         return VariantCopy(static_cast<VARIANT*>(dest), static_cast<const VARIANT*>(src));
-    }
     std::memcpy(dest, src, psa->cbElements);
     return S_OK;
 }
@@ -284,6 +283,7 @@ HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* indices, void* value)
     else if (!value)
         return E_INVALIDARG;
     alignas(VARIANT) unsigned char fresh[sizeof(VARIANT)];
+    VariantInit(reinterpret_cast<VARIANT*>(fresh));
     if (HRESULT hr = copyElement(psa, fresh, src); FAILED(hr))
         return hr;
     size_t index = offset / psa->cbElements;

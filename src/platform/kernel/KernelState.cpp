@@ -9,7 +9,8 @@ namespace pictavo::platform::kernel {
 
 namespace {
 
-struct ThreadState {
+struct ThreadState
+{
     DWORD id = 0;
     std::shared_ptr<ThreadQueue> queue;
     std::condition_variable cv;
@@ -24,7 +25,8 @@ struct ThreadState {
 };
 
 // Never destroyed: detached threads may still use them while the process exits.
-struct Globals {
+struct Globals
+{
     std::mutex mutex;
     std::vector<ThreadState*> blocked;
     std::unordered_map<uintptr_t, std::shared_ptr<KernelObject>> handles;
@@ -66,7 +68,8 @@ Clock::time_point deadlineAfter(DWORD milliseconds)
     return Clock::now() + std::chrono::milliseconds(milliseconds);
 }
 
-bool waitUntil(std::unique_lock<std::mutex>& lk, Clock::time_point deadline, const std::function<bool()>& ready)
+bool waitUntil(std::unique_lock<std::mutex>& lk, Clock::time_point deadline,
+               const std::function<bool()>& ready)
 {
     ThreadState& st = t_state;
     auto& blocked = globals().blocked;

@@ -13,14 +13,22 @@
 
 namespace pictavo::platform {
 
-struct SentCall {
-    enum class State { Pending, Running, Done, Dropped };
+struct SentCall
+{
+    enum class State
+    {
+        Pending,
+        Running,
+        Done,
+        Dropped
+    };
     std::function<void()> call;
     State state = State::Pending;
 };
 
 // Something a HANDLE can name. Waitable ones report and consume their signal under the lock.
-class KernelObject {
+class KernelObject
+{
 public:
     virtual ~KernelObject() = default;
     virtual bool waitable() const { return false; }
@@ -28,7 +36,8 @@ public:
     virtual void acquire() {}
 };
 
-struct KernelAccess {
+struct KernelAccess
+{
     static std::shared_ptr<ThreadQueue> create(DWORD threadId);
     static void teardown(ThreadQueue& queue);
     static bool runOneSent(std::unique_lock<std::mutex>& lock, ThreadQueue& queue);
@@ -50,7 +59,8 @@ Clock::time_point deadlineAfter(DWORD milliseconds);
 
 // Under the lock: blocks until ready() or the deadline (time_point::max() for none); meanwhile
 // runs the calls sent to the calling thread's queue. False on time-out.
-bool waitUntil(std::unique_lock<std::mutex>& lock, Clock::time_point deadline, const std::function<bool()>& ready);
+bool waitUntil(std::unique_lock<std::mutex>& lock, Clock::time_point deadline,
+               const std::function<bool()>& ready);
 
 DWORD currentThreadId();
 // The calling thread's queue, or null; create makes one.

@@ -4,7 +4,8 @@
 
 #include <functional>
 
-struct MSG {
+struct MSG
+{
     HWND hwnd;
     UINT message;
     WPARAM wParam;

@@ -43,5 +43,6 @@ int MessageBoxService::show(HWND owner, std::u16string_view text, std::u16string
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {
-    return pictavo::platform::MessageBoxService::show(owner, text ? text : u"", caption ? caption : u"Error", type);
+    return pictavo::platform::MessageBoxService::show(owner, text ? text : u"", caption ? caption : u"Error",
+                                                      type);
 }

@@ -27,9 +27,11 @@ namespace pictavo::platform {
 
 // Where MessageBoxW goes. The default writes caption and text (UTF-8) to standard error and
 // answers IDOK; the window system installs the modal box, tests a recorder.
-class MessageBoxService {
+class MessageBoxService
+{
 public:
-    using Handler = std::function<int(HWND owner, std::u16string_view text, std::u16string_view caption, UINT type)>;
+    using Handler =
+        std::function<int(HWND owner, std::u16string_view text, std::u16string_view caption, UINT type)>;
 
     // Returns the previous handler; an empty one restores the default. Thread-safe.
     static Handler setHandler(Handler handler);

@@ -85,7 +85,8 @@ const char* utf16Name()
 }
 
 // iconv descriptors are not thread-safe: one cache per thread, keyed by direction and name.
-class IconvCache {
+class IconvCache
+{
 public:
     ~IconvCache()
     {
@@ -139,7 +140,8 @@ std::string toUtf8(std::u16string_view utf16)
     out.reserve(utf16.size() * 3);
     for (size_t i = 0; i < utf16.size(); ++i) {
         char32_t c = utf16[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] <= 0xDFFF) {
             appendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
             ++i;
         } else if (c >= 0xDC80 && c <= 0xDCFF) {
@@ -172,6 +174,13 @@ void setLocalCodePageForTesting(std::string name)
 
 std::string toLocalCodePage(std::u16string_view text)
 {
+    return toLocalCodePage(text, '?', nullptr);
+}
+
+std::string toLocalCodePage(std::u16string_view text, char replacement, bool* substituted)
+{
+    if (substituted)
+        *substituted = false;
     const std::string cp = localCodePageName();
     iconv_t cd = converter(cp, utf16Name());
     if (cd == reinterpret_cast<iconv_t>(-1))
@@ -191,7 +200,9 @@ std::string toLocalCodePage(std::u16string_view text)
         size_t oLeft = sizeof buf;
         if (iconv(cd, &in, &inLeft, &o, &oLeft) == static_cast<size_t>(-1) || inLeft != 0) {
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            out.push_back('?');
+            out.push_back(replacement);
+            if (substituted)
+                *substituted = true;
         } else {
             char* o2 = o;
             size_t left2 = oLeft;
@@ -286,12 +297,12 @@ bool decodeFor(UINT codePage, std::string_view in, std::u16string& out)
     return true;
 }
 
-bool encodeFor(UINT codePage, std::u16string_view in, std::string& out)
+bool encodeFor(UINT codePage, std::u16string_view in, std::string& out, char replacement, bool* substituted)
 {
     if (codePage == CP_UTF8)
         out = pictavo::platform::toUtf8(in);
     else if (codePage == CP_ACP)
-        out = pictavo::platform::toLocalCodePage(in);
+        out = pictavo::platform::toLocalCodePage(in, replacement, substituted);
     else
         return false;
     return true;
@@ -343,20 +354,25 @@ int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR mb, int mbLength, LPWSTR wi
     return deliver(result, wide, wideSize);
 }
 
-int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int wideLength, LPSTR mb, int mbSize, LPCSTR,
-                        BOOL* usedDefaultChar)
+int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int wideLength, LPSTR mb, int mbSize,
+                        LPCSTR defaultChar, BOOL* usedDefaultChar)
 {
     if (!wide || wideLength == 0 || wideLength < -1 || mbSize < 0 || (mbSize > 0 && !mb)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     std::u16string_view in(wide, inputLength(wide, wideLength));
+    if (codePage == CP_UTF8 && (defaultChar || usedDefaultChar)) {
+        SetLastError(ERROR_INVALID_PARAMETER); // as Windows: UTF-8 has no default character
+        return 0;
+    }
     std::string result;
-    if (!encodeFor(codePage, in, result)) {
+    bool substituted = false;
+    if (!encodeFor(codePage, in, result, defaultChar && *defaultChar ? *defaultChar : '?', &substituted)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     if (usedDefaultChar)
-        *usedDefaultChar = FALSE;
+        *usedDefaultChar = substituted ? TRUE : FALSE;
     return deliver(result, mb, mbSize);
 }

@@ -17,6 +17,8 @@ std::string toUtf8(std::u16string_view utf16);
 // is read at each call. Unmappable characters become one '?' per code point; undecodable
 // bytes become U+FFFD. Thread-safe.
 std::string toLocalCodePage(std::u16string_view text);
+// The same with another stand-in for unmappable characters; *substituted tells whether any was.
+std::string toLocalCodePage(std::u16string_view text, char replacement, bool* substituted);
 std::u16string fromLocalCodePage(std::string_view bytes);
 std::string localCodePageName();
 // Overrides PICTAVO_ACP for this process; an empty name goes back to the environment.

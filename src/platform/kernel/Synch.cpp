@@ -11,7 +11,8 @@ using namespace pictavo::platform;
 
 namespace {
 
-class EventObject : public KernelObject {
+class EventObject : public KernelObject
+{
 public:
     EventObject(bool manual, bool initial) : m_manual(manual), m_signalled(initial) {}
     bool waitable() const override { return true; }
@@ -28,7 +29,8 @@ private:
     bool m_signalled;
 };
 
-class ThreadObject : public KernelObject {
+class ThreadObject : public KernelObject
+{
 public:
     bool waitable() const override { return true; }
     bool signalled() const override { return ended; }

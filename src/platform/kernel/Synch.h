@@ -21,7 +21,8 @@ BOOL CloseHandle(HANDLE handle);
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);
-// WAIT_OBJECT_0 + count when the calling thread's queue has a message (or a wake) for it.
+// WAIT_OBJECT_0 + count when the calling thread's queue has a message, a pending paint or timer
+// (idle source) or a wake for it. wakeMask is taken as QS_ALLINPUT.
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
                                 DWORD wakeMask);
 

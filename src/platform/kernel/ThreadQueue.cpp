@@ -77,11 +77,20 @@ bool KernelAccess::runOneSent(std::unique_lock<std::mutex>& lk, ThreadQueue& q)
         ++q.m_changes;
         auto fn = std::move(call->call);
         lk.unlock();
+        // Even if the call throws, its sender must be released, not left waiting forever.
+        struct Release
+        {
+            std::unique_lock<std::mutex>& lk;
+            SentCall& call;
+            ~Release()
+            {
+                lk.lock();
+                call.state = SentCall::State::Done;
+                kernel::changed();
+            }
+        } release{lk, *call};
         fn();
         fn = nullptr; // captures die on the owner, before the sender is released
-        lk.lock();
-        call->state = SentCall::State::Done;
-        kernel::changed();
         return true;
     }
     return false;
@@ -152,7 +161,9 @@ bool ThreadQueue::send(std::function<void()> call, DWORD timeoutMs)
     m_sent.push_back(sent);
     ++m_changes;
     kernel::changed();
-    auto finished = [&] { return sent->state == SentCall::State::Done || sent->state == SentCall::State::Dropped; };
+    auto finished = [&] {
+        return sent->state == SentCall::State::Done || sent->state == SentCall::State::Dropped;
+    };
     if (!kernel::waitUntil(lk, kernel::deadlineAfter(timeoutMs), finished)) {
         if (sent->state == SentCall::State::Pending) {
             sent->state = SentCall::State::Dropped;
@@ -200,7 +211,8 @@ bool ThreadQueue::get(MSG& msg, HWND filter, UINT min, UINT max)
             if (got)
                 return msg.message != WM_QUIT;
         }
-        kernel::waitUntil(lk, kernel::Clock::time_point::max(), [&] { return m_changes != seen || !m_alive; });
+        kernel::waitUntil(lk, kernel::Clock::time_point::max(),
+                          [&] { return m_changes != seen || !m_alive; });
         if (!m_alive) {
             msg = quitMessage(0);
             return false;
@@ -214,8 +226,8 @@ bool ThreadQueue::peek(MSG& msg, HWND filter, UINT min, UINT max, UINT flags)
     while (KernelAccess::runOneSent(lk, *this)) {
     }
     const bool remove = flags & PM_REMOVE;
-    auto it =
-        std::find_if(m_posted.begin(), m_posted.end(), [&](const MSG& m) { return matches(m, filter, min, max); });
+    auto it = std::find_if(m_posted.begin(), m_posted.end(),
+                           [&](const MSG& m) { return matches(m, filter, min, max); });
     if (it != m_posted.end()) {
         msg = *it;
         if (remove)

@@ -14,14 +14,16 @@ struct SentCall;
 // One thread's message queue: posted messages, calls sent from other threads, a quit flag.
 // The owner runs sent calls (in order of arrival, before posted messages) whenever it waits:
 // in get/peek/MsgWait and in every platform wait (send, events, threads).
-class ThreadQueue {
+class ThreadQueue
+{
 public:
     // Idle source: asked by get/peek when no posted message matches (WM_PAINT, WM_TIMER).
     // Called on the owner thread with no kernel lock held; removeFlags as in PeekMessage.
     using IdleSource = std::function<bool(MSG& out, HWND filter, UINT min, UINT max, UINT removeFlags)>;
     // Wait hook for a backend with its own event loop (SDL): 'block' replaces the owner's
     // blocking wait (INFINITE or milliseconds); 'wake' is called from any thread, under the
-    // kernel's lock, to end it. A wake that comes before 'block' starts must still end it.
+    // kernel's lock (so it must not call back into the kernel), to end it. A wake that comes
+    // before 'block' starts must still end it (SDL_PushEvent does that).
     using BlockFn = std::function<void(DWORD milliseconds)>;
     using WakeFn = std::function<void()>;
 

@@ -13,13 +13,14 @@ namespace {
 // Bounds what a format string may ask for; the C library would fail or allocate instead.
 constexpr int kMaxField = 4096;
 
-struct Spec {
+struct Conversion
+{
     bool left = false, zero = false, plus = false, space = false, alt = false;
     int width = -1;
     int precision = -1;
 };
 
-std::string narrowSpec(const Spec& s, const char* length, char conv)
+std::string narrowFormat(const Conversion& s, const char* length, char conv)
 {
     std::string f = "%";
     if (s.left)
@@ -51,14 +52,21 @@ template <class T> std::u16string cformat(const std::string& f, T value)
     return std::u16string(buf, buf + n);
 }
 
-// The argument reinterpreted at its own width as unsigned, as the C library does for %u/%x.
-unsigned long long asUnsigned(const FormatArg& a)
+// Integers are read as the C library reads a promoted argument: at least int's width, so
+// -1 under %u is 4294967295 and a DWORD of 0xFFFFFFFF under %d is -1. %c uses the own width.
+int promotedBits(const FormatArg& a, int minBits)
+{
+    return std::max(a.bits, minBits);
+}
+
+unsigned long long asUnsigned(const FormatArg& a, int minBits = 32)
 {
     if (a.kind == FormatArg::Kind::Unsigned)
         return a.u;
     if (a.kind == FormatArg::Kind::Signed) {
         auto v = static_cast<unsigned long long>(a.i);
-        return a.bits >= 64 ? v : v & ((1ull << a.bits) - 1);
+        const int bits = promotedBits(a, minBits);
+        return bits >= 64 ? v : v & ((1ull << bits) - 1);
     }
     if (a.kind == FormatArg::Kind::Double)
         return a.d >= 0 && a.d < 1.8e19 ? static_cast<unsigned long long>(a.d) : 0;
@@ -71,8 +79,11 @@ long long asSigned(const FormatArg& a)
 {
     if (a.kind == FormatArg::Kind::Signed)
         return a.i;
-    if (a.kind == FormatArg::Kind::Unsigned)
+    if (a.kind == FormatArg::Kind::Unsigned) {
+        if (a.bits == 32)
+            return static_cast<int32_t>(static_cast<uint32_t>(a.u));
         return static_cast<long long>(a.u);
+    }
     if (a.kind == FormatArg::Kind::Double)
         return a.d > -9.2e18 && a.d < 9.2e18 ? static_cast<long long>(a.d) : 0;
     if (a.kind == FormatArg::Kind::Pointer)
@@ -110,7 +121,7 @@ std::u16string asText(const FormatArg& a)
     return {};
 }
 
-void pad(std::u16string& out, std::u16string body, const Spec& s)
+void pad(std::u16string& out, std::u16string body, const Conversion& s)
 {
     if (s.width > 0 && body.size() < static_cast<size_t>(s.width)) {
         std::u16string fill(s.width - body.size(), u' ');
@@ -134,7 +145,7 @@ std::u16string wformatArgs(std::u16string_view fmt, std::span<const FormatArg> a
             continue;
         }
         const size_t start = i++;
-        Spec s;
+        Conversion s;
         for (; i < fmt.size(); ++i) {
             char16_t c = fmt[i];
             if (c == u'-')
@@ -193,13 +204,13 @@ std::u16string wformatArgs(std::u16string_view fmt, std::span<const FormatArg> a
             break;
         case u'd':
         case u'i':
-            out += cformat(narrowSpec(s, "ll", 'd'), asSigned(take()));
+            out += cformat(narrowFormat(s, "ll", 'd'), asSigned(take()));
             break;
         case u'u':
         case u'x':
         case u'X':
         case u'o':
-            out += cformat(narrowSpec(s, "ll", static_cast<char>(conv)), asUnsigned(take()));
+            out += cformat(narrowFormat(s, "ll", static_cast<char>(conv)), asUnsigned(take()));
             break;
         case u'f':
         case u'F':
@@ -209,12 +220,13 @@ std::u16string wformatArgs(std::u16string_view fmt, std::span<const FormatArg> a
         case u'G':
         case u'a':
         case u'A':
-            out += cformat(narrowSpec(s, "", static_cast<char>(conv)), asDouble(take()));
+            out += cformat(narrowFormat(s, "", static_cast<char>(conv)), asDouble(take()));
             break;
         case u'p': {
             const FormatArg& a = take();
-            out += cformat(narrowSpec(s, "", 'p'),
-                           a.kind == FormatArg::Kind::Pointer ? a.ptr : reinterpret_cast<const void*>(asUnsigned(a)));
+            out += cformat(narrowFormat(s, "", 'p'), a.kind == FormatArg::Kind::Pointer
+                                                         ? a.ptr
+                                                         : reinterpret_cast<const void*>(asUnsigned(a)));
             break;
         }
         case u'c':
@@ -226,7 +238,7 @@ std::u16string wformatArgs(std::u16string_view fmt, std::span<const FormatArg> a
                 if (!t.empty())
                     body = t.substr(0, 1);
             } else {
-                unsigned long long cp = asUnsigned(a);
+                unsigned long long cp = asUnsigned(a, 0);
                 if (cp > 0x10FFFF)
                     cp = 0xFFFD;
                 if (cp >= 0x10000) {

@@ -9,8 +9,17 @@
 namespace pictavo::platform {
 
 // One argument of wformat, captured with its own type so a mismatched conversion is defined.
-struct FormatArg {
-    enum class Kind { Signed, Unsigned, Double, Wide, Narrow, Pointer };
+struct FormatArg
+{
+    enum class Kind
+    {
+        Signed,
+        Unsigned,
+        Double,
+        Wide,
+        Narrow,
+        Pointer
+    };
     Kind kind = Kind::Signed;
     int bits = 32; // width of an integer argument, for %u/%x of a negative value
     int64_t i = 0;
@@ -21,8 +30,7 @@ struct FormatArg {
     const void* ptr = nullptr;
 
     template <class T>
-        requires std::is_integral_v<T>
-    FormatArg(T v) : bits(sizeof(T) * 8)
+    requires std::is_integral_v<T> FormatArg(T v) : bits(sizeof(T) * 8)
     {
         if constexpr (std::is_same_v<T, bool>) {
             kind = Kind::Signed, i = v;
@@ -36,10 +44,7 @@ struct FormatArg {
         }
     }
     template <class T>
-        requires std::is_enum_v<T>
-    FormatArg(T v) : FormatArg(static_cast<std::underlying_type_t<T>>(v))
-    {
-    }
+    requires std::is_enum_v<T> FormatArg(T v) : FormatArg(static_cast<std::underlying_type_t<T>>(v)) {}
     FormatArg(double v) : kind(Kind::Double), d(v) {}
     FormatArg(float v) : kind(Kind::Double), d(v) {}
     FormatArg(const std::u16string& s) : kind(Kind::Wide), wide(s) {}

@@ -1,6 +1,8 @@
 #include "VariantTestSupport.h"
 
+#include "platform/com/DispatchCall.h"
 #include "platform/com/DispatchImpl.h"
+#include "platform/com/RefCounted.h"
 
 #include <gtest/gtest.h>
 
@@ -217,6 +219,38 @@ TEST_F(DispatchImplTest, RetvalAndInOutParameters)
     UINT argErr = 99;
     EXPECT_EQ(call(5, {Var::i4(3)}, nullptr, &argErr), DISP_E_TYPEMISMATCH); // out needs a reference
     EXPECT_EQ(argErr, 0u);
+}
+
+class Scripted : public RefCounted<IDispatch>
+{
+public:
+    explicit Scripted(DispatchImpl& impl) : impl_(impl) {}
+    HRESULT GetTypeInfoCount(UINT* n) override { return impl_.GetTypeInfoCount(n); }
+    HRESULT GetTypeInfo(UINT i, LCID l, ITypeInfo** t) override { return impl_.GetTypeInfo(i, l, t); }
+    HRESULT GetIDsOfNames(REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) override
+    {
+        return impl_.GetIDsOfNames(r, n, c, l, d);
+    }
+    HRESULT Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e, UINT* a) override
+    {
+        return impl_.Invoke(d, r, l, f, p, v, e, a);
+    }
+
+private:
+    DispatchImpl& impl_;
+};
+
+TEST_F(DispatchImplTest, CallHelpersTakeDeclarationOrder)
+{
+    auto object = makeCom<Scripted>(dispatch);
+    Var args[] = {Var(u"field"), Var(u"3")};
+    ASSERT_EQ(invokeByName(object.Get(), u"addfield", DISPATCH_METHOD, args, 2, nullptr), S_OK);
+    EXPECT_EQ(calls.back().args[0].text(), u"field");
+    EXPECT_EQ(calls.back().args[1].lVal, 3);
+    Var width = Var::r8(120);
+    ASSERT_EQ(invokeByName(object.Get(), u"WIDTH", DISPATCH_PROPERTYPUT, &width, 1, nullptr), S_OK);
+    EXPECT_EQ(calls.back().args[0].uiVal, 120);
+    EXPECT_EQ(invokeByName(object.Get(), u"Height", DISPATCH_PROPERTYPUT, &width, 1, nullptr), DISP_E_UNKNOWNNAME);
 }
 
 TEST_F(DispatchImplTest, ObjectFailuresBecomeExceptions)

@@ -6,7 +6,8 @@ using namespace pictavo::platform;
 
 namespace {
 
-class LocalCodePage {
+class LocalCodePage
+{
 public:
     explicit LocalCodePage(const char* name) { setLocalCodePageForTesting(name); }
     ~LocalCodePage() { setLocalCodePageForTesting(""); }
@@ -16,7 +17,11 @@ public:
 
 TEST(Utf8, ValidTextRoundTripsExactly)
 {
-    const std::string samples[] = {"", "plain ascii", "打开文件错误", "caf\xC3\xA9", "\xF0\x9F\x98\x80 emoji",
+    const std::string samples[] = {"",
+                                   "plain ascii",
+                                   "打开文件错误",
+                                   "caf\xC3\xA9",
+                                   "\xF0\x9F\x98\x80 emoji",
                                    std::string("nul\0inside", 10)};
     for (const auto& s : samples)
         EXPECT_EQ(toUtf8(fromUtf8(s)), s);
@@ -27,9 +32,9 @@ TEST(Utf8, ValidTextRoundTripsExactly)
 TEST(Utf8, UndecodableBytesSurviveTheRoundTrip)
 {
     // Latin-1 and GBK names, truncated sequences, overlongs, encoded surrogates, > U+10FFFF.
-    const std::string samples[] = {"caf\xE9.jpg", "\xB4\xF2\xBF\xAA.png", "\xE6\x89", "\xC0\xAF",
-                                   "\xED\xA0\x80\xED\xB0\x80", "\xF4\x90\x80\x80", "\xFF\xFE",
-                                   "ok\x80\xE6\x89\x93tail"};
+    const std::string samples[] = {"caf\xE9.jpg", "\xB4\xF2\xBF\xAA.png",     "\xE6\x89",
+                                   "\xC0\xAF",    "\xED\xA0\x80\xED\xB0\x80", "\xF4\x90\x80\x80",
+                                   "\xFF\xFE",    "ok\x80\xE6\x89\x93tail"};
     for (const auto& s : samples) {
         std::u16string wide = fromUtf8(s);
         EXPECT_EQ(toUtf8(wide), s);
@@ -50,8 +55,11 @@ TEST(LocalCodePage, Cp936IsTheDefault)
     LocalCodePage acp("");
     unsetenv("PICTAVO_ACP");
     EXPECT_EQ(localCodePageName(), "CP936");
-    EXPECT_EQ(toLocalCodePage(u"打开a"), "\xB4\xF2\xBF\xAA" "a");
-    EXPECT_EQ(fromLocalCodePage("\xB4\xF2\xBF\xAA" "a"), u"打开a");
+    EXPECT_EQ(toLocalCodePage(u"打开a"), "\xB4\xF2\xBF\xAA"
+                                         "a");
+    EXPECT_EQ(fromLocalCodePage("\xB4\xF2\xBF\xAA"
+                                "a"),
+              u"打开a");
 }
 
 TEST(LocalCodePage, UnmappableBecomesOneQuestionMarkPerCodePoint)
@@ -59,7 +67,10 @@ TEST(LocalCodePage, UnmappableBecomesOneQuestionMarkPerCodePoint)
     LocalCodePage acp("CP936");
     EXPECT_EQ(toLocalCodePage(u"a\U0001F600b\u0E01c"), "a?b?c");
     EXPECT_EQ(toLocalCodePage(u"x\xD800y"), "x?y");
-    EXPECT_EQ(fromLocalCodePage("a\xFF" "b"), u"a\xFFFD" "b");
+    EXPECT_EQ(fromLocalCodePage("a\xFF"
+                                "b"),
+              u"a\xFFFD"
+              "b");
     EXPECT_EQ(fromLocalCodePage("a\xB4"), u"a\xFFFD"); // a lead byte with no trail
 }
 
@@ -95,6 +106,12 @@ TEST(Win32Conversion, ReturnConventions)
     EXPECT_STREQ(bytes, "\xB4\xF2\xBF\xAA");
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"é", 1, bytes, 8, nullptr, nullptr), 2);
     EXPECT_EQ(WideCharToMultiByte(1234, 0, u"x", 1, bytes, 8, nullptr, nullptr), 0);
+    BOOL used = TRUE;
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"a\U0001F600", 3, bytes, 8, "*", &used), 2);
+    EXPECT_EQ(std::string(bytes, 2), "a*");
+    EXPECT_TRUE(used);
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"ab", 2, bytes, 8, nullptr, &used), 2);
+    EXPECT_FALSE(used);
 }
 
 TEST(CaseFolding, LettersOfTheCommonScripts)

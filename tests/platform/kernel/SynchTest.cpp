@@ -1,5 +1,5 @@
-#include "platform/kernel/MessageBox.h"
 #include "platform/kernel/Synch.h"
+#include "platform/kernel/MessageBox.h"
 #include "platform/kernel/ThreadQueue.h"
 #include "platform/kernel/Tick.h"
 
@@ -36,7 +36,8 @@ TEST(Events, InvalidAndClosedHandlesFail)
     EXPECT_EQ(WaitForSingleObject(nullptr, 0), WAIT_FAILED);
     EXPECT_EQ(WaitForMultipleObjects(0, nullptr, FALSE, 0), WAIT_FAILED);
     std::vector<HANDLE> tooMany(MAXIMUM_WAIT_OBJECTS + 1, event);
-    EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(tooMany.size()), tooMany.data(), FALSE, 0), WAIT_FAILED);
+    EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(tooMany.size()), tooMany.data(), FALSE, 0),
+              WAIT_FAILED);
 }
 
 TEST(Events, WaitForAnyAndAll)
@@ -119,16 +120,18 @@ TEST(Threads, MsgWaitReturnsForMessagesAndObjects)
 
 TEST(MessageBoxService, HandlerSeesTheBoxAndAnswers)
 {
-    struct Shown {
+    struct Shown
+    {
         HWND owner;
         std::u16string text, caption;
         UINT type;
     };
     std::vector<Shown> shown;
-    auto previous = MessageBoxService::setHandler([&](HWND o, std::u16string_view t, std::u16string_view c, UINT ty) {
-        shown.push_back({o, std::u16string(t), std::u16string(c), ty});
-        return IDNO;
-    });
+    auto previous =
+        MessageBoxService::setHandler([&](HWND o, std::u16string_view t, std::u16string_view c, UINT ty) {
+            shown.push_back({o, std::u16string(t), std::u16string(c), ty});
+            return IDNO;
+        });
     EXPECT_EQ(MessageBoxW(nullptr, u"删除？", u"000", MB_YESNO | MB_ICONWARNING), IDNO);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, u"删除？");

@@ -1,5 +1,5 @@
-#include "platform/kernel/Synch.h"
 #include "platform/kernel/ThreadQueue.h"
+#include "platform/kernel/Synch.h"
 #include "platform/kernel/Tick.h"
 
 #include <algorithm>
@@ -24,7 +24,8 @@ MSG message(UINT id, WPARAM w = 0, HWND hwnd = nullptr)
 }
 
 // A thread with its own queue that pumps messages until WM_QUIT.
-class Pump {
+class Pump
+{
 public:
     Pump()
     {

@@ -35,7 +35,8 @@ TEST(WFormat, NumbersMatchTheCLibrary)
         for (const char* f : uintFormats)
             EXPECT_EQ(wformat(ascii(f), v), c(f, v)) << f << " " << v;
 
-    EXPECT_EQ(wformat(u"%lld %llu", -9000000000LL, 18000000000000000000ULL), u"-9000000000 18000000000000000000");
+    EXPECT_EQ(wformat(u"%lld %llu", -9000000000LL, 18000000000000000000ULL),
+              u"-9000000000 18000000000000000000");
     EXPECT_EQ(wformat(u"%ld %lu", 123456L, 654321UL), u"123456 654321");
 
     const double doubles[] = {0.0, 1.5, -2.25, 0.125, 2.5, 3.14159265358979, 1e10, 0.000123, 123456.789};
@@ -46,10 +47,11 @@ TEST(WFormat, NumbersMatchTheCLibrary)
     EXPECT_EQ(wformat(u"%.2f", 0.125f), u"0.12"); // correctly rounded, ties to even
 }
 
-TEST(WFormat, NegativeValuesUnderUnsignedConversionsUseTheArgumentWidth)
+TEST(WFormat, SignednessFollowsTheConversionAtThePromotedWidth)
 {
     EXPECT_EQ(wformat(u"%u %x", -1, -2), u"4294967295 fffffffe");
-    EXPECT_EQ(wformat(u"%x", static_cast<short>(-1)), u"ffff");
+    EXPECT_EQ(wformat(u"%x", static_cast<short>(-1)), c("%x", static_cast<short>(-1))); // promoted
+    EXPECT_EQ(wformat(u"%d", 0xFFFFFFFFu), u"-1"); // a DWORD error code under %d
     EXPECT_EQ(wformat(u"%x", -1LL), u"ffffffffffffffff");
 }
 
@@ -58,7 +60,8 @@ TEST(WFormat, TextAndCharacters)
     const std::u16string path = u"C:\\图片\\a.jpg";
     EXPECT_EQ(wformat(u"打开文件错误，错误码：%d，文件路径：%s", 2, path),
               u"打开文件错误，错误码：2，文件路径：C:\\图片\\a.jpg");
-    EXPECT_EQ(wformat(u"[%ls|%S|%s]", u"wide", std::u16string_view(u"view"), "narrow é"), u"[wide|view|narrow é]");
+    EXPECT_EQ(wformat(u"[%ls|%S|%s]", u"wide", std::u16string_view(u"view"), "narrow é"),
+              u"[wide|view|narrow é]");
     EXPECT_EQ(wformat(u"[%6s][%-6s][%.2s]", u"ab", u"ab", u"abcdef"), u"[    ab][ab    ][ab]");
     EXPECT_EQ(wformat(u"%c%c%c|%3c", u'图', 'x', 0x1F600, u'y'), u"图x\U0001F600|  y");
     EXPECT_EQ(wformat(u"100%% %s", static_cast<const char16_t*>(nullptr)), u"100% (null)");

@@ -1,0 +1,241 @@
+#include "Biz/PictavoProxy.h"
+
+#include <mutex>
+#include <new>
+
+#include "platform/com/DispatchCall.h"
+#include "platform/com/GlobalInterfaceTable.h"
+
+namespace {
+
+VARIANT make(VARTYPE type)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = type;
+    return v;
+}
+
+VARIANT boolean(VARIANT_BOOL value)
+{
+    VARIANT v = make(VT_BOOL);
+    v.boolVal = value;
+    return v;
+}
+
+VARIANT text(BSTR value)
+{
+    VARIANT v = make(VT_BSTR);
+    v.bstrVal = value;
+    return v;
+}
+
+VARIANT unsignedShort(USHORT value)
+{
+    VARIANT v = make(VT_UI2);
+    v.uiVal = value;
+    return v;
+}
+
+VARIANT integer(LONG value)
+{
+    VARIANT v = make(VT_I4);
+    v.lVal = value;
+    return v;
+}
+
+VARIANT object(IDispatch* value)
+{
+    VARIANT v = make(VT_DISPATCH);
+    v.pdispVal = value;
+    return v;
+}
+
+} // namespace
+
+void PictavoProxy::Register()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        pictavo::platform::GlobalInterfaceTable::registerProxyFactory(
+            IID_IPictavo, [](IDispatch* marshalled, REFIID riid, void** proxy) -> HRESULT {
+                PictavoProxy* made = new (std::nothrow) PictavoProxy(marshalled);
+                if (!made)
+                    return E_OUTOFMEMORY;
+                const HRESULT hr = made->QueryInterface(riid, proxy);
+                made->Release();
+                return hr;
+            });
+    });
+}
+
+PictavoProxy::PictavoProxy(IDispatch* marshalled) : m_target(marshalled) {}
+
+HRESULT PictavoProxy::QueryInterface(REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IPictavo) {
+        *ppv = static_cast<IPictavo*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG PictavoProxy::AddRef()
+{
+    return ++m_refs;
+}
+
+ULONG PictavoProxy::Release()
+{
+    const ULONG left = --m_refs;
+    if (left == 0)
+        delete this;
+    return left;
+}
+
+HRESULT PictavoProxy::GetTypeInfoCount(UINT* count)
+{
+    return m_target->GetTypeInfoCount(count);
+}
+
+HRESULT PictavoProxy::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info)
+{
+    return m_target->GetTypeInfo(index, lcid, info);
+}
+
+HRESULT PictavoProxy::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids)
+{
+    return m_target->GetIDsOfNames(riid, names, count, lcid, ids);
+}
+
+HRESULT PictavoProxy::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                             VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr)
+{
+    return m_target->Invoke(id, riid, lcid, flags, params, result, excepInfo, argErr);
+}
+
+HRESULT PictavoProxy::put(DISPID id, VARIANT value)
+{
+    return pictavo::platform::invokeMember(m_target.Get(), id, DISPATCH_PROPERTYPUT, &value, 1, nullptr);
+}
+
+HRESULT PictavoProxy::call(DISPID id, VARIANT* args, UINT count, VARIANT* result)
+{
+    return pictavo::platform::invokeMember(m_target.Get(), id, DISPATCH_METHOD, args, count, result);
+}
+
+HRESULT PictavoProxy::put_Object(IDispatch* value)
+{
+    return put(1, object(value));
+}
+HRESULT PictavoProxy::put_Debug(VARIANT_BOOL value)
+{
+    return put(2, boolean(value));
+}
+HRESULT PictavoProxy::put_LogFile(BSTR value)
+{
+    return put(3, text(value));
+}
+HRESULT PictavoProxy::put_PostUrl(BSTR value)
+{
+    return put(4, text(value));
+}
+HRESULT PictavoProxy::put_Watermark(VARIANT_BOOL value)
+{
+    return put(5, boolean(value));
+}
+HRESULT PictavoProxy::put_ThumbnailWidth(USHORT value)
+{
+    return put(6, unsignedShort(value));
+}
+HRESULT PictavoProxy::put_ThumbnailHeight(USHORT value)
+{
+    return put(7, unsignedShort(value));
+}
+HRESULT PictavoProxy::put_ViewWidth(USHORT value)
+{
+    return put(8, unsignedShort(value));
+}
+HRESULT PictavoProxy::put_ViewHeight(USHORT value)
+{
+    return put(9, unsignedShort(value));
+}
+HRESULT PictavoProxy::put_ImgSizeLimit(LONG value)
+{
+    return put(10, integer(value));
+}
+HRESULT PictavoProxy::put_ImgCountLimit(LONG value)
+{
+    return put(11, integer(value));
+}
+HRESULT PictavoProxy::put_CompressSizeLimit(LONG value)
+{
+    return put(12, integer(value));
+}
+HRESULT PictavoProxy::put_FileFieldName(BSTR value)
+{
+    return put(16, text(value));
+}
+HRESULT PictavoProxy::put_EncodeType(BSTR value)
+{
+    return put(17, text(value));
+}
+HRESULT PictavoProxy::put_UploadFormat(BSTR value)
+{
+    return put(18, text(value));
+}
+HRESULT PictavoProxy::put_JpegQuality(USHORT value)
+{
+    return put(19, unsignedShort(value));
+}
+HRESULT PictavoProxy::put_DefaultFolder(BSTR value)
+{
+    return put(20, text(value));
+}
+HRESULT PictavoProxy::put_AfterImagesPosted(IDispatch* value)
+{
+    return put(21, object(value));
+}
+HRESULT PictavoProxy::OnImagesPosted()
+{
+    return call(22, nullptr, 0, nullptr);
+}
+
+HRESULT PictavoProxy::GetPostedFiles(VARIANT* files)
+{
+    if (!files)
+        return S_OK;
+    VariantClear(files);
+    return call(23, nullptr, 0, files);
+}
+
+HRESULT PictavoProxy::AddField(BSTR fieldName, BSTR fieldValue)
+{
+    VARIANT args[] = {text(fieldName), text(fieldValue)};
+    return call(24, args, 2, nullptr);
+}
+
+HRESULT PictavoProxy::ClearFields()
+{
+    return call(25, nullptr, 0, nullptr);
+}
+
+HRESULT PictavoProxy::GetCount(LONG* val)
+{
+    if (!val)
+        return E_POINTER;
+    VARIANT result = make(VT_EMPTY);
+    const HRESULT hr = call(26, nullptr, 0, &result);
+    *val = SUCCEEDED(hr) && result.vt == VT_I4 ? result.lVal : 0;
+    VariantClear(&result);
+    return hr;
+}
+
+HRESULT PictavoProxy::Clear()
+{
+    return call(27, nullptr, 0, nullptr);
+}
