@@ -6,6 +6,7 @@
 #include "http/SpeedCalculater.h"
 #include "http/UrlComponents.h"
 #include "image/CxFile.h"
+#include "module/Module.h"
 #include "platform/inet/Utf8Lossy.h"
 #include "platform/inet/WinInet.h"
 #include "platform/kernel/Strings.h"
@@ -134,6 +135,8 @@ bool WinINetPoster::Post(int itemId, CxFile* stream, const std::u16string& fileN
     m_form.AddStreamField(m_fileSize, fileName);
 
     auto* arg = new std::shared_ptr<Upload>(upload);
+    // A running worker keeps the module loaded; it lets go as its very last step.
+    Module::Lock();
     m_lock.Lock();
     m_current = upload;
     unsigned threadId = 0;
@@ -142,6 +145,7 @@ bool WinINetPoster::Post(int itemId, CxFile* stream, const std::u16string& fileN
         m_current.reset();
         m_lock.Unlock();
         delete arg;
+        Module::Unlock();
         return false;
     }
     upload->thread = reinterpret_cast<HANDLE>(thread);
@@ -155,6 +159,8 @@ unsigned WinINetPoster::WorkerMain(void* arg)
     std::shared_ptr<Upload> upload = std::move(*static_cast<std::shared_ptr<Upload>*>(arg));
     delete static_cast<std::shared_ptr<Upload>*>(arg);
     upload->poster->Work(*upload);
+    upload.reset();
+    Module::Unlock();
     return 0;
 }
 

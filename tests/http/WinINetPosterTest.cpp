@@ -7,6 +7,7 @@
 #include "http/IFileTransferEvent.h"
 #include "http/WinINetPoster.h"
 #include "image/CxMemFile.h"
+#include "module/Module.h"
 #include "platform/inet/WinInet.h"
 #include "platform/kernel/Strings.h"
 
@@ -346,14 +347,18 @@ TEST_F(PosterTest, DestroyedWhileUploadingIsSafeAndSilent)
     slow.readDelayMs = 50;
     server.script(slow);
     Sink quiet;
+    const LONG locks = Module::LockCount();
     {
         WinINetPoster doomed;
         doomed.SetEventSink(&quiet);
         doomed.SetUrl(fromUtf8(server.url()));
         Fill(Bytes(16 << 20));
         ASSERT_TRUE(doomed.Post(13, &file, u"a.jpg"));
+        // The running worker keeps the module loaded.
+        EXPECT_EQ(Module::LockCount(), locks + 1);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
+    EXPECT_EQ(Module::LockCount(), locks);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(quiet.Events().empty() || quiet.Events().back().kind == Event::Progress);
 }
