@@ -11,6 +11,7 @@
 #include "platform/inet/WinInet.h"
 #include "platform/kernel/Strings.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -338,6 +339,34 @@ TEST_F(PosterTest, ProgressAtMostOncePerSecondCountingFileBytes)
     }
     EXPECT_GT(speedSeen, 0u);
     EXPECT_EQ(poster.GetBytesSent(), size);
+}
+
+TEST_F(PosterTest, NextUploadStartsFromInsideTheCompletionCall)
+{
+    RawServer server;
+    poster.SetUrl(fromUtf8(server.url()));
+    Fill("first");
+    CxMemFile second;
+    second.Open();
+    second.Write("second", 1, 6);
+    std::atomic<int> chained{0};
+    sink.onEvent = [&](const Event& e) {
+        if (e.kind == Event::Complete && e.item == 20) {
+            poster.GetForm().RemoveAllFields();
+            chained = poster.Post(21, &second, u"b.jpg") ? 1 : -1;
+        }
+    };
+    ASSERT_TRUE(poster.Post(20, &file, u"a.jpg"));
+    ASSERT_TRUE(server.waitForRequests(2));
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (sink.Events().size() < 2 && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(chained, 1);
+    const std::vector<Event> events = sink.Events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1].kind, Event::Complete);
+    EXPECT_EQ(events[1].item, 21);
+    EXPECT_NE(server.requests()[1].find("\r\n\r\nsecond\r\n"), std::string::npos);
 }
 
 TEST_F(PosterTest, DestroyedWhileUploadingIsSafeAndSilent)
