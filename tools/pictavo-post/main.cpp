@@ -11,6 +11,8 @@
 #include <signal.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,22 +97,20 @@ bool splitPair(const char* arg, std::u16string& name, std::string& value)
     return true;
 }
 
-bool readInto(const std::string& path, CxMemFile& file)
+// The whole file in one allocation; CxMemFile then serves it without growing in steps.
+bool readWhole(const std::string& path, std::vector<BYTE>& bytes)
 {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return false;
-    file.Open();
-    char buffer[65536];
-    size_t n;
-    bool ok = true;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        if (file.Write(buffer, 1, n) != n) {
-            ok = false;
-            break;
-        }
+    bool ok = std::fseek(f, 0, SEEK_END) == 0;
+    const long size = ok ? std::ftell(f) : -1;
+    // The declared body length is a signed 32-bit number: leave room for the form around it.
+    ok = ok && size >= 0 && size <= INT32_MAX - (1 << 20) && std::fseek(f, 0, SEEK_SET) == 0;
+    if (ok) {
+        bytes.resize(static_cast<size_t>(size));
+        ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
     }
-    ok = ok && !std::ferror(f);
     std::fclose(f);
     return ok;
 }
@@ -175,11 +175,14 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    CxMemFile file;
-    if (!readInto(path, file)) {
-        std::fprintf(stderr, "pictavo-post: cannot read %s\n", path.c_str());
+    std::vector<BYTE> bytes;
+    if (!readWhole(path, bytes)) {
+        std::fprintf(stderr, "pictavo-post: cannot read %s (or it is 2 GiB or more)\n", path.c_str());
         return 2;
     }
+    CxMemFile file(bytes.empty() ? nullptr : bytes.data(), static_cast<DWORD>(bytes.size()));
+    if (bytes.empty())
+        file.Open();
     if (hasFileField)
         ConfigMgr::Instance()->SetFileFieldName(fileField);
 
