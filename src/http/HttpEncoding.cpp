@@ -9,8 +9,8 @@ std::u16string Base64Encode(std::string_view bytes)
     out.reserve((bytes.size() + 2) / 3 * 4);
     size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3) {
-        const uint32_t v = uint32_t(uint8_t(bytes[i])) << 16 | uint32_t(uint8_t(bytes[i + 1])) << 8 |
-                           uint8_t(bytes[i + 2]);
+        const uint32_t v =
+            uint32_t(uint8_t(bytes[i])) << 16 | uint32_t(uint8_t(bytes[i + 1])) << 8 | uint8_t(bytes[i + 2]);
         out += alphabet[v >> 18 & 63];
         out += alphabet[v >> 12 & 63];
         out += alphabet[v >> 6 & 63];

@@ -11,8 +11,7 @@ const char16_t HttpForm::kBoundary[] = u"---------------------------7da1d41060a1
 
 HttpForm::HttpForm()
     : m_boundary(kBoundary), m_encoding(u"UTF-8"), m_narrowBoundary(m_boundary.begin(), m_boundary.end())
-{
-}
+{}
 
 HttpForm::~HttpForm() = default;
 
@@ -32,8 +31,8 @@ void HttpForm::AddNumberField(const std::u16string& name, uint32_t value)
 
 void HttpForm::AddStreamField(uint32_t size, const std::u16string& fileName)
 {
-    m_fields.push_back(std::make_unique<HttpStreamField>(this, size, fileName,
-                                                         ConfigMgr::Instance()->FileFieldName()));
+    m_fields.push_back(
+        std::make_unique<HttpStreamField>(this, size, fileName, ConfigMgr::Instance()->FileFieldName()));
 }
 
 void HttpForm::RemoveAllFields()

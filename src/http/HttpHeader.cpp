@@ -6,7 +6,8 @@ HttpHeader::HttpHeader() : m_boundary(HttpForm::kBoundary) {}
 
 std::u16string HttpHeader::Render() const
 {
-    return u"Accept: application/xml,application/xhtml+xml,text/html;q=0.9,text/plain;q=0.8,image/png,*/*;q=0.5\r\n"
+    return u"Accept: "
+           u"application/xml,application/xhtml+xml,text/html;q=0.9,text/plain;q=0.8,image/png,*/*;q=0.5\r\n"
            u"Content-Type:multipart/form-data;boundary=" +
            m_boundary +
            u"\r\n"

@@ -12,7 +12,14 @@ class HttpPoster
 {
 public:
     // Transfer state word: one of these values, plus kComplete once every file byte went out.
-    enum : DWORD { kStarting = 0, kGoing = 1, kCancelled = 4, kFailed = 8, kComplete = 16 };
+    enum : DWORD
+    {
+        kStarting = 0,
+        kGoing = 1,
+        kCancelled = 4,
+        kFailed = 8,
+        kComplete = 16
+    };
 
     HttpPoster() = default;
     virtual ~HttpPoster() = default;

@@ -20,12 +20,13 @@ std::u16string HttpStreamField::ContentTypeLine(const std::u16string& fileName)
     if (dot == std::u16string::npos)
         return {};
     const std::u16string_view ext = std::u16string_view(fileName).substr(dot + 1);
-    static const struct {
+    static const struct
+    {
         const char16_t* ext;
         const char16_t* type;
     } table[] = {
-        {u"txt", u"text/plain"}, {u"bmp", u"image/bmp"},   {u"gif", u"image/gif"},
-        {u"png", u"image/x-png"}, {u"jpg", u"image/pjpeg"}, {u"tif", u"image/tiff"},
+        {u"txt", u"text/plain"},    {u"bmp", u"image/bmp"},   {u"gif", u"image/gif"},
+        {u"png", u"image/x-png"},   {u"jpg", u"image/pjpeg"}, {u"tif", u"image/tiff"},
         {u"icon", u"image/x-icon"},
     };
     for (const auto& row : table) {

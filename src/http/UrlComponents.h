@@ -5,7 +5,8 @@
 
 // An upload URL split the way the poster connects to it. Query, fragment, user name and
 // password are dropped.
-struct UrlComponents {
+struct UrlComponents
+{
     std::u16string host;
     std::u16string path;
     uint16_t port = 0;

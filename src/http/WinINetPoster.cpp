@@ -18,7 +18,8 @@
 
 using pictavo::platform::toLocalCodePage;
 
-struct WinINetPoster::Upload {
+struct WinINetPoster::Upload
+{
     WinINetPoster* poster = nullptr;
     int itemId = -1;
     DWORD state = kStarting;
@@ -171,9 +172,9 @@ void WinINetPoster::Work(Upload& upload)
     const DWORD flags = url.secure ? kSecureFlags : INTERNET_FLAG_NO_CACHE_WRITE;
 
     HINTERNET root = InternetOpenW(u"Sendrel", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    HINTERNET connection =
-        root ? InternetConnectW(root, url.host.c_str(), url.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0)
-             : nullptr;
+    HINTERNET connection = root ? InternetConnectW(root, url.host.c_str(), url.port, nullptr, nullptr,
+                                                   INTERNET_SERVICE_HTTP, 0, 0)
+                                : nullptr;
     if (!connection) {
         upload.state = kFailed;
         upload.errorCode = 0;
@@ -183,7 +184,8 @@ void WinINetPoster::Work(Upload& upload)
 
     HINTERNET request = nullptr;
     if (upload.state & kGoing) {
-        request = HttpOpenRequestW(connection, u"POST", url.path.c_str(), nullptr, nullptr, nullptr, flags, 0);
+        request =
+            HttpOpenRequestW(connection, u"POST", url.path.c_str(), nullptr, nullptr, nullptr, flags, 0);
         m_lock.Lock();
         upload.request = request;
         if (upload.cancel)
@@ -230,7 +232,8 @@ void WinINetPoster::Work(Upload& upload)
         ReadAnswer(request);
         DWORD status = 0;
         DWORD length = sizeof status;
-        if (HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr))
+        if (HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length,
+                           nullptr))
             m_httpStatus = static_cast<int>(status);
         else
             writeStdout("Error on HttpQueryInfo " + std::to_string(GetLastError()) + " \n");
@@ -319,7 +322,8 @@ void WinINetPoster::ReadAnswer(HINTERNET request)
         m_charset = text.find(u"charset=utf-8") != std::u16string_view::npos ? u"utf-8" : u"gb2312";
     } else {
         const std::string number = std::to_string(GetLastError());
-        writeStdout(toLocalCodePage(u"查询Content-Type错误： " + std::u16string(number.begin(), number.end()) + u" \n"));
+        writeStdout(toLocalCodePage(u"查询Content-Type错误： " +
+                                    std::u16string(number.begin(), number.end()) + u" \n"));
     }
 
     const std::string_view bytes(answer);

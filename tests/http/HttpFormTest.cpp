@@ -13,7 +13,8 @@ namespace {
 
 const std::string kDash = "-----------------------------7da1d41060a1a";
 
-class HttpFormTest : public testing::Test {
+class HttpFormTest : public testing::Test
+{
 protected:
     void SetUp() override { pictavo::platform::setLocalCodePageForTesting("CP936"); }
     void TearDown() override
@@ -35,11 +36,12 @@ TEST_F(HttpFormTest, WorkedExampleByteForByte)
     form.AddTextField(u"width", u"800");
     form.AddStreamField(3, u"photo 1.jpg");
     const std::string body = Body(form, "\xFF\xD8\xFF");
-    const std::string expected = kDash + "\r\nContent-Disposition: form-data; name=\"width\"\r\n\r\nODAw\r\n" + kDash +
-                                 "\r\nContent-Disposition: form-data; name=\"img\"; filename=\"photo+1%2Ejpg\"\r\n"
-                                 "Content-Type: image/pjpeg\r\nContent-Transfer-Encoding: binary\r\n\r\n"
-                                 "\xFF\xD8\xFF\r\n" +
-                                 kDash + "--\r\n";
+    const std::string expected =
+        kDash + "\r\nContent-Disposition: form-data; name=\"width\"\r\n\r\nODAw\r\n" + kDash +
+        "\r\nContent-Disposition: form-data; name=\"img\"; filename=\"photo+1%2Ejpg\"\r\n"
+        "Content-Type: image/pjpeg\r\nContent-Transfer-Encoding: binary\r\n\r\n"
+        "\xFF\xD8\xFF\r\n" +
+        kDash + "--\r\n";
     EXPECT_EQ(body, expected);
     EXPECT_EQ(body.size(), 327u);
     EXPECT_EQ(form.GetTotalLength(), 327);
@@ -116,13 +118,17 @@ TEST_F(HttpFormTest, FileOnlyFormAndFieldNameFixedWhenAdded)
 
 TEST_F(HttpFormTest, ContentTypeTable)
 {
-    struct {
+    struct
+    {
         const char16_t* name;
         const char16_t* line;
     } rows[] = {
-        {u"a.txt", u"Content-Type: text/plain\r\n"},  {u"a.BMP", u"Content-Type: image/bmp\r\n"},
-        {u"a.gif", u"Content-Type: image/gif\r\n"},   {u"a.JPG", u"Content-Type: image/pjpeg\r\n"},
-        {u"a.tif", u"Content-Type: image/tiff\r\n"},  {u"a.icon", u"Content-Type: image/x-icon\r\n"},
+        {u"a.txt", u"Content-Type: text/plain\r\n"},
+        {u"a.BMP", u"Content-Type: image/bmp\r\n"},
+        {u"a.gif", u"Content-Type: image/gif\r\n"},
+        {u"a.JPG", u"Content-Type: image/pjpeg\r\n"},
+        {u"a.tif", u"Content-Type: image/tiff\r\n"},
+        {u"a.icon", u"Content-Type: image/x-icon\r\n"},
         {u"x.jpg.jpeg", u"Content-Type: application/octet-stream\r\n"},
         {u"a.ico", u"Content-Type: application/octet-stream\r\n"},
         {u"a.", u"Content-Type: application/octet-stream\r\n"},
@@ -141,7 +147,8 @@ TEST_F(HttpFormTest, NarrowRendering)
     form.SetEncoding(u"GB2312");
     EXPECT_EQ(form.GetField(0)->GetNarrowText(),
               kDash + "\r\nContent-Disposition: form-data; name=\"%C3%FB\"\r\n\r\na+b%2E\r\n");
-    EXPECT_EQ(form.GetField(0)->GetNarrowLength(), static_cast<int>(form.GetField(0)->GetNarrowText().size()));
+    EXPECT_EQ(form.GetField(0)->GetNarrowLength(),
+              static_cast<int>(form.GetField(0)->GetNarrowText().size()));
 }
 
 TEST(HttpEncoding, Base64AndPercent)
@@ -156,13 +163,15 @@ TEST(HttpEncoding, Base64AndPercent)
 
 TEST(HttpHeader, SixLinesInOrder)
 {
-    EXPECT_EQ(HttpHeader().Render(),
-              u"Accept: application/xml,application/xhtml+xml,text/html;q=0.9,text/plain;q=0.8,image/png,*/*;q=0.5\r\n"
-              u"Content-Type:multipart/form-data;boundary=---------------------------7da1d41060a1a\r\n"
-              u"Accept-Language: zh-cn\r\n"
-              u"User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)\r\n"
-              u"Cache-Control: no-cache\r\n"
-              u"Connection: Keep-Alive\r\n");
+    EXPECT_EQ(
+        HttpHeader().Render(),
+        u"Accept: "
+        u"application/xml,application/xhtml+xml,text/html;q=0.9,text/plain;q=0.8,image/png,*/*;q=0.5\r\n"
+        u"Content-Type:multipart/form-data;boundary=---------------------------7da1d41060a1a\r\n"
+        u"Accept-Language: zh-cn\r\n"
+        u"User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)\r\n"
+        u"Cache-Control: no-cache\r\n"
+        u"Connection: Keep-Alive\r\n");
 }
 
 } // namespace

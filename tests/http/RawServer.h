@@ -22,7 +22,8 @@
 
 namespace pictavo::test {
 
-struct RawBehaviour {
+struct RawBehaviour
+{
     std::string response = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
     // Read the headers, then go silent until the server stops.
     bool stallAfterHeaders = false;
@@ -35,7 +36,8 @@ struct RawBehaviour {
     int receiveBuffer = 0;
 };
 
-class RawServer {
+class RawServer
+{
 public:
     RawServer()
     {
@@ -137,7 +139,8 @@ private:
             if (!readSome(fd, data, b.readSize))
                 return finish(fd, data);
             m_bodyBytes += data.size() - before;
-            if (b.closeAfterBodyBytes >= 0 && static_cast<long>(data.size() - headerEnd) >= b.closeAfterBodyBytes) {
+            if (b.closeAfterBodyBytes >= 0 &&
+                static_cast<long>(data.size() - headerEnd) >= b.closeAfterBodyBytes) {
                 linger hard{1, 0};
                 ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
                 return finish(fd, data);

@@ -24,7 +24,8 @@ std::string Bin(const char* name)
 }
 
 // A running pictavo-receiver; its output goes to a file that the test reads.
-class Receiver {
+class Receiver
+{
 public:
     Receiver(const TempDir& tmp, const std::vector<std::string>& args) : m_log(tmp.file("receiver.log"))
     {
@@ -63,7 +64,8 @@ private:
     std::string m_url;
 };
 
-struct ToolRun {
+struct ToolRun
+{
     int exit;
     std::string out;
 };
@@ -84,14 +86,16 @@ TEST(Tools, PostToReceiverStoresFileAndDecodedFieldsInBothEncodings)
         ASSERT_FALSE(receiver.Url().empty());
         const std::string data(70000, 'z');
         const auto file = tmp.write("照片 1.jpg", data);
-        const ToolRun run = Post(tmp, "--url '" + receiver.Url() + "up?x=1' --encoding " + encoding +
-                                      " --file-field pic --field '备注=中文 text' --field plain=abc --number n=4294967295 '" +
-                                      file.string() + "'");
+        const ToolRun run = Post(
+            tmp, "--url '" + receiver.Url() + "up?x=1' --encoding " + encoding +
+                     " --file-field pic --field '备注=中文 text' --field plain=abc --number n=4294967295 '" +
+                     file.string() + "'");
         EXPECT_EQ(run.exit, 0) << run.out;
         EXPECT_EQ(run.out, "stored 照片 1.jpg\n");
         EXPECT_EQ(pictavo::test::readFile(tmp.file("store") / "照片 1.jpg"), data);
-        EXPECT_EQ(pictavo::test::readFile(tmp.file("store") / "照片 1.jpg.fields"),
-                  "file-field=pic\nfilename=照片 1.jpg\nbytes=70000\n备注=中文 text\nplain=abc\nn=4294967295\n");
+        EXPECT_EQ(
+            pictavo::test::readFile(tmp.file("store") / "照片 1.jpg.fields"),
+            "file-field=pic\nfilename=照片 1.jpg\nbytes=70000\n备注=中文 text\nplain=abc\nn=4294967295\n");
         EXPECT_NE(receiver.Log().find("POST /up 200 "), std::string::npos);
     }
 }
@@ -103,11 +107,13 @@ TEST(Tools, ClientChosenNamesStayInsideTheFolder)
     Receiver receiver(tmp, {"--dir", tmp.file("store").string(), "--encoding", "GB2312"});
     ASSERT_FALSE(receiver.Url().empty());
     // The raw multipart bytes a hostile client could send.
-    const std::string body = "--B\r\nContent-Disposition: form-data; name=\"img\"; filename=\"../../escape\"\r\n\r\n"
-                             "x\r\n--B--\r\n";
+    const std::string body =
+        "--B\r\nContent-Disposition: form-data; name=\"img\"; filename=\"../../escape\"\r\n\r\n"
+        "x\r\n--B--\r\n";
     const auto request = tmp.write("req", body);
     const int status = std::system(("curl -s -o /dev/null -H 'Content-Type: multipart/form-data; boundary=B' "
-                                    "--data-binary @" + request.string() + " " + receiver.Url())
+                                    "--data-binary @" +
+                                    request.string() + " " + receiver.Url())
                                        .c_str());
     EXPECT_EQ(status, 0);
     EXPECT_FALSE(std::filesystem::exists(tmp.path() / "escape"));
@@ -148,7 +154,8 @@ TEST(Tools, InterruptCancelsSilently)
     const pid_t pid = fork();
     if (pid == 0) {
         std::freopen(out.c_str(), "w", stdout);
-        execl(Bin("pictavo-post").c_str(), "pictavo-post", "--url", server.url().c_str(), file.c_str(), nullptr);
+        execl(Bin("pictavo-post").c_str(), "pictavo-post", "--url", server.url().c_str(), file.c_str(),
+              nullptr);
         _exit(127);
     }
     ASSERT_TRUE(server.waitForRequests(0));

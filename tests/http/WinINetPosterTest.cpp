@@ -25,8 +25,14 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-struct Event {
-    enum Kind { Complete, Error, Progress } kind;
+struct Event
+{
+    enum Kind
+    {
+        Complete,
+        Error,
+        Progress
+    } kind;
     int item;
     int code;
     uint32_t bytes;
@@ -34,10 +40,14 @@ struct Event {
     Clock::time_point when;
 };
 
-class Sink : public IFileTransferEvent {
+class Sink : public IFileTransferEvent
+{
 public:
     void OnTransferComplete(int item) override { add({Event::Complete, item, 0, 0, {}, Clock::now()}); }
-    void OnTransferError(int item, int code) override { add({Event::Error, item, code, 0, {}, Clock::now()}); }
+    void OnTransferError(int item, int code) override
+    {
+        add({Event::Error, item, code, 0, {}, Clock::now()});
+    }
     void OnTransferProgress(int item, uint32_t bytes, std::u16string speed) override
     {
         add({Event::Progress, item, 0, bytes, std::move(speed), Clock::now()});
@@ -85,7 +95,8 @@ private:
     std::vector<Event> m_events;
 };
 
-class PosterTest : public testing::Test {
+class PosterTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -120,7 +131,8 @@ std::string HeaderBlock(int port, size_t length)
 {
     return "Host: 127.0.0.1:" + std::to_string(port) +
            "\r\n"
-           "Accept: application/xml,application/xhtml+xml,text/html;q=0.9,text/plain;q=0.8,image/png,*/*;q=0.5\r\n"
+           "Accept: "
+           "application/xml,application/xhtml+xml,text/html;q=0.9,text/plain;q=0.8,image/png,*/*;q=0.5\r\n"
            "Content-Type:multipart/form-data;boundary=---------------------------7da1d41060a1a\r\n"
            "Accept-Language: zh-cn\r\n"
            "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)\r\n"
@@ -134,8 +146,9 @@ TEST_F(PosterTest, ExactRequestOnTheWireForBothEncodings)
 {
     RawServer server;
     for (const char16_t* encoding : {u"UTF-8", u"GB2312"}) {
-        server.script({"HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: 10\r\n\r\n"
-                       "stored \xE5\x9B\xBE"});
+        server.script(
+            {"HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: 10\r\n\r\n"
+             "stored \xE5\x9B\xBE"});
         poster.SetUrl(fromUtf8(server.url("/up/load%20it/x?session=1#frag")));
         poster.SetEncoding(encoding);
         sink.Clear();
@@ -155,8 +168,8 @@ TEST_F(PosterTest, ExactRequestOnTheWireForBothEncodings)
         // Short transfer: no progress report at all.
         EXPECT_EQ(sink.Events().size(), 1u);
 
-        const std::string body = toLocalCodePage(form.RenderHead()) + data + "\r\n" +
-                                 toLocalCodePage(form.RenderTail());
+        const std::string body =
+            toLocalCodePage(form.RenderHead()) + data + "\r\n" + toLocalCodePage(form.RenderTail());
         ASSERT_EQ(static_cast<int>(body.size()), form.GetTotalLength());
         ASSERT_TRUE(server.waitForRequests(encoding[0] == u'U' ? 1 : 2));
         const std::string wire = server.requests().back();
@@ -179,7 +192,9 @@ TEST_F(PosterTest, AnswersOtherThan200AreErrorsAndOnly255BytesAreRead)
 
     // Capital UTF-8 does not match: the answer is read in the local code page.
     const std::string long300 = "\xE4\xB8\xAD" + std::string(297, 'x');
-    server.script({"HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=UTF-8\r\nContent-Length: 300\r\n\r\n" + long300});
+    server.script(
+        {"HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=UTF-8\r\nContent-Length: 300\r\n\r\n" +
+         long300});
     sink.Clear();
     poster.GetForm().RemoveAllFields();
     ASSERT_TRUE(poster.Post(2, &file, u"a.jpg"));

@@ -29,12 +29,14 @@ namespace {
 
 void usage()
 {
-    std::fprintf(stderr, "usage: pictavo-post --url URL [--encoding E] [--file-field NAME] [--field NAME=VALUE]...\n"
-                         "                    [--number NAME=N]... FILE\n");
+    std::fprintf(stderr,
+                 "usage: pictavo-post --url URL [--encoding E] [--file-field NAME] [--field NAME=VALUE]...\n"
+                 "                    [--number NAME=N]... FILE\n");
 }
 
 // Prints the notifications; after a cancel nothing more is printed.
-class Printer : public IFileTransferEvent {
+class Printer : public IFileTransferEvent
+{
 public:
     void SetPoster(WinINetPoster* poster) { m_poster = poster; }
 
@@ -124,7 +126,8 @@ int main(int argc, char** argv)
     std::u16string fileField;
     bool hasFileField = false;
     std::string path;
-    struct Field {
+    struct Field
+    {
         std::u16string name;
         std::u16string text;
         bool number;

@@ -5,7 +5,11 @@
 // Undoes the uploader's encodings. Results are UTF-8.
 namespace FieldDecoder {
 
-enum class Encoding { Utf8, Gb2312 };
+enum class Encoding
+{
+    Utf8,
+    Gb2312
+};
 
 // Standard base64; false on any other character or bad padding.
 bool base64Decode(const std::string& text, std::string& out);

@@ -5,15 +5,18 @@
 
 // A streaming multipart/form-data parser: parts and their data are reported as bytes arrive,
 // so a file part is never held in memory whole.
-class MultipartParser {
+class MultipartParser
+{
 public:
-    struct Part {
+    struct Part
+    {
         std::string name;
         std::string filename;
         bool hasFilename = false;
         std::string contentType;
     };
-    class Handler {
+    class Handler
+    {
     public:
         virtual void onPartBegin(const Part& part) = 0;
         // False stops the parse (the handler refuses the data).
@@ -38,7 +41,15 @@ public:
     static std::string boundaryOf(const std::string& contentType);
 
 private:
-    enum class State { Preamble, AfterDelimiter, Headers, Body, Done, Failed };
+    enum class State
+    {
+        Preamble,
+        AfterDelimiter,
+        Headers,
+        Body,
+        Done,
+        Failed
+    };
 
     bool parseHeaders(const std::string& block);
     bool fail();

@@ -6,7 +6,8 @@
 #include <vector>
 
 // The request line and headers of one HTTP/1.x request.
-struct RequestHead {
+struct RequestHead
+{
     std::string method;
     std::string path;
     std::string version;

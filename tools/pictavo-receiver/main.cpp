@@ -18,21 +18,22 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <strings.h>
 #include <thread>
 #include <vector>
 
 namespace {
 
-struct Options {
+struct Options
+{
     int port = 0;
     std::string dir;
     FieldDecoder::Encoding encoding = FieldDecoder::Encoding::Utf8;
@@ -104,7 +105,8 @@ bool parseOptions(int argc, char** argv, Options& o)
 }
 
 // One upload: text parts kept (bounded), the file part streamed to disk or counted.
-class Upload : public MultipartParser::Handler {
+class Upload : public MultipartParser::Handler
+{
 public:
     explicit Upload(const Options& options) : m_options(options) {}
     ~Upload()
@@ -274,21 +276,36 @@ bool sendAll(int fd, const std::string& data)
 const char* reason(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 201: return "Created";
-    case 204: return "No Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 303: return "See Other";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 411: return "Length Required";
-    case 413: return "Payload Too Large";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 201:
+        return "Created";
+    case 204:
+        return "No Content";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 303:
+        return "See Other";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 411:
+        return "Length Required";
+    case 413:
+        return "Payload Too Large";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
@@ -344,7 +361,8 @@ bool serveRequest(int fd, std::string& pending, const Options& options)
     while (left > 0) {
         if (pending.empty() && !readSome(fd, pending))
             return false;
-        const size_t take = static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(pending.size())));
+        const size_t take =
+            static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(pending.size())));
         if (ok)
             ok = parser.feed(pending.data(), take);
         pending.erase(0, take);
@@ -363,8 +381,8 @@ bool serveRequest(int fd, std::string& pending, const Options& options)
     if (options.charset == "gb2312")
         answer = pictavo::platform::toLocalCodePage(pictavo::platform::fromUtf8(answer));
     const bool keepAlive = head.keepAlive();
-    respond(fd, status, options.charset == "none" ? "text/plain" : "text/plain; charset=" + options.charset, answer,
-            keepAlive);
+    respond(fd, status, options.charset == "none" ? "text/plain" : "text/plain; charset=" + options.charset,
+            answer, keepAlive);
     logLine("POST " + head.path + " " + std::to_string(status) + " body=" + std::to_string(length) +
             " fields=" + std::to_string(upload.fieldCount()) + " file=\"" + upload.fileName() +
             "\" bytes=" + std::to_string(upload.fileBytes()) +
@@ -405,8 +423,10 @@ int main(int argc, char** argv)
     addr.sin_port = htons(static_cast<uint16_t>(options.port));
     socklen_t len = sizeof addr;
     if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(listener, 64) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        std::fprintf(stderr, "pictavo-receiver: cannot listen on port %d: %s\n", options.port, std::strerror(errno));
+        ::listen(listener, 64) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        std::fprintf(stderr, "pictavo-receiver: cannot listen on port %d: %s\n", options.port,
+                     std::strerror(errno));
         return 1;
     }
     logLine("listening on http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/");

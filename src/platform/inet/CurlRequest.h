@@ -15,14 +15,16 @@ struct curl_slist;
 
 namespace pictavo::platform {
 
-struct CurlTimeouts {
+struct CurlTimeouts
+{
     DWORD connectMs = 30000;
     DWORD stallMs = 30000;
 };
 
 // One HTTP request driven by curl's multi interface on the thread that calls it. Only abort()
 // may be called from another thread. Failures leave a Win32 error number in error().
-class CurlRequest {
+class CurlRequest
+{
 public:
     CurlRequest(std::string url, std::string verb, DWORD flags, CurlTimeouts timeouts);
     ~CurlRequest();

@@ -17,10 +17,12 @@ using pictavo::platform::CurlTimeouts;
 
 namespace {
 
-struct Root {
+struct Root
+{
     CurlTimeouts timeouts;
 };
-struct Connection {
+struct Connection
+{
     std::string host;
     INTERNET_PORT port;
     CurlTimeouts timeouts;
@@ -29,7 +31,8 @@ using Object = std::variant<Root, Connection, std::shared_ptr<CurlRequest>>;
 
 // Handles are numbers that are never reused, so a stale or doubly closed handle is refused
 // instead of reaching freed memory.
-struct HandleTable {
+struct HandleTable
+{
     std::mutex lock;
     std::unordered_map<uintptr_t, Object> objects;
     uintptr_t next = 0x1000;
@@ -111,8 +114,8 @@ HINTERNET InternetOpenW(LPCWSTR, DWORD, LPCWSTR, LPCWSTR, DWORD)
     return insert(root);
 }
 
-HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR serverName, INTERNET_PORT port, LPCWSTR, LPCWSTR, DWORD,
-                           DWORD, DWORD_PTR)
+HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR serverName, INTERNET_PORT port, LPCWSTR, LPCWSTR,
+                           DWORD, DWORD, DWORD_PTR)
 {
     Root root;
     if (!lookup(internet, root))

@@ -22,7 +22,8 @@
 
 namespace pictavo::test {
 
-struct Identity {
+struct Identity
+{
     EVP_PKEY* key = nullptr;
     X509* cert = nullptr;
     ~Identity()
@@ -45,8 +46,8 @@ inline void makeCertificate(Identity& out, const char* commonName, const Identit
     X509_gmtime_adj(X509_getm_notAfter(out.cert), notAfterDays * 86400);
     X509_set_pubkey(out.cert, out.key);
     X509_NAME* name = X509_get_subject_name(out.cert);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1,
-                               -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName),
+                               -1, -1, 0);
     X509_set_issuer_name(out.cert, issuer ? X509_get_subject_name(issuer->cert) : name);
     X509V3_CTX ctx;
     X509V3_set_ctx(&ctx, issuer ? issuer->cert : out.cert, out.cert, nullptr, nullptr, 0);
@@ -55,7 +56,8 @@ inline void makeCertificate(Identity& out, const char* commonName, const Identit
     X509_add_ext(out.cert, ext, -1);
     X509_EXTENSION_free(ext);
     if (!ca) {
-        ext = X509V3_EXT_conf_nid(nullptr, &ctx, NID_subject_alt_name, (std::string("DNS:") + commonName).c_str());
+        ext = X509V3_EXT_conf_nid(nullptr, &ctx, NID_subject_alt_name,
+                                  (std::string("DNS:") + commonName).c_str());
         X509_add_ext(out.cert, ext, -1);
         X509_EXTENSION_free(ext);
     }
@@ -70,7 +72,8 @@ inline void writePem(const std::string& path, X509* cert)
 }
 
 // Serves one TLS connection with the given identity; records whether a request arrived.
-class TlsServer {
+class TlsServer
+{
 public:
     explicit TlsServer(const Identity& id)
     {
@@ -126,7 +129,8 @@ private:
                 if (end != std::string::npos && data.size() >= end + 4 + length)
                     break;
             }
-            const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 6\r\nConnection: close\r\n\r\nsecure";
+            const std::string answer =
+                "HTTP/1.1 200 OK\r\nContent-Length: 6\r\nConnection: close\r\n\r\nsecure";
             SSL_write(ssl, answer.data(), static_cast<int>(answer.size()));
             m_served = true;
             SSL_shutdown(ssl);

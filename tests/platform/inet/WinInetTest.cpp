@@ -20,7 +20,8 @@ namespace {
 constexpr DWORD kLenient =
     INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID | INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
 
-struct Exchange {
+struct Exchange
+{
     bool written = false;
     bool ended = false;
     DWORD status = 0;
@@ -108,9 +109,9 @@ TEST(WinInet, SendsOnlyTheCallersHeadersOverHttp11)
     EXPECT_EQ(x.status, 200u);
     EXPECT_EQ(x.body, "ok");
     ASSERT_TRUE(server.waitForRequests(1));
-    EXPECT_EQ(server.requests()[0], "POST /a%20b/%C3%A9%41 HTTP/1.1\r\nHost: 127.0.0.1:" +
-                                        std::to_string(server.port()) +
-                                        "\r\nX-Test: 1\r\nContent-Length: 3\r\n\r\nxyz");
+    EXPECT_EQ(server.requests()[0],
+              "POST /a%20b/%C3%A9%41 HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.port()) +
+                  "\r\nX-Test: 1\r\nContent-Length: 3\r\n\r\nxyz");
 }
 
 TEST(WinInet, RedirectsAreFollowedAsGetAndTheFinalAnswerIsJudged)
@@ -133,12 +134,14 @@ TEST(WinInet, RedirectsAreFollowedAsGetAndTheFinalAnswerIsJudged)
 
     DWORD status = 0;
     DWORD length = sizeof status;
-    ASSERT_TRUE(HttpQueryInfoW(req, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr));
+    ASSERT_TRUE(
+        HttpQueryInfoW(req, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr));
     EXPECT_EQ(status, 200u);
     WCHAR raw[256];
     length = sizeof raw;
     ASSERT_TRUE(HttpQueryInfoW(req, HTTP_QUERY_RAW_HEADERS_CRLF, raw, &length, nullptr));
-    EXPECT_EQ(std::u16string(raw, length / 2), u"HTTP/1.1 200 OK\r\nX-Final: yes\r\nContent-Length: 4\r\n\r\n");
+    EXPECT_EQ(std::u16string(raw, length / 2),
+              u"HTTP/1.1 200 OK\r\nX-Final: yes\r\nContent-Length: 4\r\n\r\n");
     InternetCloseHandle(req);
     InternetCloseHandle(conn);
     InternetCloseHandle(root);
@@ -158,9 +161,8 @@ TEST(WinInet, RawHeadersThatDoNotFitAndMalformedUtf8)
     INTERNET_BUFFERSW buffers{};
     ASSERT_TRUE(HttpSendRequestExW(req, &buffers, nullptr, 0, 0));
     ASSERT_TRUE(HttpEndRequestW(req, nullptr, 0, 0));
-    const std::u16string expected =
-        u"HTTP/1.1 200 OK\r\nX-Big: " + std::u16string(big.begin(), big.end()) +
-        u"\r\nX-Bad: \xFFFD\r\nContent-Length: 0\r\n\r\n";
+    const std::u16string expected = u"HTTP/1.1 200 OK\r\nX-Big: " + std::u16string(big.begin(), big.end()) +
+                                    u"\r\nX-Bad: \xFFFD\r\nContent-Length: 0\r\n\r\n";
     WCHAR small[256];
     DWORD length = sizeof small;
     EXPECT_FALSE(HttpQueryInfoW(req, HTTP_QUERY_RAW_HEADERS_CRLF, small, &length, nullptr));
