@@ -170,6 +170,8 @@ bool CurlRequest::start(const std::vector<std::string>& headers, uint64_t bodyLe
     }
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
+    // A proxy's answer to CONNECT must never pass for the server's.
+    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CurlRequest::onHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlRequest::onWrite);
