@@ -30,6 +30,7 @@ run() { # name command...
   /usr/bin/time -f "%e %M" -o "$WORK/time" "$@" > "$WORK/out" 2>&1 || { echo "$name failed:"; cat "$WORK/out"; exit 1; }
   set -- $(cat "$WORK/time")
   echo "$name $(awk -v s="$1" -v mb="$SIZE_MB" 'BEGIN { printf "%.1f", mb / s }') MB/s, ${2} KB peak"
+  echo "$name $1" >> "$WORK/seconds"
 }
 
 for i in $(seq "$RUNS"); do
@@ -39,4 +40,7 @@ for i in $(seq "$RUNS"); do
     -H 'User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)' -H 'Cache-Control: no-cache' \
     -H 'Connection: Keep-Alive' -H 'Expect:' --data-binary @"$WORK/body" "${URL}bench"
 done
+awk -v mb="$SIZE_MB" '{ t[$1] += $2; n[$1]++ } END {
+  post = mb * n["pictavo-post"] / t["pictavo-post"]; curl = mb * n["curl"] / t["curl"]
+  printf "overall: pictavo-post %.1f MB/s, curl %.1f MB/s, ratio %.2f\n", post, curl, post / curl }' "$WORK/seconds"
 grep -c "POST /bench 200 .* bytes=$((SIZE_MB * 1048576))" "$WORK/receiver.log" | sed "s/^/uploads received whole: /"

@@ -18,6 +18,8 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -100,7 +102,7 @@ bool splitPair(const char* arg, std::u16string& name, std::string& value)
 }
 
 // The whole file in one allocation; CxMemFile then serves it without growing in steps.
-bool readWhole(const std::string& path, std::vector<BYTE>& bytes)
+bool readWhole(const std::string& path, std::unique_ptr<BYTE[]>& bytes, size_t& length)
 {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
@@ -110,8 +112,9 @@ bool readWhole(const std::string& path, std::vector<BYTE>& bytes)
     // The declared body length is a signed 32-bit number: leave room for the form around it.
     ok = ok && size >= 0 && size <= INT32_MAX - (1 << 20) && std::fseek(f, 0, SEEK_SET) == 0;
     if (ok) {
-        bytes.resize(static_cast<size_t>(size));
-        ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        length = static_cast<size_t>(size);
+        bytes.reset(new (std::nothrow) BYTE[length > 0 ? length : 1]);
+        ok = bytes && std::fread(bytes.get(), 1, length, f) == length;
     }
     std::fclose(f);
     return ok;
@@ -178,14 +181,13 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    std::vector<BYTE> bytes;
-    if (!readWhole(path, bytes)) {
+    std::unique_ptr<BYTE[]> bytes;
+    size_t length = 0;
+    if (!readWhole(path, bytes, length)) {
         std::fprintf(stderr, "pictavo-post: cannot read %s (or it is 2 GiB or more)\n", path.c_str());
         return 2;
     }
-    CxMemFile file(bytes.empty() ? nullptr : bytes.data(), static_cast<DWORD>(bytes.size()));
-    if (bytes.empty())
-        file.Open();
+    CxMemFile file(bytes.get(), static_cast<DWORD>(length));
     if (hasFileField)
         ConfigMgr::Instance()->SetFileFieldName(fileField);
 
