@@ -44,7 +44,8 @@ struct Options
     int delayMs = 0;
 };
 
-constexpr size_t kTextLimit = 1 << 20;
+// All text parts of one request together; a file part is streamed and not counted.
+constexpr size_t kTextLimit = 4 << 20;
 constexpr size_t kTextParts = 1000;
 
 void usage()
@@ -138,8 +139,9 @@ public:
             m_fileBytes += size;
             return m_fd < 0 || ::write(m_fd, data, size) == static_cast<ssize_t>(size);
         }
-        if (m_value.size() + size > kTextLimit)
+        if (m_textBytes + size > kTextLimit)
             return false;
+        m_textBytes += size;
         m_value.append(data, size);
         return true;
     }
@@ -225,6 +227,7 @@ private:
     bool m_seenFile = false;
     std::string m_name;
     std::string m_value;
+    size_t m_textBytes = 0;
     std::vector<std::pair<std::string, std::string>> m_fields;
     std::string m_fileField;
     std::string m_fileName;
@@ -235,8 +238,13 @@ private:
 
 std::mutex g_outputLock;
 
-void logLine(const std::string& line)
+// One line per request, whatever a client put in its names.
+void logLine(std::string line)
 {
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = '?';
+    }
     std::lock_guard lock(g_outputLock);
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
