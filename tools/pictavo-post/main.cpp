@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <new>
@@ -52,6 +51,7 @@ public:
         std::fputc('\n', stdout);
         std::fflush(stdout);
         m_result = 0;
+        Wake();
     }
     void OnTransferError(int, int code) override
     {
@@ -61,6 +61,7 @@ public:
         std::printf("error %d\n", code);
         std::fflush(stdout);
         m_result = 1;
+        Wake();
     }
     void OnTransferProgress(int, uint32_t bytes, std::u16string speed) override
     {
@@ -78,6 +79,8 @@ public:
         m_quiet = true;
     }
     // -1 while the upload runs.
+    // The main thread waits for signals: SIGUSR1 tells it the outcome is in.
+    void SetWaiter(pthread_t thread) { m_waiter = thread; }
     int Result()
     {
         std::lock_guard lock(m_lock);
@@ -89,6 +92,9 @@ private:
     std::mutex m_lock;
     bool m_quiet = false;
     int m_result = -1;
+    pthread_t m_waiter{};
+
+    void Wake() { pthread_kill(m_waiter, SIGUSR1); }
 };
 
 bool splitPair(const char* arg, std::u16string& name, std::string& value)
@@ -191,16 +197,18 @@ int main(int argc, char** argv)
     if (hasFileField)
         ConfigMgr::Instance()->SetFileFieldName(fileField);
 
-    // SIGINT is taken by this thread alone, so the workers never see it.
+    // SIGINT and SIGUSR1 are taken by this thread alone, so the workers never see them.
     sigset_t interrupt;
     sigemptyset(&interrupt);
     sigaddset(&interrupt, SIGINT);
+    sigaddset(&interrupt, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &interrupt, nullptr);
 
     // The poster goes first, so its worker has ended before the printer does.
     Printer printer;
     WinINetPoster poster;
     printer.SetPoster(&poster);
+    printer.SetWaiter(pthread_self());
     poster.SetEventSink(&printer);
     poster.SetUrl(fromUtf8(url));
     poster.SetEncoding(encoding);
@@ -221,8 +229,8 @@ int main(int argc, char** argv)
         const int result = printer.Result();
         if (result >= 0)
             return result;
-        const timespec wait{0, 50 * 1000 * 1000};
-        if (sigtimedwait(&interrupt, nullptr, &wait) == SIGINT) {
+        int signal = 0;
+        if (sigwait(&interrupt, &signal) == 0 && signal == SIGINT) {
             printer.Silence();
             poster.Cancel();
             return 130;
