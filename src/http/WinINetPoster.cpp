@@ -42,6 +42,16 @@ void writeStdout(const std::string& bytes)
     std::fflush(stdout);
 }
 
+// One clock read per chunk serves both the speed sample and the report throttle.
+class ChunkSpeed : public SpeedCalculater
+{
+public:
+    DWORD tick = 0;
+
+protected:
+    DWORD Now() override { return tick; }
+};
+
 } // namespace
 
 WinINetPoster::WinINetPoster() = default;
@@ -273,9 +283,10 @@ void WinINetPoster::StreamData(Upload& upload, HINTERNET request)
     char chunk[kChunk];
     m_stream->Seek(0, 0);
     size_t count = m_stream->Read(chunk, 1, sizeof chunk);
-    SpeedCalculater speed;
+    ChunkSpeed speed;
+    speed.tick = GetTickCount();
     speed.Init(0);
-    DWORD lastReport = GetTickCount();
+    DWORD lastReport = speed.tick;
     while (count > 0 && (upload.state & kGoing)) {
         if (IsCancelled(upload)) {
             upload.state = kCancelled;
@@ -288,8 +299,9 @@ void WinINetPoster::StreamData(Upload& upload, HINTERNET request)
             break;
         }
         m_bytesSent += written;
-        m_speed = static_cast<uint32_t>(speed.Sample(m_bytesSent));
         const DWORD now = GetTickCount();
+        speed.tick = now;
+        m_speed = static_cast<uint32_t>(speed.Sample(m_bytesSent));
         if (now - lastReport >= 1000) {
             lastReport = now;
             if (m_sink && !IsCancelled(upload))
