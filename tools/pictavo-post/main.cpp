@@ -1,0 +1,239 @@
+// pictavo-post: posts one file exactly as the control does.
+
+#include "Biz/ConfigMgr.h"
+#include "http/HttpForm.h"
+#include "http/IFileTransferEvent.h"
+#include "http/WinINetPoster.h"
+#include "image/CxMemFile.h"
+#include "platform/kernel/Strings.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <mutex>
+#include <string>
+#include <vector>
+
+using pictavo::platform::fromUtf8;
+using pictavo::platform::toUtf8;
+
+namespace {
+
+void usage()
+{
+    std::fprintf(stderr,
+                 "usage: pictavo-post --url URL [--encoding E] [--file-field NAME] [--field NAME=VALUE]...\n"
+                 "                    [--number NAME=N]... FILE\n");
+}
+
+// Prints the notifications; after a cancel nothing more is printed.
+class Printer : public IFileTransferEvent
+{
+public:
+    void SetPoster(WinINetPoster* poster) { m_poster = poster; }
+
+    void OnTransferComplete(int) override
+    {
+        std::lock_guard lock(m_lock);
+        if (m_quiet)
+            return;
+        const std::string text = toUtf8(m_poster->GetResponseText());
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+        m_result = 0;
+        Wake();
+    }
+    void OnTransferError(int, int code) override
+    {
+        std::lock_guard lock(m_lock);
+        if (m_quiet)
+            return;
+        std::printf("error %d\n", code);
+        std::fflush(stdout);
+        m_result = 1;
+        Wake();
+    }
+    void OnTransferProgress(int, uint32_t bytes, std::u16string speed) override
+    {
+        std::lock_guard lock(m_lock);
+        if (m_quiet)
+            return;
+        std::printf("progress %u %s\n", bytes, toUtf8(speed).c_str());
+        std::fflush(stdout);
+    }
+    void OnTransferReserved(int32_t) override {}
+
+    void Silence()
+    {
+        std::lock_guard lock(m_lock);
+        m_quiet = true;
+    }
+    // -1 while the upload runs.
+    // The main thread waits for signals: SIGUSR1 tells it the outcome is in.
+    void SetWaiter(pthread_t thread) { m_waiter = thread; }
+    int Result()
+    {
+        std::lock_guard lock(m_lock);
+        return m_result;
+    }
+
+private:
+    WinINetPoster* m_poster = nullptr;
+    std::mutex m_lock;
+    bool m_quiet = false;
+    int m_result = -1;
+    pthread_t m_waiter{};
+
+    void Wake() { pthread_kill(m_waiter, SIGUSR1); }
+};
+
+bool splitPair(const char* arg, std::u16string& name, std::string& value)
+{
+    const char* eq = std::strchr(arg, '=');
+    if (!eq || eq == arg)
+        return false;
+    name = fromUtf8(std::string(arg, eq));
+    value = eq + 1;
+    return true;
+}
+
+// The whole file in one allocation; CxMemFile then serves it without growing in steps.
+bool readWhole(const std::string& path, std::unique_ptr<BYTE[]>& bytes, size_t& length)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    bool ok = std::fseek(f, 0, SEEK_END) == 0;
+    const long size = ok ? std::ftell(f) : -1;
+    // The declared body length is a signed 32-bit number: leave room for the form around it.
+    ok = ok && size >= 0 && size <= INT32_MAX - (1 << 20) && std::fseek(f, 0, SEEK_SET) == 0;
+    if (ok) {
+        length = static_cast<size_t>(size);
+        bytes.reset(new (std::nothrow) BYTE[length > 0 ? length : 1]);
+        ok = bytes && std::fread(bytes.get(), 1, length, f) == length;
+    }
+    std::fclose(f);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string url;
+    std::u16string encoding = u"UTF-8";
+    std::u16string fileField;
+    bool hasFileField = false;
+    std::string path;
+    struct Field
+    {
+        std::u16string name;
+        std::u16string text;
+        bool number;
+        uint32_t value;
+    };
+    std::vector<Field> fields;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--url" && hasValue) {
+            url = argv[++i];
+        } else if (a == "--encoding" && hasValue) {
+            encoding = fromUtf8(argv[++i]);
+        } else if (a == "--file-field" && hasValue) {
+            fileField = fromUtf8(argv[++i]);
+            hasFileField = true;
+        } else if ((a == "--field" || a == "--number") && hasValue) {
+            Field f{};
+            std::string value;
+            if (!splitPair(argv[++i], f.name, value)) {
+                usage();
+                return 2;
+            }
+            f.number = a == "--number";
+            if (f.number) {
+                char* end = nullptr;
+                errno = 0;
+                const unsigned long long n = std::strtoull(value.c_str(), &end, 10);
+                if (value.empty() || *end || errno || n > 0xFFFFFFFFull || value[0] == '-') {
+                    usage();
+                    return 2;
+                }
+                f.value = static_cast<uint32_t>(n);
+            } else {
+                f.text = fromUtf8(value);
+            }
+            fields.push_back(std::move(f));
+        } else if (!a.empty() && a[0] != '-' && path.empty()) {
+            path = a;
+        } else {
+            usage();
+            return 2;
+        }
+    }
+    if (url.empty() || path.empty()) {
+        usage();
+        return 2;
+    }
+
+    std::unique_ptr<BYTE[]> bytes;
+    size_t length = 0;
+    if (!readWhole(path, bytes, length)) {
+        std::fprintf(stderr, "pictavo-post: cannot read %s (or it is 2 GiB or more)\n", path.c_str());
+        return 2;
+    }
+    CxMemFile file(bytes.get(), static_cast<DWORD>(length));
+    if (hasFileField)
+        ConfigMgr::Instance()->SetFileFieldName(fileField);
+
+    // SIGINT and SIGUSR1 are taken by this thread alone, so the workers never see them.
+    sigset_t interrupt;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    sigaddset(&interrupt, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &interrupt, nullptr);
+
+    // The poster goes first, so its worker has ended before the printer does.
+    Printer printer;
+    WinINetPoster poster;
+    printer.SetPoster(&poster);
+    printer.SetWaiter(pthread_self());
+    poster.SetEventSink(&printer);
+    poster.SetUrl(fromUtf8(url));
+    poster.SetEncoding(encoding);
+    HttpForm& form = poster.GetForm();
+    form.RemoveAllFields();
+    for (const Field& f : fields) {
+        if (f.number)
+            form.AddNumberField(f.name, f.value);
+        else
+            form.AddTextField(f.name, f.text);
+    }
+    const std::u16string name = fromUtf8(std::filesystem::path(path).filename().string());
+    if (!poster.Post(0, &file, name)) {
+        std::printf("error 1\n");
+        return 1;
+    }
+    for (;;) {
+        const int result = printer.Result();
+        if (result >= 0)
+            return result;
+        int signal = 0;
+        if (sigwait(&interrupt, &signal) == 0 && signal == SIGINT) {
+            printer.Silence();
+            poster.Cancel();
+            return 130;
+        }
+    }
+}
