@@ -22,7 +22,12 @@ function(pictavo_test_suite area)
   target_link_libraries(${exe} PRIVATE ${T_LIBS} pictavo-testsupport GTest::gtest GTest::gmock Threads::Threads)
   target_compile_definitions(${exe} PRIVATE
     PICTAVO_SOURCE_DIR="${CMAKE_SOURCE_DIR}" PICTAVO_BINARY_DIR="${CMAKE_BINARY_DIR}")
-  gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${area};${T_LABELS}" TIMEOUT 300
+  # One label only: a list would be spread into the property arguments.
+  set(label ${area})
+  if(T_LABELS)
+    list(GET T_LABELS 0 label)
+  endif()
+  gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 60 TEST_PREFIX "${area}:"
+    PROPERTIES LABELS ${label} TIMEOUT 300
     ENVIRONMENT "PICTAVO_BIN=${CMAKE_BINARY_DIR}/bin")
 endfunction()
