@@ -175,6 +175,19 @@ void target(const Location& at, Hive& hive, std::vector<std::u16string>& path)
     path = at.merged ? classesPath(at.path) : at.path;
 }
 
+// Where a value of key may be written: the key must have been opened with KEY_SET_VALUE.
+LONG valueTarget(State& s, HKEY key, Hive& hive, std::vector<std::u16string>& path)
+{
+    Location at;
+    REGSAM sam = 0;
+    if (LONG rc = resolve(s, key, at, &sam); rc != ERROR_SUCCESS)
+        return rc;
+    if (!(sam & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    target(at, hive, path);
+    return ERROR_SUCCESS;
+}
+
 LONG modify(State& s, Hive hive, const std::function<LONG(RegistryNode&, bool&)>& change)
 {
     return fileOf(s, hive).update(change, s.fault);
@@ -366,15 +379,10 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
         return ERROR_INVALID_PARAMETER;
     State& s = state();
     std::lock_guard lock(s.mutex);
-    Location at;
-    REGSAM sam = 0;
-    if (LONG rc = resolve(s, key, at, &sam); rc != ERROR_SUCCESS)
-        return rc;
-    if (!(sam & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
     Hive hive;
     std::vector<std::u16string> path;
-    target(at, hive, path);
+    if (LONG rc = valueTarget(s, key, hive, path); rc != ERROR_SUCCESS)
+        return rc;
     std::vector<BYTE> bytes(data, data + size);
     return modify(s, hive, [&](RegistryNode& root, bool& dirty) {
         RegistryNode* node = root.find(path);
@@ -411,15 +419,10 @@ LONG RegDeleteValueW(HKEY key, LPCWSTR valueName)
     const std::u16string_view name = valueName ? std::u16string_view(valueName) : std::u16string_view();
     State& s = state();
     std::lock_guard lock(s.mutex);
-    Location at;
-    REGSAM sam = 0;
-    if (LONG rc = resolve(s, key, at, &sam); rc != ERROR_SUCCESS)
-        return rc;
-    if (!(sam & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
     Hive hive;
     std::vector<std::u16string> path;
-    target(at, hive, path);
+    if (LONG rc = valueTarget(s, key, hive, path); rc != ERROR_SUCCESS)
+        return rc;
     return modify(s, hive, [&](RegistryNode& root, bool& dirty) {
         RegistryNode* node = root.find(path);
         if (!node)
