@@ -1,41 +1,6 @@
 #include "image/CxIOFile.h"
 
-#include <string>
-
-namespace {
-
-// Plain UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
-std::string narrow(LPCWSTR text)
-{
-    std::string out;
-    for (size_t i = 0; text[i] != 0; ++i) {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-} // namespace
+#include "platform/kernel/Strings.h"
 
 CxIOFile::CxIOFile(FILE* stream) : m_fp(stream), m_owned(false) {}
 
@@ -48,7 +13,8 @@ bool CxIOFile::Open(LPCWSTR path, LPCWSTR mode)
 {
     if (path == nullptr || mode == nullptr)
         return false;
-    return OpenUtf8(narrow(path).c_str(), narrow(mode).c_str());
+    using pictavo::platform::toUtf8;
+    return OpenUtf8(toUtf8(path).c_str(), toUtf8(mode).c_str());
 }
 
 bool CxIOFile::OpenUtf8(const char* path, const char* mode)

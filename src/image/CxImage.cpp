@@ -3,6 +3,7 @@
 #include "image/CxImageBMP.h"
 #include "image/CxImageJPG.h"
 #include "image/CxImagePNG.h"
+#include "image/CxMemFile.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -247,7 +248,7 @@ void CxImage::CopyFrom(const CxImage& src, bool copyPixels, bool copySelection, 
 
 void CxImage::Ghost(const CxImage* from)
 {
-    if (from == nullptr || from == this)
+    if (from == nullptr || from == this || (info.pGhost == nullptr && !Destroy()))
         return;
     std::memcpy(&head, &from->head, sizeof head);
     std::memcpy(&info, &from->info, sizeof info);
@@ -266,6 +267,12 @@ void CxImage::Transfer(CxImage& from, bool transferFrames)
 {
     if (&from == this)
         return;
+    // A ghost owns nothing it could hand over: share its body instead of freeing it twice.
+    if (from.info.pGhost != nullptr) {
+        if (Destroy())
+            Ghost(&from);
+        return;
+    }
     if (!Destroy())
         return;
     std::memcpy(&head, &from.head, sizeof head);
@@ -642,6 +649,20 @@ bool CxImage::Decode(CxFile* file, DWORD imagetype)
     }
     SetLastError("Decode: Unknown or wrong format");
     return false;
+}
+
+bool CxImage::LoadFromResource(HRSRC resource, DWORD imagetype, HMODULE module)
+{
+    DWORD size = SizeofResource(module, resource);
+    HGLOBAL handle = ::LoadResource(module, resource);
+    auto* data = handle != nullptr ? static_cast<BYTE*>(LockResource(handle)) : nullptr;
+    if (data == nullptr) {
+        SetLastError("Unable to load resource!");
+        return false;
+    }
+    // Decoding only reads, so the module's bytes are wrapped without a copy.
+    CxMemFile file(data, size);
+    return Decode(&file, imagetype);
 }
 
 namespace {

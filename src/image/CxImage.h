@@ -3,6 +3,7 @@
 #include "image/CxFile.h"
 #include "image/DibTypes.h"
 #include "image/ImageFormat.h"
+#include "platform/com/Resource.h"
 
 #include <cstdint>
 #include <vector>
@@ -120,6 +121,7 @@ public:
 
     bool Encode(CxFile* file, DWORD imagetype);
     bool Decode(CxFile* file, DWORD imagetype);
+    bool LoadFromResource(HRSRC resource, DWORD imagetype, HMODULE module = nullptr);
     static DWORD FormatFromExtension(const char* ext);
     static DWORD FormatFromExtension(LPCWSTR ext);
 
@@ -141,7 +143,7 @@ protected:
     bool ScaleBilinear(CxImage& out, float xScale, float yScale);
     void ScaleNearest(CxImage& out, float xScale, float yScale);
     void ScaleBicubic(CxImage& out, float xScale, float yScale);
-    void CopyAlphaNearest(CxImage& out, float xScale, float yScale) const;
+    void CopyAlphaNearest(CxImage& out, float xScale, float yScale, bool floatCoordinates) const;
     bool Rotate90(CxImage* dst, bool left);
     void Install(CxImage& tmp, CxImage* dst);
 

@@ -180,8 +180,8 @@ bool CxImageBMP::Decode(CxFile* file)
     bool rleOk = (compression == BI_RLE8 && bpp == 8) || (compression == BI_RLE4 && bpp == 4);
     bool fieldsOk = (compression == BI_BITFIELDS || compression == BI_ALPHABITFIELDS) &&
                     (bpp == 16 || bpp == 32) && hsize != 64;
-    if (compression == BI_JPEG || compression == BI_PNG ||
-        (compression != BI_RGB && !rleOk && !fieldsOk) || (rleOk && topDown)) {
+    if (compression == BI_JPEG || compression == BI_PNG || (compression != BI_RGB && !rleOk && !fieldsOk) ||
+        (rleOk && topDown)) {
         SetLastError("compression type not supported");
         return false;
     }
@@ -230,8 +230,8 @@ bool CxImageBMP::Decode(CxFile* file)
         }
     }
 
-    if (Create(static_cast<DWORD>(width), static_cast<DWORD>(height), bpp <= 8 ? bpp : 24, ImageFormat::Bmp) ==
-        nullptr)
+    if (Create(static_cast<DWORD>(width), static_cast<DWORD>(height), bpp <= 8 ? bpp : 24,
+               ImageFormat::Bmp) == nullptr)
         return false;
     SetXDPI(dpiFromPels(xppm));
     SetYDPI(dpiFromPels(yppm));
@@ -335,7 +335,8 @@ bool CxImageBMP::DecodeRle(CxFile* file, bool fourBit)
             break; // data ends early: keep what was drawn
         if (count > 0) {
             for (int32_t i = 0; i < count && x < w; ++i)
-                put(fourBit ? static_cast<BYTE>((i & 1) ? value & 0x0F : value >> 4) : static_cast<BYTE>(value));
+                put(fourBit ? static_cast<BYTE>((i & 1) ? value & 0x0F : value >> 4)
+                            : static_cast<BYTE>(value));
             continue;
         }
         if (value == 0) {

@@ -278,6 +278,11 @@ bool CxImageJPG::Encode(CxFile* file)
         SetLastError("JPEG can save only RGB or GreyScale images");
         return false;
     }
+    // Only a block that was read whole and checked goes back into a file.
+    if (!exifBlock.empty() && !JpegExif().Parse(exifBlock.data(), exifBlock.size())) {
+        SetLastError("Can't write exif : didn't read all");
+        return false;
+    }
     return EncodePixels(file);
 }
 

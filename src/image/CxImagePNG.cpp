@@ -98,7 +98,13 @@ bool CxImagePNG::Decode(CxFile* file)
     if (depth == 16)
         png_set_strip_16(png);
 
-    enum class Mode { Palette, Grey, Rgb, Rgba } mode;
+    enum class Mode
+    {
+        Palette,
+        Grey,
+        Rgb,
+        Rgba
+    } mode;
     int bpp = 24;
     LONG background = -1;
     switch (colourType) {

@@ -115,7 +115,8 @@ CxRgbQuad hslToRgb(Hsl c)
         out.rgbRed = out.rgbGreen = out.rgbBlue = v;
         return out;
     }
-    float m2 = l <= 0.5f ? static_cast<float>(double(l) * (1.0 + s)) : static_cast<float>(double(l) + s - double(l) * s);
+    float m2 = l <= 0.5f ? static_cast<float>(double(l) * (1.0 + s))
+                         : static_cast<float>(double(l) + s - double(l) * s);
     float m1 = static_cast<float>(2.0 * l - m2);
     out.rgbRed = clampByte(double(hueToValue(m1, m2, static_cast<float>(h + 120.0))) * 255.0);
     out.rgbGreen = clampByte(double(hueToValue(m1, m2, h)) * 255.0);
@@ -184,21 +185,27 @@ bool CxImage::Scale(DWORD newWidth, DWORD newHeight, int mode, CxImage* dst)
             SetLastError("CxImage::Create can't allocate memory");
             return false;
         }
-        CopyAlphaNearest(out, xScale, yScale);
+        CopyAlphaNearest(out, xScale, yScale, mode == 1);
     }
     Install(out, dst);
     return true;
 }
 
-void CxImage::CopyAlphaNearest(CxImage& out, float xScale, float yScale) const
+// Nearest sampling keeps its coordinates in single precision; the other modes take the alpha
+// source pixel from the exact product.
+void CxImage::CopyAlphaNearest(CxImage& out, float xScale, float yScale, bool floatCoordinates) const
 {
+    auto source = [floatCoordinates](DWORD i, float scale) {
+        double v = i * double(scale);
+        return static_cast<DWORD>(floatCoordinates ? static_cast<float>(v) : v);
+    };
     DWORD w = GetWidth(), h = GetHeight();
     DWORD nw = out.GetWidth(), nh = out.GetHeight();
     std::vector<DWORD> sx(nw);
     for (DWORD x = 0; x < nw; ++x)
-        sx[x] = std::min<DWORD>(static_cast<DWORD>(x * double(xScale)), w - 1);
+        sx[x] = std::min<DWORD>(source(x, xScale), w - 1);
     for (DWORD y = 0; y < nh; ++y) {
-        DWORD sy = std::min<DWORD>(static_cast<DWORD>(y * double(yScale)), h - 1);
+        DWORD sy = std::min<DWORD>(source(y, yScale), h - 1);
         const BYTE* s = pAlpha + size_t{sy} * w;
         BYTE* d = out.pAlpha + size_t{y} * nw;
         for (DWORD x = 0; x < nw; ++x)
@@ -347,13 +354,11 @@ bool CxImage::FitInto(LONG boxWidth, LONG boxHeight, CxRgbQuad, CxImage* dst)
 {
     if (pDib == nullptr || boxWidth <= 0 || boxHeight <= 0)
         return false;
-    CxImage copy;
-    copy.CopyFrom(*this);
-    if (!copy.IsValid()) {
-        SetLastError(copy.GetLastError());
-        return false;
-    }
+    CxImage result;
     double width = GetWidth(), height = GetHeight();
+    // Scaling into the result straight from this image gives the same pixels as scaling a copy,
+    // without holding a second full-size picture.
+    bool scaled = false;
     if (width > boxWidth || height > boxHeight) {
         float r = static_cast<float>(double(boxWidth) / boxHeight);
         float s = width < height * r ? static_cast<float>(boxHeight / height)
@@ -361,12 +366,19 @@ bool CxImage::FitInto(LONG boxWidth, LONG boxHeight, CxRgbQuad, CxImage* dst)
         // A side truncated to nothing would make the scale fail and deliver the oversized copy.
         auto nw = std::max<DWORD>(1, static_cast<DWORD>(width * s));
         auto nh = std::max<DWORD>(1, static_cast<DWORD>(height * s));
-        copy.Scale(nw, nh, 0);
+        scaled = Scale(nw, nh, 0, &result);
+    }
+    if (!scaled) {
+        result.CopyFrom(*this);
+        if (!result.IsValid()) {
+            SetLastError(result.GetLastError());
+            return false;
+        }
     }
     if (dst != nullptr)
-        dst->Transfer(copy);
+        dst->Transfer(result);
     else
-        Transfer(copy);
+        Transfer(result);
     return true;
 }
 
@@ -406,7 +418,8 @@ bool CxImage::Rotate90(CxImage* dst, bool left)
             DWORD sx = left ? j : w - 1 - j;
             DWORD sy = left ? h - 1 - i : i;
             if (head.biClrUsed == 0)
-                std::memcpy(d + size_t{i} * 3, info.pImage + size_t{sy} * info.dwEffWidth + size_t{sx} * 3, 3);
+                std::memcpy(d + size_t{i} * 3, info.pImage + size_t{sy} * info.dwEffWidth + size_t{sx} * 3,
+                            3);
             else
                 out.SetPixelIndex(LONG(i), LONG(j), GetPixelIndex(LONG(sx), LONG(sy)));
             if (pAlpha != nullptr)
@@ -453,7 +466,8 @@ bool CxImage::CropTo(LONG left, LONG top, LONG right, LONG bottom, CxImage* dst)
         if (GetBpp() >= 8) {
             size_t bytes = GetBpp() / 8;
             std::memcpy(out.info.pImage + size_t{y} * out.info.dwEffWidth,
-                        info.pImage + size_t{sy} * info.dwEffWidth + size_t(left) * bytes, size_t{nw} * bytes);
+                        info.pImage + size_t{sy} * info.dwEffWidth + size_t(left) * bytes,
+                        size_t{nw} * bytes);
         } else {
             for (DWORD x = 0; x < nw; ++x)
                 out.SetPixelIndex(LONG(x), LONG(y), GetPixelIndex(left + LONG(x), LONG(sy)));

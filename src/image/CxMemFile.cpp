@@ -13,8 +13,7 @@ constexpr size_t kMaxBytes = INT32_MAX;
 CxMemFile::CxMemFile(BYTE* buffer, DWORD size)
     : m_pBuffer(buffer), m_Size(buffer ? size : 0), m_bFreeOnClose(buffer == nullptr), m_Position(0),
       m_Edge(buffer ? size : 0)
-{
-}
+{}
 
 CxMemFile::~CxMemFile()
 {

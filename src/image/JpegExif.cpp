@@ -129,8 +129,8 @@ bool JpegExif::ProcessDir(size_t offset, int nesting)
             m_orientation = static_cast<int>(v);
             break;
         }
-        case 0x8769: // EXIF sub-directory
-        case 0x8825: // GPS
+        case 0x8769:   // EXIF sub-directory
+        case 0x8825:   // GPS
         case 0xA005: { // interoperability
             if (bytes < 4)
                 return Fail("Illegal subdirectory link");

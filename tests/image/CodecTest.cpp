@@ -1,8 +1,10 @@
 #include "ImageTestUtil.h"
 #include "image/CxImageBMP.h"
+#include "image/CxImageJPG.h"
 #include "image/JpegExif.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -33,8 +35,8 @@ std::string le32(uint32_t v)
 std::string bmpFile(int32_t w, int32_t h, int bpp, uint32_t compression, const std::string& tail,
                     uint32_t clrUsed = 0, uint32_t offBits = 0)
 {
-    std::string info = le32(40) + le32(uint32_t(w)) + le32(uint32_t(h)) + le16(1) + le16(bpp) + le32(compression) +
-                       le32(0) + le32(2835) + le32(2835) + le32(clrUsed) + le32(0);
+    std::string info = le32(40) + le32(uint32_t(w)) + le32(uint32_t(h)) + le16(1) + le16(bpp) +
+                       le32(compression) + le32(0) + le32(2835) + le32(2835) + le32(clrUsed) + le32(0);
     std::string file = "BM" + le32(uint32_t(14 + 40 + tail.size())) + le32(0) + le32(offBits) + info + tail;
     return file;
 }
@@ -82,7 +84,8 @@ std::string exifPayload(uint16_t orientation = 6)
 
 std::string withApp1(const std::string& jpeg, const std::string& payload)
 {
-    std::string marker = std::string("\xFF\xE1", 2) + char((payload.size() + 2) >> 8) + char(payload.size() + 2);
+    std::string marker =
+        std::string("\xFF\xE1", 2) + char((payload.size() + 2) >> 8) + char(payload.size() + 2);
     return jpeg.substr(0, 2) + marker + payload + jpeg.substr(2);
 }
 
@@ -152,8 +155,8 @@ TEST(BmpCodec, ReadsTopDownBitfieldsAndRle)
     EXPECT_EQ(image.PixelColour(0, 0).rgbRed, 0);
 
     // RLE8: a run of 3 of index 1, a delta, an absolute run, end of bitmap.
-    std::string palette = std::string(4, '\0') + std::string("\x10\x20\x30\x00", 4) +
-                          std::string("\x40\x50\x60\x00", 4);
+    std::string palette =
+        std::string(4, '\0') + std::string("\x10\x20\x30\x00", 4) + std::string("\x40\x50\x60\x00", 4);
     std::string rle = std::string("\x03\x01", 2) + std::string("\x00\x02\x01\x01", 4) +
                       std::string("\x00\x03\x02\x01\x02\x00", 6) + std::string("\x00\x01", 2);
     ASSERT_TRUE(decode(bmpFile(8, 3, 8, 1, palette + rle, 3), image)) << image.GetLastError();
@@ -240,6 +243,43 @@ TEST(PngCodec, RoundTripsRgbAlphaAndPalette)
     EXPECT_TRUE(samePixels(pal, back));
 }
 
+// PNG forms our encoder never writes, made by libpng's simplified writer.
+TEST(PngCodec, ReadsGreyGreyAlphaAndSixteenBitFiles)
+{
+    auto write = [](png_uint_32 format, int w, int h, const void* pixels) {
+        png_image desc{};
+        desc.version = PNG_IMAGE_VERSION;
+        desc.width = png_uint_32(w);
+        desc.height = png_uint_32(h);
+        desc.format = format;
+        png_alloc_size_t size = 0;
+        EXPECT_TRUE(png_image_write_to_memory(&desc, nullptr, &size, 0, pixels, 0, nullptr));
+        std::string bytes(size, '\0');
+        EXPECT_TRUE(png_image_write_to_memory(&desc, bytes.data(), &size, 0, pixels, 0, nullptr));
+        bytes.resize(size);
+        return bytes;
+    };
+    const BYTE grey[] = {0, 50, 100, 150, 200, 250};
+    CxImage image;
+    ASSERT_TRUE(decode(write(PNG_FORMAT_GRAY, 3, 2, grey), image)) << image.GetLastError();
+    EXPECT_TRUE(image.IsGreyPalette());
+    EXPECT_EQ(image.PixelColour(0, 1).rgbRed, 0); // first file row is the top
+    EXPECT_EQ(image.PixelColour(2, 0).rgbBlue, 250);
+
+    const BYTE greyAlpha[] = {10, 255, 20, 128, 30, 0, 40, 64};
+    ASSERT_TRUE(decode(write(PNG_FORMAT_GA, 2, 2, greyAlpha), image)) << image.GetLastError();
+    EXPECT_EQ(image.GetBpp(), 24);
+    ASSERT_TRUE(image.AlphaIsValid());
+    EXPECT_EQ(image.AlphaGet(1, 1), 128);
+    EXPECT_EQ(image.PixelColour(1, 1).rgbGreen, 20);
+    EXPECT_EQ(image.AlphaGet(1, 0), 64);
+
+    const uint16_t deep[] = {0x1234, 0xFFFF};
+    ASSERT_TRUE(decode(write(PNG_FORMAT_LINEAR_Y, 2, 1, deep), image)) << image.GetLastError();
+    EXPECT_EQ(image.PixelColour(0, 0).rgbRed, 0x12);
+    EXPECT_EQ(image.PixelColour(1, 0).rgbRed, 0xFF);
+}
+
 TEST(PngCodec, HostileFilesFail)
 {
     CxImage rgb;
@@ -270,7 +310,7 @@ TEST(JpegCodec, EncodesWithTheFixedParameters)
     EXPECT_EQ((uint8_t(bytes[16]) << 8) | uint8_t(bytes[17]), 150);
     size_t sof = bytes.find("\xFF\xC0");
     ASSERT_NE(sof, std::string::npos);
-    EXPECT_EQ(uint8_t(bytes[sof + 9]), 3);    // components
+    EXPECT_EQ(uint8_t(bytes[sof + 9]), 3);     // components
     EXPECT_EQ(uint8_t(bytes[sof + 11]), 0x22); // luminance 2 x 2
     EXPECT_EQ(uint8_t(bytes[sof + 14]), 0x11);
 
@@ -316,6 +356,12 @@ TEST(JpegCodec, CarriesExifFromDecodeToEncode)
     EXPECT_EQ(encode(image, ImageFormat::Jpg).find("Exif"), std::string::npos);
     ASSERT_TRUE(decode(withApp1(encode(image, ImageFormat::Jpg), exifPayload(9)), back));
     EXPECT_TRUE(back.GetExifBlock().empty());
+
+    back.SetExifBlock(std::vector<BYTE>{'E', 'x', 'i', 'f', 0, 0, 'I'});
+    CxMemFile file;
+    file.Open();
+    EXPECT_FALSE(back.Encode(&file, ImageFormat::Jpg));
+    EXPECT_STREQ(back.GetLastError(), "Can't write exif : didn't read all");
 }
 
 TEST(JpegCodec, HostileFilesFail)
@@ -328,6 +374,13 @@ TEST(JpegCodec, HostileFilesFail)
     EXPECT_STREQ(back.GetLastError(), "Premature end of file?");
     // A missing end marker alone is harmless.
     EXPECT_TRUE(decode(bytes.substr(0, bytes.size() - 2), back, ImageFormat::Jpg));
+
+    image.SetCodecOption(CxImageJPG::EncProgressive, ImageFormat::Jpg);
+    std::string progressive = encode(image, ImageFormat::Jpg);
+    ASSERT_NE(progressive.find("\xFF\xC2"), std::string::npos);
+    EXPECT_TRUE(decode(progressive, back, ImageFormat::Jpg));
+    EXPECT_FALSE(decode(progressive.substr(0, progressive.size() * 2 / 3), back, ImageFormat::Jpg));
+    EXPECT_STREQ(back.GetLastError(), "Premature end of file?");
 
     std::string huge = bytes;
     size_t sof = huge.find("\xFF\xC0");
@@ -421,7 +474,8 @@ TEST(CodecDispatch, WriteFailuresAreReported)
 // Inputs the fuzzers once faulted on; run them under the sanitizer build.
 TEST(FuzzRegressions, DecodeWithoutFault)
 {
-    std::filesystem::path folder = std::filesystem::path(PICTAVO_SOURCE_DIR) / "fuzz/image-decode/regressions";
+    std::filesystem::path folder =
+        std::filesystem::path(PICTAVO_SOURCE_DIR) / "fuzz/image-decode/regressions";
     int seen = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         std::ifstream in(entry.path(), std::ios::binary);

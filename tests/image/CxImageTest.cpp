@@ -29,7 +29,10 @@ TEST(CxImageCreate, RefusesEmptyAndOversizedPictures)
 TEST(CxImageCreate, NormalisesDepthAndLaysOutTheBlock)
 {
     CxImage image;
-    struct { DWORD asked, bpp, colours; } cases[] = {{0, 1, 2}, {2, 4, 16}, {3, 4, 16}, {5, 8, 256}, {16, 24, 0}, {32, 24, 0}};
+    struct
+    {
+        DWORD asked, bpp, colours;
+    } cases[] = {{0, 1, 2}, {2, 4, 16}, {3, 4, 16}, {5, 8, 256}, {16, 24, 0}, {32, 24, 0}};
     for (auto c : cases) {
         ASSERT_NE(image.Create(5, 3, c.asked), nullptr);
         EXPECT_EQ(image.GetBpp(), c.bpp) << c.asked;
@@ -98,6 +101,9 @@ TEST(CxImageLifetime, CopyTransferAndGhost)
         EXPECT_FALSE(ghost.Destroy());
         EXPECT_EQ(ghost.Create(2, 2, 24), nullptr);
         EXPECT_EQ(ghost.GetBits(), taken.GetBits());
+        CxImage fromGhost;
+        fromGhost.Transfer(ghost);
+        EXPECT_EQ(fromGhost.GetBits(), taken.GetBits());
     }
     // The ghost's end left the body intact.
     EXPECT_TRUE(samePixels(taken, source));
@@ -162,4 +168,25 @@ TEST(CxImageFormats, DispatchFailures)
     CxImage out;
     EXPECT_FALSE(decode("this is not a picture at all", out));
     EXPECT_STREQ(out.GetLastError(), "Decode: Unknown or wrong format");
+}
+
+TEST(CxImageFormats, LoadsFromModuleResources)
+{
+    CxImage picture;
+    makePattern(picture, 5, 3, true);
+    std::string png = encode(picture, ImageFormat::Png);
+    static int token;
+    auto module = reinterpret_cast<HMODULE>(&token);
+    const pictavo::platform::ResourceEntry entries[] = {
+        {u"PNG", 0, nullptr, 249, reinterpret_cast<const BYTE*>(png.data()), DWORD(png.size())}};
+    pictavo::platform::registerResources(module, entries);
+
+    CxImage image;
+    ASSERT_TRUE(image.LoadFromResource(FindResourceW(module, MAKEINTRESOURCEW(249), u"PNG"), ImageFormat::Png,
+                                       module));
+    EXPECT_TRUE(samePixels(image, picture));
+    EXPECT_FALSE(image.LoadFromResource(FindResourceW(module, MAKEINTRESOURCEW(250), u"PNG"),
+                                        ImageFormat::Png, module));
+    EXPECT_STREQ(image.GetLastError(), "Unable to load resource!");
+    pictavo::platform::unregisterResources(module);
 }

@@ -15,16 +15,17 @@ inline void makePattern(CxImage& image, DWORD w, DWORD h, bool alpha = false)
         image.AlphaCreate();
     for (DWORD y = 0; y < h; ++y) {
         for (DWORD x = 0; x < w; ++x) {
-            image.SetPixelColour(LONG(x), LONG(y),
-                                 CxRgbQuad{BYTE(x * 7 + y), BYTE(y * 11 + 3), BYTE((x ^ y) * 5), BYTE(x * 3 + y * 2)},
-                                 alpha);
+            image.SetPixelColour(
+                LONG(x), LONG(y),
+                CxRgbQuad{BYTE(x * 7 + y), BYTE(y * 11 + 3), BYTE((x ^ y) * 5), BYTE(x * 3 + y * 2)}, alpha);
         }
     }
 }
 
 inline bool samePixels(const CxImage& a, const CxImage& b)
 {
-    if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() || a.AlphaIsValid() != b.AlphaIsValid())
+    if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() ||
+        a.AlphaIsValid() != b.AlphaIsValid())
         return false;
     for (LONG y = 0; y < LONG(a.GetHeight()); ++y) {
         for (LONG x = 0; x < LONG(a.GetWidth()); ++x) {

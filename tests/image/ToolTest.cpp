@@ -21,7 +21,8 @@ struct ToolRun
 ToolRun runTool(const std::string& arguments)
 {
     const char* bin = std::getenv("PICTAVO_BIN");
-    std::string command = std::string(bin ? bin : PICTAVO_BINARY_DIR "/bin") + "/pictavo-image " + arguments + " 2>&1";
+    std::string command =
+        std::string(bin ? bin : PICTAVO_BINARY_DIR "/bin") + "/pictavo-image " + arguments + " 2>&1";
     ToolRun run{-1, {}};
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)

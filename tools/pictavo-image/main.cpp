@@ -85,7 +85,8 @@ int main(int argc, char** argv)
         return fail(error);
 
     DWORD format = ImageFormat::Unknown;
-    if (size_t dot = out.find_last_of('.'); dot != std::string::npos && out.find('/', dot) == std::string::npos)
+    if (size_t dot = out.find_last_of('.');
+        dot != std::string::npos && out.find('/', dot) == std::string::npos)
         format = CxImage::FormatFromExtension(out.c_str() + dot + 1);
 
     std::vector<long> v;
