@@ -10,15 +10,6 @@
 
 using namespace pictavo::platform;
 
-struct GpImage {
-    std::shared_ptr<Bitmap> bitmap;
-    PixelFormat format = PixelFormat32bppARGB;
-    bool locked = false;
-    UINT lockFlags = 0;
-    GpRect lockRect{};
-    std::vector<uint8_t> lockBuffer;
-};
-struct GpBitmap : GpImage {};
 struct GpGraphics {
     std::unique_ptr<Canvas> owned;
     Canvas* canvas = nullptr;

@@ -7,6 +7,7 @@
 #include "platform/gfx/Gdi.h"
 
 #include <memory>
+#include <vector>
 
 using GpStatus = int;
 enum Status {
@@ -82,8 +83,19 @@ struct GdiplusStartupInput {
     BOOL SuppressExternalCodecs = FALSE;
 };
 
-struct GpImage;
-struct GpBitmap;
+namespace pictavo::platform {
+class Bitmap;
+}
+// Images are bitmaps here; the members are the platform's, never the component's business.
+struct GpImage {
+    std::shared_ptr<pictavo::platform::Bitmap> bitmap;
+    PixelFormat format = PixelFormat32bppARGB;
+    bool locked = false;
+    UINT lockFlags = 0;
+    GpRect lockRect{};
+    std::vector<uint8_t> lockBuffer;
+};
+struct GpBitmap : GpImage {};
 struct GpGraphics;
 struct GpBrush;
 struct GpSolidFill;
