@@ -15,10 +15,6 @@ struct GpGraphics {
     Canvas* canvas = nullptr;
     Interpolation interpolation = Interpolation::Smooth;
 };
-struct GpBrush {
-    ARGB colour = 0;
-};
-struct GpSolidFill : GpBrush {};
 struct GpPen {
     ARGB colour = 0;
     REAL width = 1;

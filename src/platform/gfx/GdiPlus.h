@@ -97,8 +97,10 @@ struct GpImage {
 };
 struct GpBitmap : GpImage {};
 struct GpGraphics;
-struct GpBrush;
-struct GpSolidFill;
+struct GpBrush {
+    ARGB colour = 0;
+};
+struct GpSolidFill : GpBrush {};
 struct GpPen;
 struct GpFontFamily;
 struct GpFont;
