@@ -14,7 +14,8 @@
 
 namespace pictavo::platform {
 
-class Automation {
+class Automation
+{
 public:
     static void setScreenSize(int width, int height);
 

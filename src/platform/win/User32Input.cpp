@@ -179,7 +179,8 @@ BOOL TrackMouseEvent(TRACKMOUSEEVENT* track)
     if (over) {
         POINT o = s.screenOrigin(*w);
         const LONG x = s.cursorPos.x - o.x, y = s.cursorPos.y - o.y;
-        const bool inClient = x >= w->client.left && x < w->client.right && y >= w->client.top && y < w->client.bottom;
+        const bool inClient =
+            x >= w->client.left && x < w->client.right && y >= w->client.top && y < w->client.bottom;
         over = (track->dwFlags & TME_NONCLIENT) ? !inClient : inClient;
     }
     if (!over) {
@@ -187,12 +188,13 @@ BOOL TrackMouseEvent(TRACKMOUSEEVENT* track)
         lk.unlock();
         if ((track->dwFlags & TME_LEAVE))
             if (auto q = ThreadQueue::find(thread))
-                q->post(MSG{track->hwndTrack, UINT((track->dwFlags & TME_NONCLIENT) ? 0x02A2 : WM_MOUSELEAVE), 0, 0,
-                            0, POINT{}});
+                q->post(MSG{track->hwndTrack, UINT((track->dwFlags & TME_NONCLIENT) ? 0x02A2 : WM_MOUSELEAVE),
+                            0, 0, 0, POINT{}});
         return TRUE;
     }
     const bool sameWindow = s.tracking.hwndTrack == track->hwndTrack;
-    const DWORD flags = (sameWindow ? s.tracking.dwFlags : 0) | (track->dwFlags & (TME_HOVER | TME_LEAVE | TME_NONCLIENT));
+    const DWORD flags =
+        (sameWindow ? s.tracking.dwFlags : 0) | (track->dwFlags & (TME_HOVER | TME_LEAVE | TME_NONCLIENT));
     s.tracking = *track;
     s.tracking.dwFlags = flags;
     if (track->dwFlags & TME_HOVER) {
@@ -238,22 +240,8 @@ HCURSOR GetCursor()
 
 int GetSystemMetrics(int index)
 {
-    auto& s = ws();
-    SIZE screen;
-    LONG taskbar;
-    {
-        std::lock_guard lk(s.mutex);
-        screen = s.screen;
-        taskbar = s.taskbar;
-    }
+    // Fixed metrics first: callers may hold the window lock for these.
     switch (index) {
-    case SM_CXSCREEN:
-    case SM_CXFULLSCREEN:
-        return screen.cx;
-    case SM_CYSCREEN:
-        return screen.cy;
-    case SM_CYFULLSCREEN:
-        return screen.cy - taskbar - 22;
     case SM_CXVSCROLL:
     case SM_CYHSCROLL:
         return 17;
@@ -274,6 +262,17 @@ int GetSystemMetrics(int index)
     case SM_CXSMICON:
     case SM_CYSMICON:
         return 16;
+    }
+    auto& s = ws();
+    std::lock_guard lk(s.mutex);
+    switch (index) {
+    case SM_CXSCREEN:
+    case SM_CXFULLSCREEN:
+        return s.screen.cx;
+    case SM_CYSCREEN:
+        return s.screen.cy;
+    case SM_CYFULLSCREEN:
+        return s.screen.cy - s.taskbar - 22;
     }
     return 0;
 }

@@ -167,12 +167,11 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_NCPAINT:
         paintFrame(hwnd);
         return 0;
-    case WM_NCACTIVATE:
-        {
-            std::lock_guard lk(s.mutex);
-            if (auto w = s.find(hwnd))
-                w->ncDirty = true;
-        }
+    case WM_NCACTIVATE: {
+        std::lock_guard lk(s.mutex);
+        if (auto w = s.find(hwnd))
+            w->ncDirty = true;
+    }
         s.wakeThread(GetWindowThreadProcessId(hwnd, nullptr));
         return TRUE;
     case WM_PAINT: {
@@ -268,7 +267,8 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (!(pos->flags & SWP_NOMOVE))
             SendMessageW(hwnd, WM_MOVE, 0, MAKELPARAM(origin.x, origin.y));
         if (!(pos->flags & SWP_NOSIZE))
-            SendMessageW(hwnd, WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, MAKELPARAM(r.right, r.bottom));
+            SendMessageW(hwnd, WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                         MAKELPARAM(r.right, r.bottom));
         return 0;
     }
     case WM_SYSCOMMAND:
@@ -379,9 +379,10 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
         } else {
             id = ++s.nextTimerId;
         }
-        std::erase_if(s.timers, [&](const Timer& t) { return t.hwnd == hwnd && t.id == id && t.thread == thread; });
-        s.timers.push_back(
-            Timer{hwnd, id, elapse, proc, thread, WindowSystem::Clock::now() + std::chrono::milliseconds(elapse)});
+        std::erase_if(s.timers,
+                      [&](const Timer& t) { return t.hwnd == hwnd && t.id == id && t.thread == thread; });
+        s.timers.push_back(Timer{hwnd, id, elapse, proc, thread,
+                                 WindowSystem::Clock::now() + std::chrono::milliseconds(elapse)});
     }
     s.installThread(thread);
     s.wakeThread(thread);

@@ -5,8 +5,8 @@
 #include "platform/win/WindowSystem.h"
 
 #include <algorithm>
-#include <utility>
 #include <map>
+#include <utility>
 
 using namespace pictavo::platform;
 

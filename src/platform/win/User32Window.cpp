@@ -6,8 +6,8 @@
 #include "platform/win/WindowSystem.h"
 
 #include <algorithm>
-#include <utility>
 #include <cstring>
+#include <utility>
 
 using namespace pictavo::platform;
 
@@ -121,7 +121,8 @@ void destroyTree(WindowSystem& s, const std::shared_ptr<Window>& w)
 
 ATOM RegisterClassExW(const WNDCLASSEXW* wc)
 {
-    if (!wc || reinterpret_cast<uintptr_t>(wc->lpszClassName) <= 0xFFFF || wc->cbWndExtra < 0 || wc->cbWndExtra > 4096)
+    if (!wc || reinterpret_cast<uintptr_t>(wc->lpszClassName) <= 0xFFFF || wc->cbWndExtra < 0 ||
+        wc->cbWndExtra > 4096)
         return 0;
     auto cls = std::make_shared<WindowClass>();
     cls->name = foldName(wc->lpszClassName);
@@ -163,13 +164,14 @@ BOOL GetClassInfoExW(HINSTANCE, LPCWSTR className, WNDCLASSEXW* out)
     if (it == s.classes.end() || !out)
         return FALSE;
     const auto& c = *it->second;
-    *out = WNDCLASSEXW{sizeof(WNDCLASSEXW), c.style, c.proc, 0, c.wndExtra, c.instance, c.icon, c.cursor,
-                       c.background, nullptr, className, nullptr};
+    *out =
+        WNDCLASSEXW{sizeof(WNDCLASSEXW), c.style, c.proc,    0,      c.wndExtra, c.instance, c.icon, c.cursor,
+                    c.background,        nullptr, className, nullptr};
     return TRUE;
 }
 
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
-                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
 {
     auto& s = ws();
     auto w = std::make_shared<Window>();
@@ -215,15 +217,17 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     }
     s.installThread(thread);
 
-    CREATESTRUCTW cs{param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style), windowName,
-                     className, exStyle};
+    CREATESTRUCTW cs{param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
+                     windowName, className, exStyle};
     if (!(style & WS_CHILD) && (style & WS_THICKFRAME)) {
         MINMAXINFO mmi{};
         mmi.ptMaxSize = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         mmi.ptMaxTrackSize = mmi.ptMaxSize;
         s.call(w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
-        width = std::clamp<int>(width, mmi.ptMinTrackSize.x, std::max(mmi.ptMinTrackSize.x, mmi.ptMaxTrackSize.x));
-        height = std::clamp<int>(height, mmi.ptMinTrackSize.y, std::max(mmi.ptMinTrackSize.y, mmi.ptMaxTrackSize.y));
+        width = std::clamp<int>(width, mmi.ptMinTrackSize.x,
+                                std::max(mmi.ptMinTrackSize.x, mmi.ptMaxTrackSize.x));
+        height = std::clamp<int>(height, mmi.ptMinTrackSize.y,
+                                 std::max(mmi.ptMinTrackSize.y, mmi.ptMaxTrackSize.y));
         std::lock_guard lk(s.mutex);
         w->rect.right = w->rect.left + width;
         w->rect.bottom = w->rect.top + height;
@@ -418,8 +422,8 @@ BOOL ShowWindow(HWND hwnd, int command)
             w->maximized = true;
             w->style |= WS_MAXIMIZE;
         }
-        SetWindowPos(hwnd, nullptr, mmi.ptMaxPosition.x, mmi.ptMaxPosition.y, mmi.ptMaxSize.x, mmi.ptMaxSize.y,
-                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        SetWindowPos(hwnd, nullptr, mmi.ptMaxPosition.x, mmi.ptMaxPosition.y, mmi.ptMaxSize.x,
+                     mmi.ptMaxSize.y, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     } else if (restore && w->maximized) {
         RECT r;
         {
@@ -438,7 +442,8 @@ BOOL ShowWindow(HWND hwnd, int command)
         allocateSurfaces(*w);
         s.markCompose(*w);
     }
-    const bool activates = command != SW_SHOWNA && command != SW_SHOWNOACTIVATE && command != SW_SHOWMINNOACTIVE;
+    const bool activates =
+        command != SW_SHOWNA && command != SW_SHOWNOACTIVATE && command != SW_SHOWMINNOACTIVE;
     if (!w->parent && activates && !(w->exStyle & WS_EX_NOACTIVATE))
         SetActiveWindow(hwnd);
     s.wakeThread(w->thread);
@@ -461,7 +466,8 @@ BOOL IsIconic(HWND)
 
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
 {
-    return SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
+    return SetWindowPos(hwnd, nullptr, x, y, width, height,
+                        SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
 }
 
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
@@ -490,8 +496,8 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     RECT client = w->client;
     if (sized || (flags & SWP_FRAMECHANGED))
         client = calcClient(w, rect);
-    const bool clientSized = client.right - client.left != w->clientWidth() ||
-                             client.bottom - client.top != w->clientHeight();
+    const bool clientSized =
+        client.right - client.left != w->clientWidth() || client.bottom - client.top != w->clientHeight();
     {
         std::lock_guard lk(s.mutex);
         if (!s.find(hwnd))

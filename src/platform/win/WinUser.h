@@ -16,7 +16,8 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
 #define LOWORD(l) (static_cast<WORD>(static_cast<DWORD_PTR>(l) & 0xFFFF))
 #define HIWORD(l) (static_cast<WORD>((static_cast<DWORD_PTR>(l) >> 16) & 0xFFFF))
-#define MAKELONG(a, b) (static_cast<LONG>(static_cast<WORD>(a) | static_cast<DWORD>(static_cast<WORD>(b)) << 16))
+#define MAKELONG(a, b)                                                                                       \
+    (static_cast<LONG>(static_cast<WORD>(a) | static_cast<DWORD>(static_cast<WORD>(b)) << 16))
 #define MAKELPARAM(l, h) (static_cast<LPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
 #define MAKEWPARAM(l, h) (static_cast<WPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
 #define GET_X_LPARAM(lp) (static_cast<int>(static_cast<SHORT>(LOWORD(lp))))
@@ -110,7 +111,8 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 #define WS_TABSTOP 0x00010000u
 #define WS_MINIMIZEBOX 0x00020000u
 #define WS_MAXIMIZEBOX 0x00010000u
-#define WS_OVERLAPPEDWINDOW (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+#define WS_OVERLAPPEDWINDOW                                                                                  \
+    (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_EX_DLGMODALFRAME 0x00000001u
 #define WS_EX_NOPARENTNOTIFY 0x00000004u
 #define WS_EX_TOPMOST 0x00000008u
@@ -291,7 +293,8 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 #define IDC_NO MAKEINTRESOURCEW(32648)
 #define IDC_HAND MAKEINTRESOURCEW(32649)
 
-struct WNDCLASSEXW {
+struct WNDCLASSEXW
+{
     UINT cbSize;
     UINT style;
     WNDPROC lpfnWndProc;
@@ -306,7 +309,8 @@ struct WNDCLASSEXW {
     HICON hIconSm;
 };
 
-struct CREATESTRUCTW {
+struct CREATESTRUCTW
+{
     LPVOID lpCreateParams;
     HINSTANCE hInstance;
     HMENU hMenu;
@@ -321,7 +325,8 @@ struct CREATESTRUCTW {
     DWORD dwExStyle;
 };
 
-struct PAINTSTRUCT {
+struct PAINTSTRUCT
+{
     HDC hdc;
     BOOL fErase;
     RECT rcPaint;
@@ -330,7 +335,8 @@ struct PAINTSTRUCT {
     BYTE rgbReserved[32];
 };
 
-struct WINDOWPOS {
+struct WINDOWPOS
+{
     HWND hwnd;
     HWND hwndInsertAfter;
     int x;
@@ -340,12 +346,14 @@ struct WINDOWPOS {
     UINT flags;
 };
 
-struct NCCALCSIZE_PARAMS {
+struct NCCALCSIZE_PARAMS
+{
     RECT rgrc[3];
     WINDOWPOS* lppos;
 };
 
-struct MINMAXINFO {
+struct MINMAXINFO
+{
     POINT ptReserved;
     POINT ptMaxSize;
     POINT ptMaxPosition;
@@ -353,7 +361,8 @@ struct MINMAXINFO {
     POINT ptMaxTrackSize;
 };
 
-struct TRACKMOUSEEVENT {
+struct TRACKMOUSEEVENT
+{
     DWORD cbSize;
     DWORD dwFlags;
     HWND hwndTrack;
@@ -366,8 +375,8 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
 BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* out);
 
 // Windows.
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
-                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 BOOL IsWindowVisible(HWND hwnd);

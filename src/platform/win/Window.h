@@ -10,7 +10,8 @@
 
 namespace pictavo::platform {
 
-struct WindowClass {
+struct WindowClass
+{
     std::u16string name; // folded: class names ignore case
     std::u16string label;
     UINT style = 0;
@@ -24,7 +25,8 @@ struct WindowClass {
 
 // One window's state. Fields marked "lock" are read by other threads and change only under the
 // window system's lock; the rest belong to the owner thread.
-struct Window {
+struct Window
+{
     HWND handle = nullptr;
     DWORD thread = 0;
     std::shared_ptr<const WindowClass> cls;
@@ -62,7 +64,10 @@ struct Window {
     int clientHeight() const { return client.bottom - client.top; }
     int width() const { return rect.right - rect.left; }
     int height() const { return rect.bottom - rect.top; }
-    bool hasFrame() const { return client.left || client.top || client.right != width() || client.bottom != height(); }
+    bool hasFrame() const
+    {
+        return client.left || client.top || client.right != width() || client.bottom != height();
+    }
 };
 
 } // namespace pictavo::platform

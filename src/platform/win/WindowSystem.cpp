@@ -6,8 +6,8 @@
 #include "platform/kernel/Tick.h"
 
 #include <algorithm>
-#include <utility>
 #include <thread>
+#include <utility>
 
 namespace pictavo::platform {
 
@@ -41,7 +41,9 @@ WPARAM mouseKeys(const BYTE* keys)
 
 UINT buttonMessage(int button, int which) // which: 0 down, 1 up, 2 double
 {
-    UINT base = button == VK_RBUTTON ? WM_RBUTTONDOWN : button == VK_MBUTTON ? WM_MBUTTONDOWN : WM_LBUTTONDOWN;
+    UINT base = button == VK_RBUTTON   ? WM_RBUTTONDOWN
+                : button == VK_MBUTTON ? WM_MBUTTONDOWN
+                                       : WM_LBUTTONDOWN;
     return base + which;
 }
 
@@ -64,7 +66,8 @@ bool rectEmpty(const RECT& r)
 
 RECT intersect(const RECT& a, const RECT& b)
 {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+           std::min(a.bottom, b.bottom)};
     return rectEmpty(r) ? RECT{} : r;
 }
 
@@ -190,8 +193,9 @@ void WindowSystem::installThread(DWORD thread)
             return;
         installed_[thread] = true;
     }
-    ThreadQueue::current()->setIdleSource(
-        [this](MSG& out, HWND filter, UINT min, UINT max, UINT flags) { return idle(out, filter, min, max, flags); });
+    ThreadQueue::current()->setIdleSource([this](MSG& out, HWND filter, UINT min, UINT max, UINT flags) {
+        return idle(out, filter, min, max, flags);
+    });
 }
 
 void WindowSystem::wakeThread(DWORD thread)
@@ -252,6 +256,12 @@ void WindowSystem::inject(InputEvent e)
                 target = focus;
             if (auto w = find(target))
                 thread = w->thread;
+            else if (auto a = find(active))
+                thread = a->thread; // may be captured by the time it is taken, or owe a leave
+            else
+                thread = lastMouseThread;
+            if (thread)
+                lastMouseThread = thread;
             break;
         }
         case InputEvent::Kind::Key:
@@ -279,7 +289,8 @@ LRESULT WindowSystem::call(const std::shared_ptr<Window>& w, UINT message, WPARA
         proc = w->proc;
         ++w->depth;
     }
-    LRESULT result = proc ? proc(w->handle, message, wParam, lParam) : DefWindowProcW(w->handle, message, wParam, lParam);
+    LRESULT result =
+        proc ? proc(w->handle, message, wParam, lParam) : DefWindowProcW(w->handle, message, wParam, lParam);
     std::function<void()> final;
     {
         std::lock_guard lk(mutex);
@@ -317,7 +328,8 @@ bool WindowSystem::takeInput(MSG& out, DWORD thread, bool remove)
             if (!remove) {
                 // A look without taking: the message as it would be routed now, no side effects.
                 const InputEvent& head = it->second.front();
-                out = MSG{focus, head.kind == InputEvent::Kind::Char ? UINT(WM_CHAR) : UINT(WM_MOUSEMOVE), 0, 0,
+                out = MSG{focus,     head.kind == InputEvent::Kind::Char ? UINT(WM_CHAR) : UINT(WM_MOUSEMOVE),
+                          0,         0,
                           head.time, head.pt};
                 return true;
             }
@@ -334,9 +346,13 @@ bool WindowSystem::takeInput(MSG& out, DWORD thread, bool remove)
         if (w && w->thread == thread && Clock::now() >= hoverDue) {
             tracking.dwFlags &= ~TME_HOVER;
             POINT origin = screenOrigin(*w);
-            out = MSG{w->handle, WM_MOUSEHOVER, mouseKeys(keys),
-                      MAKELPARAM(cursorPos.x - origin.x - w->client.left, cursorPos.y - origin.y - w->client.top),
-                      messageTime(), cursorPos};
+            out = MSG{
+                w->handle,
+                WM_MOUSEHOVER,
+                mouseKeys(keys),
+                MAKELPARAM(cursorPos.x - origin.x - w->client.left, cursorPos.y - origin.y - w->client.top),
+                messageTime(),
+                cursorPos};
             return true;
         }
     }
@@ -414,7 +430,8 @@ bool WindowSystem::routeInput(InputEvent& e, MSG& out)
     if (!captured) {
         hit = SendMessageW(target, WM_NCHITTEST, 0, MAKELPARAM(e.pt.x, e.pt.y));
         if (e.kind == InputEvent::Kind::Move)
-            SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(hit, WM_MOUSEMOVE));
+            SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target),
+                         MAKELPARAM(hit, WM_MOUSEMOVE));
     }
     if (e.kind == InputEvent::Kind::Down) {
         HWND top;
@@ -457,12 +474,13 @@ bool WindowSystem::routeInput(InputEvent& e, MSG& out)
     }
 
     POINT origin = screenOrigin(*w);
-    const LPARAM clientPos = MAKELPARAM(e.pt.x - origin.x - w->client.left, e.pt.y - origin.y - w->client.top);
+    const LPARAM clientPos =
+        MAKELPARAM(e.pt.x - origin.x - w->client.left, e.pt.y - origin.y - w->client.top);
     const bool client = hit == HTCLIENT;
     out.hwnd = target;
     out.wParam = client ? mouseKeys(keys) : static_cast<WPARAM>(hit);
     out.lParam = client ? clientPos : MAKELPARAM(e.pt.x, e.pt.y);
-    const UINT ncShift = client ? 0 : (WM_NCMOUSEMOVE - WM_MOUSEMOVE);
+    const UINT ncShift = client ? 0 : (WM_MOUSEMOVE - WM_NCMOUSEMOVE);
     if (e.kind == InputEvent::Kind::Move) {
         out.message = WM_MOUSEMOVE - ncShift;
         return true;
@@ -496,7 +514,8 @@ bool WindowSystem::takePaint(MSG& out, DWORD thread, HWND filter)
         auto w = find(h);
         if (!w || !(w->style & WS_VISIBLE))
             return nullptr;
-        if (w->thread == thread && (!filter || filter == h) && (!w->update.empty() || (w->ncDirty && w->hasFrame())))
+        if (w->thread == thread && (!filter || filter == h) &&
+            (!w->update.empty() || (w->ncDirty && w->hasFrame())))
             return h;
         for (HWND c : w->children)
             if (HWND found = search(c))

@@ -15,8 +15,18 @@
 
 namespace pictavo::platform {
 
-struct InputEvent {
-    enum class Kind { Move, Down, Up, Wheel, Key, Char, Drop };
+struct InputEvent
+{
+    enum class Kind
+    {
+        Move,
+        Down,
+        Up,
+        Wheel,
+        Key,
+        Char,
+        Drop
+    };
     Kind kind = Kind::Move;
     POINT pt{};
     int button = 0; // VK_LBUTTON, VK_RBUTTON, VK_MBUTTON
@@ -28,7 +38,8 @@ struct InputEvent {
     DWORD time = 0;
 };
 
-struct Timer {
+struct Timer
+{
     HWND hwnd = nullptr;
     UINT_PTR id = 0;
     UINT elapse = 0;
@@ -37,7 +48,8 @@ struct Timer {
     std::chrono::steady_clock::time_point due;
 };
 
-class WindowSystem {
+class WindowSystem
+{
 public:
     using Clock = std::chrono::steady_clock;
     using FileDropHandler = std::function<void(HWND, POINT, const std::vector<std::u16string>&)>;
@@ -63,13 +75,15 @@ public:
     TRACKMOUSEEVENT tracking{};
     Clock::time_point hoverDue{};
     POINT hoverPoint{};
-    struct {
+    struct
+    {
         HWND hwnd = nullptr;
         int button = 0;
         DWORD time = 0;
         POINT pt{};
     } lastClick;
     DWORD messagePos = 0;
+    DWORD lastMouseThread = 0;
     SIZE screen{1280, 800};
     LONG taskbar = 40; // the work area leaves this much at the bottom
 
