@@ -280,7 +280,9 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 #define COLOR_BTNFACE 15
 #define COLOR_3DFACE COLOR_BTNFACE
 
-#define MAKEINTRESOURCEW(i) (reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
+#ifndef MAKEINTRESOURCEW
+#define MAKEINTRESOURCEW(i) (reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
+#endif
 #define IDC_ARROW MAKEINTRESOURCEW(32512)
 #define IDC_IBEAM MAKEINTRESOURCEW(32513)
 #define IDC_WAIT MAKEINTRESOURCEW(32514)

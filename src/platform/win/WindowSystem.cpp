@@ -4,6 +4,7 @@
 #include "platform/kernel/Synch.h"
 #include "platform/kernel/ThreadQueue.h"
 #include "platform/kernel/Tick.h"
+#include "platform/win/MessageBoxWindow.h"
 
 #include <algorithm>
 #include <thread>
@@ -193,6 +194,7 @@ void WindowSystem::installThread(DWORD thread)
             return;
         installed_[thread] = true;
     }
+    MessageBoxWindow::install(thread);
     ThreadQueue::current()->setIdleSource([this](MSG& out, HWND filter, UINT min, UINT max, UINT flags) {
         return idle(out, filter, min, max, flags);
     });

@@ -24,8 +24,9 @@ TEST_F(WindowLifecycle, CreateSendsTheCreationSequenceAndShowingActivates)
               (std::vector<UINT>{WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW,
                                  WM_ACTIVATE, WM_SETFOCUS}));
     for (const Logged& l : log()) {
-        if (l.message == WM_SIZE)
+        if (l.message == WM_SIZE) {
             EXPECT_EQ(l.lParam, MAKELPARAM(300, 200));
+        }
     }
     EXPECT_EQ(GetActiveWindow(), top);
     EXPECT_EQ(GetFocus(), top);
