@@ -3,6 +3,7 @@
 #include "platform/gfx/Canvas.h"
 #include "platform/kernel/Synch.h"
 #include "platform/kernel/ThreadQueue.h"
+#include "platform/win/NonClient.h"
 #include "platform/win/WindowSystem.h"
 
 #include <algorithm>
@@ -105,6 +106,7 @@ void paintFrame(HWND hwnd)
         RECT bar{1, 1, nc->width() - 1, client.top};
         canvas.fillRect(bar, BrushSpec{BS_SOLID, 0, active ? 0xD77800u : 0xBFBFBFu});
     }
+    paintScrollBars(hwnd, canvas);
 }
 
 void setText(HWND hwnd, LPCWSTR text)
@@ -272,8 +274,24 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == 0xF060) // SC_CLOSE
+        switch (wParam & 0xFFF0) {
+        case SC_CLOSE:
             SendMessageW(hwnd, WM_CLOSE, 0, 0);
+            break;
+        case SC_SIZE:
+        case SC_MOVE:
+            sizeMoveLoop(hwnd, wParam, lParam);
+            break;
+        case SC_MAXIMIZE:
+            ShowWindow(hwnd, SW_MAXIMIZE);
+            break;
+        case SC_RESTORE:
+            ShowWindow(hwnd, SW_RESTORE);
+            break;
+        }
+        return 0;
+    case WM_NCLBUTTONDOWN:
+        nonClientButtonDown(hwnd, wParam, lParam);
         return 0;
     }
     return 0;

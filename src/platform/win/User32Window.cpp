@@ -2,6 +2,7 @@
 
 #include "platform/kernel/Synch.h"
 #include "platform/kernel/ThreadQueue.h"
+#include "platform/win/NonClient.h"
 #include "platform/win/WindowHooks.h"
 #include "platform/win/WindowSystem.h"
 
@@ -92,6 +93,7 @@ void destroyTree(WindowSystem& s, const std::shared_ptr<Window>& w)
             destroyTree(s, child);
     }
     s.call(w, WM_NCDESTROY, 0, 0);
+    forgetScrollBars(w->handle);
     std::function<void()> final;
     {
         std::lock_guard lk(s.mutex);
@@ -525,7 +527,8 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         ShowWindow(hwnd, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
     if (flags & SWP_HIDEWINDOW)
         ShowWindow(hwnd, SW_HIDE);
-    pos.flags = flags | (moved ? 0 : SWP_NOMOVE) | (sized || clientSized ? 0 : SWP_NOSIZE);
+    pos.flags = (flags & ~(SWP_NOMOVE | SWP_NOSIZE)) | (moved ? 0 : SWP_NOMOVE) |
+                (sized || clientSized ? 0 : SWP_NOSIZE);
     SendMessageW(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
     s.wakeThread(w->thread);
     return TRUE;
