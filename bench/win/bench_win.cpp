@@ -25,7 +25,8 @@ LRESULT echoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         HDC dc = BeginPaint(hwnd, &ps);
         RECT r;
         GetClientRect(hwnd, &r);
-        HBRUSH b = CreateSolidBrush(static_cast<COLORREF>(reinterpret_cast<uintptr_t>(hwnd) * 2654435761u) & 0xFFFFFF);
+        HBRUSH b = CreateSolidBrush(static_cast<COLORREF>(reinterpret_cast<uintptr_t>(hwnd) * 2654435761u) &
+                                    0xFFFFFF);
         FillRect(dc, &r, b);
         DeleteObject(b);
         EndPaint(hwnd, &ps);
@@ -53,7 +54,8 @@ int main()
     // The window's thread runs an ordinary loop; this thread sends.
     std::atomic<HWND> target{nullptr};
     std::thread ui([&] {
-        target = CreateWindowExW(0, u"Bench", u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        target =
+            CreateWindowExW(0, u"Bench", u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0))
             DispatchMessageW(&msg);
@@ -72,11 +74,11 @@ int main()
     PostMessageW(target, WM_QUIT, 0, 0);
     ui.join();
 
-    HWND top = CreateWindowExW(0, u"Bench", u"", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 768, nullptr, nullptr, nullptr,
-                               nullptr);
+    HWND top = CreateWindowExW(0, u"Bench", u"", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 768, nullptr, nullptr,
+                               nullptr, nullptr);
     for (int i = 0; i < 20; ++i)
-        CreateWindowExW(0, u"Bench", u"", WS_CHILD | WS_VISIBLE, (i % 5) * 200 + 4, (i / 5) * 190 + 4, 190, 180, top,
-                        nullptr, nullptr, nullptr);
+        CreateWindowExW(0, u"Bench", u"", WS_CHILD | WS_VISIBLE, (i % 5) * 200 + 4, (i / 5) * 190 + 4, 190,
+                        180, top, nullptr, nullptr, nullptr);
     std::vector<double> compose;
     for (int round = 0; round < 30; ++round) {
         InvalidateRect(top, nullptr, TRUE);
