@@ -1,6 +1,7 @@
 #include "platform/win/Automation.h"
 
 #include "platform/gfx/Canvas.h"
+#include "platform/kernel/Synch.h"
 #include "platform/kernel/ThreadQueue.h"
 #include "platform/win/WindowSystem.h"
 
@@ -169,6 +170,22 @@ HCURSOR Automation::cursor()
     return GetCursor();
 }
 
+bool Automation::waitIdle(HWND hwnd, DWORD timeoutMs)
+{
+    auto& s = ws();
+    DWORD thread;
+    HWND top;
+    {
+        std::lock_guard lk(s.mutex);
+        top = s.rootOf(hwnd);
+        auto w = s.find(top);
+        if (!w)
+            return false;
+        thread = w->thread;
+    }
+    return thread == GetCurrentThreadId() || s.settle(thread, top, timeoutMs);
+}
+
 std::shared_ptr<Bitmap> Automation::picture(HWND hwnd, DWORD timeoutMs)
 {
     auto& s = ws();
@@ -182,6 +199,8 @@ std::shared_ptr<Bitmap> Automation::picture(HWND hwnd, DWORD timeoutMs)
             return nullptr;
         thread = w->thread;
     }
+    if (thread != GetCurrentThreadId())
+        s.settle(thread, top, timeoutMs);
     auto q = ThreadQueue::find(thread);
     if (!q)
         return nullptr;

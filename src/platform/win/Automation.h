@@ -40,8 +40,11 @@ public:
     static bool windowRect(HWND hwnd, RECT& rect);
     static HCURSOR cursor();
 
-    // Lets the window's thread run its pending paints, then composes: the window's picture
-    // (null when gone or when its thread does not answer within the time-out).
+    // Waits until the window's thread has handled the input injected so far (and what that
+    // handling posted); false on time-out.
+    static bool waitIdle(HWND hwnd, DWORD timeoutMs = 5000);
+    // After waitIdle, lets the window's thread run its pending paints, then composes: the
+    // window's picture (null when gone or when its thread does not answer in time).
     static std::shared_ptr<Bitmap> picture(HWND hwnd, DWORD timeoutMs = 5000);
     static std::shared_ptr<Bitmap> screen(DWORD timeoutMs = 5000);
     static bool savePng(const std::shared_ptr<Bitmap>& picture, const std::string& path);

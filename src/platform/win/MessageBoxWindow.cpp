@@ -196,8 +196,11 @@ int showHere(HWND owner, std::u16string_view text, std::u16string_view caption, 
 
 int MessageBoxWindow::show(HWND owner, std::u16string_view text, std::u16string_view caption, UINT type)
 {
+    // The owner's thread, else the one with the active window, else the first UI thread.
     DWORD thread = owner ? GetWindowThreadProcessId(owner, nullptr) : 0;
     if (!thread)
+        thread = GetWindowThreadProcessId(GetActiveWindow(), nullptr);
+    if (!thread && ThreadQueue::find(g_uiThread))
         thread = g_uiThread;
     if (!thread || thread == GetCurrentThreadId())
         return showHere(owner, text, caption, type);
@@ -211,9 +214,11 @@ int MessageBoxWindow::show(HWND owner, std::u16string_view text, std::u16string_
 
 void MessageBoxWindow::install(DWORD uiThread)
 {
-    DWORD none = 0;
-    if (!g_uiThread.compare_exchange_strong(none, uiThread))
+    DWORD previous = g_uiThread;
+    if (previous && ThreadQueue::find(previous))
         return;
+    if (!g_uiThread.compare_exchange_strong(previous, uiThread) || previous)
+        return; // the handler is in place already
     MessageBoxService::setHandler(
         [](HWND owner, std::u16string_view text, std::u16string_view caption, UINT type) {
             return MessageBoxWindow::show(owner, text, caption, type);

@@ -92,6 +92,14 @@ WindowSystem& WindowSystem::instance()
 WindowSystem::WindowSystem()
 {
     setDispatchHook([this](const MSG& msg) -> LRESULT {
+        if (msg.message == WM_NULL && msg.wParam == kBarrier) {
+            {
+                std::lock_guard lk(mutex);
+                barriersDone = std::max(barriersDone, static_cast<unsigned long long>(msg.lParam));
+            }
+            changed.notify_all();
+            return 0;
+        }
         if (msg.message == WM_TIMER && msg.lParam) {
             reinterpret_cast<TIMERPROC>(msg.lParam)(msg.hwnd, WM_TIMER, msg.wParam, msg.time);
             return 0;
@@ -591,6 +599,29 @@ void WindowSystem::flushThread(DWORD thread)
         SendMessageW(msg.hwnd, WM_PAINT, 0, 0);
     }
     composeDirty(thread);
+}
+
+bool WindowSystem::settle(DWORD thread, HWND anyWindow, DWORD timeoutMs)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    unsigned long long ticket;
+    {
+        std::unique_lock lk(mutex);
+        while (!input[thread].empty()) {
+            if (Clock::now() >= deadline)
+                return false;
+            lk.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            lk.lock();
+        }
+        ticket = ++barriersPosted;
+    }
+    // Posted after the input was taken: it is dispatched after whatever handling it posted.
+    auto queue = ThreadQueue::find(thread);
+    if (!queue || !queue->post(MSG{anyWindow, WM_NULL, kBarrier, static_cast<LPARAM>(ticket), 0, POINT{}}))
+        return false;
+    std::unique_lock lk(mutex);
+    return changed.wait_until(lk, deadline, [&] { return barriersDone >= ticket; });
 }
 
 std::shared_ptr<Bitmap> WindowSystem::compose(HWND topHandle)

@@ -84,6 +84,8 @@ public:
     } lastClick;
     DWORD messagePos = 0;
     DWORD lastMouseThread = 0;
+    unsigned long long barriersPosted = 0;
+    unsigned long long barriersDone = 0;
     SIZE screen{1280, 800};
     LONG taskbar = 40; // the work area leaves this much at the bottom
 
@@ -109,6 +111,10 @@ public:
     // Runs pending paints of the thread's windows and composes their top-level pictures.
     void flushThread(DWORD thread);
     std::shared_ptr<Bitmap> compose(HWND top);
+    // Waits until the input injected for the thread so far, and what it posted while handling
+    // it, has been dispatched; false on time-out.
+    bool settle(DWORD thread, HWND anyWindow, DWORD timeoutMs);
+    static constexpr WPARAM kBarrier = 0x5E771E;
 
 private:
     WindowSystem();
