@@ -274,6 +274,12 @@ void WindowSystem::inject(InputEvent e)
                 lastMouseThread = thread;
             break;
         }
+        case InputEvent::Kind::Activate: {
+            auto w = find(e.window ? e.window : active);
+            if (w)
+                thread = w->thread;
+            break;
+        }
         case InputEvent::Kind::Key:
         case InputEvent::Kind::Char: {
             if (e.kind == InputEvent::Kind::Key)
@@ -376,6 +382,12 @@ bool WindowSystem::routeInput(InputEvent& e, MSG& out)
     out = MSG{nullptr, 0, 0, 0, e.time, e.pt};
     messagePos = static_cast<DWORD>(MAKELONG(e.pt.x, e.pt.y));
 
+    if (e.kind == InputEvent::Kind::Activate) {
+        lk.unlock();
+        if (!e.window || IsWindowEnabled(e.window))
+            SetActiveWindow(e.window);
+        return false;
+    }
     if (e.kind == InputEvent::Kind::Key || e.kind == InputEvent::Kind::Char) {
         HWND target = focus ? focus : active;
         auto w = find(target);
@@ -588,6 +600,13 @@ void WindowSystem::composeDirty(DWORD thread)
     }
     for (HWND top : dirty)
         compose(top);
+    std::shared_ptr<Backend> display;
+    {
+        std::lock_guard lk(mutex);
+        display = backend;
+    }
+    if (display)
+        display->sync();
 }
 
 void WindowSystem::flushThread(DWORD thread)
@@ -661,8 +680,11 @@ std::shared_ptr<Bitmap> WindowSystem::compose(HWND topHandle)
     };
     draw(*top, POINT{0, 0}, RECT{0, 0, top->width(), top->height()});
     top->presented = picture;
+    auto display = backend;
     lk.unlock();
     changed.notify_all();
+    if (display)
+        display->present(topHandle, picture);
     return picture;
 }
 

@@ -25,7 +25,8 @@ struct InputEvent
         Wheel,
         Key,
         Char,
-        Drop
+        Drop,
+        Activate
     };
     Kind kind = Kind::Move;
     POINT pt{};
@@ -35,6 +36,7 @@ struct InputEvent
     bool up = false;
     WCHAR ch = 0;
     std::vector<std::u16string> files;
+    HWND window = nullptr; // Activate: the top-level window to activate, null for none
     DWORD time = 0;
 };
 
@@ -115,6 +117,16 @@ public:
     // it, has been dispatched; false on time-out.
     bool settle(DWORD thread, HWND anyWindow, DWORD timeoutMs);
     static constexpr WPARAM kBarrier = 0x5E771E;
+
+    // A display backend shows composed pictures and follows top-level windows; called on the
+    // windows' thread after every composition pass.
+    struct Backend
+    {
+        virtual ~Backend() = default;
+        virtual void present(HWND top, const std::shared_ptr<Bitmap>& picture) = 0;
+        virtual void sync() = 0;
+    };
+    std::shared_ptr<Backend> backend; // lock
 
 private:
     WindowSystem();
