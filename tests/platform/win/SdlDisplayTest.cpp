@@ -133,8 +133,8 @@ TEST(SdlDisplay, RealWindowsTakeClicksAndTypedTextAndShowTheirPicture)
     Sleep(300); // let the window be mapped
     EXPECT_EQ(x.run("xdotool mousemove 150 120 click 1"), 0);
     EXPECT_TRUE(waitFor([&] { return GetFocus() == box.load(); }, 5000));
-    EXPECT_EQ(x.run("xdotool type --delay 50 'ab'"), 0);
-    EXPECT_TRUE(waitFor([&] { return Automation::windowText(box) == u"ab"; }, 5000)) << "typed text arrived";
+    EXPECT_EQ(x.run("xdotool type --delay 50 'ab图'"), 0);
+    EXPECT_TRUE(waitFor([&] { return Automation::windowText(box) == u"ab图"; }, 5000)) << "typed text arrived";
 
     Automation::picture(form);
     Sleep(200);
@@ -147,8 +147,8 @@ TEST(SdlDisplay, RealWindowsTakeClicksAndTypedTextAndShowTheirPicture)
         const uint8_t* p = picture->pixels() + (py * picture->width() + px) * 4;
         return RGB(p[2], p[1], p[0]);
     };
-    EXPECT_EQ(rgb(115, 115), RGB(220, 0, 0)) << "two characters: a 40-pixel red bar";
-    EXPECT_EQ(rgb(155, 115), RGB(0, 160, 0));
+    EXPECT_EQ(rgb(115, 115), RGB(220, 0, 0)) << "three characters: a 60-pixel red bar";
+    EXPECT_EQ(rgb(175, 115), RGB(0, 160, 0));
 
     PostMessageW(form, WM_CLOSE, 0, 0);
     ui.join();
