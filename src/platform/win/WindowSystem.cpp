@@ -560,7 +560,8 @@ bool WindowSystem::takeTimer(MSG& out, DWORD thread, HWND filter, bool remove)
     Timer* next = nullptr;
     Clock::time_point earliest = Clock::time_point::max();
     for (auto& t : timers) {
-        if (t.thread != thread || (filter && filter != t.hwnd))
+        const bool threadOnly = filter == reinterpret_cast<HWND>(-1);
+        if (t.thread != thread || (threadOnly ? t.hwnd != nullptr : (filter && filter != t.hwnd)))
             continue;
         if (t.due <= now) {
             out = MSG{t.hwnd, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc), messageTime(), cursorPos};

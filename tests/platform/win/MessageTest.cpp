@@ -174,6 +174,16 @@ TEST_F(Messages, TimerProcedureRunsOnDispatchAndATimerDiesWithItsWindow)
     DestroyWindow(h);
     Sleep(20);
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+
+    // A thread timer has no window but still calls its procedure.
+    const UINT_PTR id = SetTimer(nullptr, 0, 10, CALLBACK_timer);
+    ASSERT_NE(id, 0u);
+    ASSERT_TRUE(GetMessageW(&msg, nullptr, WM_TIMER, WM_TIMER));
+    EXPECT_EQ(msg.hwnd, nullptr);
+    EXPECT_EQ(msg.wParam, id);
+    DispatchMessageW(&msg);
+    EXPECT_EQ(g_timerCalls, 2);
+    EXPECT_TRUE(KillTimer(nullptr, id));
 }
 
 } // namespace

@@ -134,7 +134,8 @@ TEST(SdlDisplay, RealWindowsTakeClicksAndTypedTextAndShowTheirPicture)
     EXPECT_EQ(x.run("xdotool mousemove 150 120 click 1"), 0);
     EXPECT_TRUE(waitFor([&] { return GetFocus() == box.load(); }, 5000));
     EXPECT_EQ(x.run("xdotool type --delay 50 'ab图'"), 0);
-    EXPECT_TRUE(waitFor([&] { return Automation::windowText(box) == u"ab图"; }, 5000)) << "typed text arrived";
+    EXPECT_TRUE(waitFor([&] { return Automation::windowText(box) == u"ab图"; }, 5000))
+        << "typed text arrived";
 
     Automation::picture(form);
     Sleep(200);
