@@ -337,7 +337,7 @@ void sizeMoveLoop(HWND hwnd, WPARAM command, LPARAM screenPoint)
             RECT r = start;
             if (move) {
                 r = RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
-                SendMessageW(hwnd, 0x0216 /* WM_MOVING */, 0, reinterpret_cast<LPARAM>(&r));
+                SendMessageW(hwnd, WM_MOVING, 0, reinterpret_cast<LPARAM>(&r));
             } else {
                 // The moving edges stop where the size reaches its limits.
                 auto limit = [](LONG size, LONG lo, LONG hi) {

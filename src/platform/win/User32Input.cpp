@@ -113,11 +113,8 @@ HWND SetActiveWindow(HWND hwnd)
         s.active = hwnd;
         if (s.focus && s.rootOf(s.focus) != hwnd)
             lostFocus = s.focus;
-        if (hwnd) {
-            auto& z = s.topLevels;
-            z.erase(std::remove(z.begin(), z.end(), hwnd), z.end());
-            z.insert(z.begin(), hwnd);
-        }
+        if (hwnd)
+            s.raiseTopLevel(hwnd);
     }
     // Focus never stays in a window that is no longer in the active window.
     if (lostFocus) {
@@ -188,8 +185,9 @@ BOOL TrackMouseEvent(TRACKMOUSEEVENT* track)
         lk.unlock();
         if ((track->dwFlags & TME_LEAVE))
             if (auto q = ThreadQueue::find(thread))
-                q->post(MSG{track->hwndTrack, UINT((track->dwFlags & TME_NONCLIENT) ? 0x02A2 : WM_MOUSELEAVE),
-                            0, 0, 0, POINT{}});
+                q->post(MSG{track->hwndTrack,
+                            UINT((track->dwFlags & TME_NONCLIENT) ? WM_NCMOUSELEAVE : WM_MOUSELEAVE), 0, 0, 0,
+                            POINT{}});
         return TRUE;
     }
     const bool sameWindow = s.tracking.hwndTrack == track->hwndTrack;
@@ -284,5 +282,34 @@ BOOL SystemParametersInfoW(UINT action, UINT, void* out, UINT)
     auto& s = ws();
     std::lock_guard lk(s.mutex);
     *static_cast<RECT*>(out) = RECT{0, 0, s.screen.cx, s.screen.cy - s.taskbar};
+    return TRUE;
+}
+
+namespace {
+const HMONITOR kScreen = reinterpret_cast<HMONITOR>(static_cast<uintptr_t>(0x10001));
+}
+
+HMONITOR MonitorFromWindow(HWND hwnd, DWORD flags)
+{
+    RECT r;
+    if (!GetWindowRect(hwnd, &r))
+        return flags == MONITOR_DEFAULTTONULL ? nullptr : kScreen;
+    return MonitorFromPoint(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}, flags);
+}
+
+HMONITOR MonitorFromPoint(POINT point, DWORD flags)
+{
+    const bool on = point.x >= 0 && point.y >= 0 && point.x < GetSystemMetrics(SM_CXSCREEN) &&
+                    point.y < GetSystemMetrics(SM_CYSCREEN);
+    return on || flags != MONITOR_DEFAULTTONULL ? kScreen : nullptr;
+}
+
+BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info)
+{
+    if (monitor != kScreen || !info || info->cbSize < sizeof(MONITORINFO))
+        return FALSE;
+    info->rcMonitor = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &info->rcWork, 0);
+    info->dwFlags = MONITORINFOF_PRIMARY;
     return TRUE;
 }

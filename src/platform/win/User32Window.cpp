@@ -214,8 +214,10 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         w->instance = instance;
         w->extra.assign(static_cast<size_t>(w->cls->wndExtra), 0);
         s.windows[reinterpret_cast<uintptr_t>(w->handle)] = w;
-        auto& siblings = child ? p->children : s.topLevels;
-        siblings.insert(siblings.begin(), w->handle);
+        if (child)
+            p->children.insert(p->children.begin(), w->handle);
+        else
+            s.raiseTopLevel(w->handle);
     }
     s.installThread(thread);
 
@@ -509,7 +511,16 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         w->client = client;
         if (sized || (flags & SWP_FRAMECHANGED))
             allocateSurfaces(*w);
-        if (!(flags & SWP_NOZORDER)) {
+        if (!(flags & SWP_NOZORDER) && !w->parent &&
+            (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST)) {
+            if (insertAfter == HWND_TOPMOST)
+                w->exStyle |= WS_EX_TOPMOST;
+            else
+                w->exStyle &= ~WS_EX_TOPMOST;
+            s.raiseTopLevel(hwnd);
+        } else if (!(flags & SWP_NOZORDER) && !w->parent && insertAfter == HWND_TOP) {
+            s.raiseTopLevel(hwnd);
+        } else if (!(flags & SWP_NOZORDER)) {
             auto& list = w->parent ? s.find(w->parent)->children : s.topLevels;
             list.erase(std::remove(list.begin(), list.end(), hwnd), list.end());
             auto at = list.begin();

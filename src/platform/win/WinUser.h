@@ -10,6 +10,7 @@
 DECLARE_PICTAVO_HANDLE(HCURSOR);
 DECLARE_PICTAVO_HANDLE(HICON);
 DECLARE_PICTAVO_HANDLE(HMENU);
+DECLARE_PICTAVO_HANDLE(HMONITOR);
 using ATOM = WORD;
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
@@ -46,6 +47,8 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 #define WM_SETCURSOR 0x0020
 #define WM_MOUSEACTIVATE 0x0021
 #define WM_GETMINMAXINFO 0x0024
+#define WM_SETFONT 0x0030
+#define WM_GETFONT 0x0031
 #define WM_WINDOWPOSCHANGING 0x0046
 #define WM_WINDOWPOSCHANGED 0x0047
 #define WM_NCCREATE 0x0081
@@ -70,6 +73,11 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 #define WM_TIMER 0x0113
 #define WM_HSCROLL 0x0114
 #define WM_VSCROLL 0x0115
+#define WM_CTLCOLOREDIT 0x0133
+#define WM_CTLCOLORLISTBOX 0x0134
+#define WM_CTLCOLORBTN 0x0135
+#define WM_CTLCOLORDLG 0x0136
+#define WM_CTLCOLORSTATIC 0x0138
 #define WM_MOUSEFIRST 0x0200
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
@@ -84,11 +92,15 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 #define WM_MOUSEWHEEL 0x020A
 #define WM_MOUSELAST 0x020A
 #define WM_SIZING 0x0214
+#define WM_MOVING 0x0216
 #define WM_CAPTURECHANGED 0x0215
 #define WM_DROPFILES 0x0233
 #define WM_MOUSEHOVER 0x02A1
+#define WM_NCMOUSELEAVE 0x02A2
 #define WM_MOUSELEAVE 0x02A3
 #define WM_KEYFIRST WM_KEYDOWN
+// Notifications a parent reflects back to its control (an ActiveX framework's convention).
+#define OCM__BASE (WM_USER + 0x1C00)
 #define WM_KEYLAST 0x0109
 
 // Window styles.
@@ -274,6 +286,10 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 #define SM_CXSMICON 49
 #define SM_CYSMICON 50
 #define SPI_GETWORKAREA 0x0030
+#define MONITOR_DEFAULTTONULL 0
+#define MONITOR_DEFAULTTOPRIMARY 1
+#define MONITOR_DEFAULTTONEAREST 2
+#define MONITORINFOF_PRIMARY 1
 
 #define COLOR_WINDOW 5
 #define COLOR_WINDOWTEXT 8
@@ -372,6 +388,14 @@ struct SCROLLINFO
     UINT nPage;
     int nPos;
     int nTrackPos;
+};
+
+struct MONITORINFO
+{
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
 };
 
 struct TRACKMOUSEEVENT
@@ -527,3 +551,7 @@ BOOL EnableScrollBar(HWND hwnd, UINT bar, UINT arrows);
 // Screen.
 int GetSystemMetrics(int index);
 BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT winIni);
+// One monitor: the screen.
+HMONITOR MonitorFromWindow(HWND hwnd, DWORD flags);
+HMONITOR MonitorFromPoint(POINT point, DWORD flags);
+BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info);

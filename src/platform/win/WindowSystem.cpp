@@ -194,6 +194,24 @@ void WindowSystem::markCompose(const Window& w)
         top->composeDirty = true;
 }
 
+void WindowSystem::raiseTopLevel(HWND hwnd)
+{
+    auto w = find(hwnd);
+    if (!w || w->parent)
+        return;
+    std::erase(topLevels, hwnd);
+    auto at = topLevels.begin();
+    if (!(w->exStyle & WS_EX_TOPMOST))
+        while (at != topLevels.end()) {
+            auto other = find(*at);
+            if (!other || !(other->exStyle & WS_EX_TOPMOST))
+                break;
+            ++at;
+        }
+    topLevels.insert(at, hwnd);
+    markCompose(*w);
+}
+
 void WindowSystem::installThread(DWORD thread)
 {
     {
@@ -483,7 +501,7 @@ bool WindowSystem::routeInput(InputEvent& e, MSG& out)
             tracking.dwFlags = 0;
             if (auto lw = find(left)) {
                 if (auto q = ThreadQueue::find(lw->thread))
-                    q->post(MSG{left, UINT(nc ? 0x02A2 : WM_MOUSELEAVE), 0, 0, e.time, e.pt});
+                    q->post(MSG{left, UINT(nc ? WM_NCMOUSELEAVE : WM_MOUSELEAVE), 0, 0, e.time, e.pt});
             }
         } else if ((tracking.dwFlags & TME_HOVER) &&
                    (std::abs(e.pt.x - hoverPoint.x) > 2 || std::abs(e.pt.y - hoverPoint.y) > 2)) {

@@ -103,6 +103,8 @@ public:
     HWND hitTest(POINT screen) const;          // deepest visible, enabled window
     bool visible(HWND hwnd) const;             // it and all its ancestors
     void markCompose(const Window& w);
+    // Top of the top-level z-order, below the topmost windows unless it is one itself.
+    void raiseTopLevel(HWND hwnd);
 
     // Not under the lock.
     void installThread(DWORD thread);

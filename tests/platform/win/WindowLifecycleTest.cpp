@@ -206,3 +206,29 @@ TEST_F(WindowLifecycle, GeometryFollowsMovesSizesAndTheFrame)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowLifecycle, TopmostWindowsStayAboveActivatedOnesAndTheMonitorIsTheScreen)
+{
+    HWND tip = create(WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, {}, u"Recorder",
+                      WS_EX_TOPMOST | WS_EX_NOACTIVATE);
+    HWND a = create(WS_POPUP | WS_VISIBLE, 10, 10, 50, 50);
+    EXPECT_EQ(GetActiveWindow(), a);
+    EXPECT_EQ(WindowFromPoint(POINT{20, 20}), tip);
+    SetWindowPos(tip, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetActiveWindow(tip);
+    SetActiveWindow(a);
+    EXPECT_EQ(WindowFromPoint(POINT{20, 20}), a);
+
+    MONITORINFO mi{sizeof mi, {}, {}, 0};
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(a, MONITOR_DEFAULTTONEAREST), &mi));
+    EXPECT_EQ(mi.rcMonitor.right, GetSystemMetrics(SM_CXSCREEN));
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_EQ(mi.rcWork.bottom, work.bottom);
+    EXPECT_LT(work.bottom, mi.rcMonitor.bottom);
+    EXPECT_EQ(MonitorFromPoint(POINT{-5, -5}, MONITOR_DEFAULTTONULL), nullptr);
+}
+
+} // namespace
