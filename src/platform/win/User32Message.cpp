@@ -223,6 +223,10 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             SetFocus(hwnd);
         return 0;
     case WM_MOUSEACTIVATE:
+        // A child asks its parent first, as the chain up to the top-level window decides.
+        if (HWND parent = GetAncestor(hwnd, GA_PARENT))
+            if (LRESULT how = SendMessageW(parent, message, wParam, lParam))
+                return how;
         return MA_ACTIVATE;
     case WM_CLOSE:
         DestroyWindow(hwnd);

@@ -251,7 +251,8 @@ HDC GetDC(HWND hwnd)
     {
         std::lock_guard lk(s.mutex);
         auto w = s.find(hwnd);
-        if (!w)
+        // The surface is the owner thread's to draw on; others ask it with a message.
+        if (!w || w->thread != GetCurrentThreadId())
             return nullptr;
         surface = w->surface;
         all = RECT{0, 0, w->clientWidth(), w->clientHeight()};

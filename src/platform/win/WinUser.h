@@ -203,7 +203,9 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 #define WA_ACTIVE 1
 #define WA_CLICKACTIVE 2
 #define MA_ACTIVATE 1
+#define MA_ACTIVATEANDEAT 2
 #define MA_NOACTIVATE 3
+#define MA_NOACTIVATEANDEAT 4
 
 // Hit-test codes.
 #define HTERROR (-2)

@@ -482,11 +482,20 @@ bool WindowSystem::routeInput(InputEvent& e, MSG& out)
             auto tw = find(top);
             activate = tw && top != active && !(tw->exStyle & WS_EX_NOACTIVATE) && !(tw->style & WS_DISABLED);
         }
+        bool eat = false;
+        if (activate) {
+            const LRESULT how = SendMessageW(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(top),
+                                             MAKELPARAM(hit, buttonMessage(e.button, 0)));
+            activate = how != MA_NOACTIVATE && how != MA_NOACTIVATEANDEAT;
+            eat = how == MA_ACTIVATEANDEAT || how == MA_NOACTIVATEANDEAT;
+        }
         if (!captured)
             SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target),
                          MAKELPARAM(hit, buttonMessage(e.button, 0)));
         if (activate)
             SetActiveWindow(top);
+        if (eat)
+            return false;
     }
     lk.lock();
     w = find(target);

@@ -233,3 +233,33 @@ TEST_F(Input, CursorFollowsTheHitTest)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Input, MouseActivationCanBeRefusedOrTheClickEaten)
+{
+    HWND other = create(WS_POPUP | WS_VISIBLE, 400, 100, 100, 100);
+    ASSERT_EQ(GetActiveWindow(), other);
+    LRESULT answer = MA_NOACTIVATE;
+    setHandler(top, [&](HWND, UINT m, WPARAM, LPARAM, LRESULT& r) {
+        if (m != WM_MOUSEACTIVATE)
+            return false;
+        r = answer;
+        return true;
+    });
+    clearLog();
+    Automation::click(160, 160); // on the child: its parent answers for it
+    pump();
+    EXPECT_EQ(GetActiveWindow(), other);
+    EXPECT_EQ(of(WM_LBUTTONDOWN).size(), 1u);
+
+    answer = MA_ACTIVATEANDEAT;
+    clearLog();
+    Automation::click(160, 160);
+    pump();
+    EXPECT_EQ(GetActiveWindow(), top);
+    EXPECT_TRUE(of(WM_LBUTTONDOWN).empty()) << "the activating click is eaten";
+    EXPECT_EQ(GetDC(nullptr), nullptr);
+}
+
+} // namespace
