@@ -341,7 +341,7 @@ bool WindowSystem::idle(MSG& out, HWND filter, UINT min, UINT max, UINT flags)
     const DWORD thread = GetCurrentThreadId();
     const bool remove = flags & PM_REMOVE;
     if (filter != reinterpret_cast<HWND>(-1)) {
-        if (!filter && takeInput(out, thread, remove) && inRange(out.message, min, max))
+        if (takeInput(out, thread, filter, min, max, remove))
             return true;
         if (inRange(WM_PAINT, min, max) && takePaint(out, thread, filter))
             return true;
@@ -350,7 +350,42 @@ bool WindowSystem::idle(MSG& out, HWND filter, UINT min, UINT max, UINT flags)
     return inRange(WM_TIMER, min, max) && takeTimer(out, thread, filter, remove);
 }
 
-bool WindowSystem::takeInput(MSG& out, DWORD thread, bool remove)
+MSG WindowSystem::predict(const InputEvent& e) const
+{
+    MSG m{nullptr, 0, 0, 0, e.time, e.pt};
+    switch (e.kind) {
+    case InputEvent::Kind::Key: {
+        m.hwnd = focus ? focus : active;
+        const bool sys = (keys[VK_MENU] & 0x80) || !focus;
+        m.message = e.up ? (sys ? WM_SYSKEYUP : WM_KEYUP) : (sys ? WM_SYSKEYDOWN : WM_KEYDOWN);
+        m.wParam = e.vk;
+        return m;
+    }
+    case InputEvent::Kind::Char:
+        m.hwnd = focus ? focus : active;
+        m.message = WM_CHAR;
+        m.wParam = e.ch;
+        return m;
+    case InputEvent::Kind::Wheel:
+        m.hwnd = focus ? focus : hitTest(cursorPos);
+        m.message = WM_MOUSEWHEEL;
+        return m;
+    default:
+        break;
+    }
+    m.hwnd = capture ? capture : hitTest(e.pt);
+    m.message = e.kind == InputEvent::Kind::Move
+                    ? UINT(WM_MOUSEMOVE)
+                    : buttonMessage(e.button, e.kind == InputEvent::Kind::Up ? 1 : 0);
+    m.wParam = mouseKeys(keys);
+    if (auto w = find(m.hwnd)) {
+        POINT o = screenOrigin(*w);
+        m.lParam = MAKELPARAM(e.pt.x - o.x - w->client.left, e.pt.y - o.y - w->client.top);
+    }
+    return m;
+}
+
+bool WindowSystem::takeInput(MSG& out, DWORD thread, HWND filter, UINT min, UINT max, bool remove)
 {
     for (;;) {
         InputEvent e;
@@ -359,13 +394,16 @@ bool WindowSystem::takeInput(MSG& out, DWORD thread, bool remove)
             auto it = input.find(thread);
             if (it == input.end() || it->second.empty())
                 break;
-            if (!remove) {
-                // A look without taking: the message as it would be routed now, no side effects.
-                const InputEvent& head = it->second.front();
-                out = MSG{focus,     head.kind == InputEvent::Kind::Char ? UINT(WM_CHAR) : UINT(WM_MOUSEMOVE),
-                          0,         0,
-                          head.time, head.pt};
-                return true;
+            const InputEvent& head = it->second.front();
+            if (head.kind != InputEvent::Kind::Drop && head.kind != InputEvent::Kind::Activate) {
+                // Input that the filter does not want stays queued, in order, for a later look.
+                MSG guess = predict(head);
+                if (!inRange(guess.message, min, max) || (filter && guess.hwnd != filter))
+                    break;
+                if (!remove) {
+                    out = guess; // a look: as it would be routed now, without side effects
+                    return true;
+                }
             }
             e = std::move(it->second.front());
             it->second.pop_front();
@@ -375,7 +413,8 @@ bool WindowSystem::takeInput(MSG& out, DWORD thread, bool remove)
     }
     // Hover: the pointer stayed inside the hover rectangle for the hover time.
     std::lock_guard lk(mutex);
-    if ((tracking.dwFlags & TME_HOVER) && tracking.hwndTrack != nullptr) {
+    if ((tracking.dwFlags & TME_HOVER) && tracking.hwndTrack != nullptr && inRange(WM_MOUSEHOVER, min, max) &&
+        (!filter || filter == tracking.hwndTrack)) {
         auto w = find(tracking.hwndTrack);
         if (w && w->thread == thread && Clock::now() >= hoverDue) {
             tracking.dwFlags &= ~TME_HOVER;

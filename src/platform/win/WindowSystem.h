@@ -133,7 +133,8 @@ public:
 private:
     WindowSystem();
     bool idle(MSG& out, HWND filter, UINT min, UINT max, UINT flags);
-    bool takeInput(MSG& out, DWORD thread, bool remove);
+    bool takeInput(MSG& out, DWORD thread, HWND filter, UINT min, UINT max, bool remove);
+    MSG predict(const InputEvent& e) const; // under the lock
     bool routeInput(InputEvent& e, MSG& out);
     bool takePaint(MSG& out, DWORD thread, HWND filter);
     bool takeTimer(MSG& out, DWORD thread, HWND filter, bool remove);

@@ -263,3 +263,24 @@ TEST_F(Input, MouseActivationCanBeRefusedOrTheClickEaten)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Input, FilteredGetsLeaveInputQueuedAndALookTakesNothing)
+{
+    SetTimer(top, 1, 10, nullptr);
+    Automation::click(160, 160);
+    MSG msg;
+    ASSERT_TRUE(GetMessageW(&msg, nullptr, WM_TIMER, WM_TIMER));
+    KillTimer(top, 1);
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_MOUSEMOVE));
+    EXPECT_EQ(msg.hwnd, child);
+    EXPECT_EQ(GET_X_LPARAM(msg.lParam), 10);
+    EXPECT_FALSE(PeekMessageW(&msg, top, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) << "it is the child's";
+    pump();
+    EXPECT_EQ(sequence({WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}, child),
+              (std::vector<UINT>{WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}));
+}
+
+} // namespace
