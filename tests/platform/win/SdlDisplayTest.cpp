@@ -4,7 +4,10 @@
 #include "platform/kernel/Tick.h"
 #include "platform/win/Automation.h"
 #include "platform/win/Display.h"
+#include "platform/win/WindowHooks.h"
+
 #include "support/TempDir.h"
+#include <SDL.h>
 
 #include <gtest/gtest.h>
 
@@ -83,8 +86,16 @@ TEST(SdlDisplay, RealWindowsTakeClicksAndTypedTextAndShowTheirPicture)
 
     std::atomic<HWND> box{nullptr};
     std::atomic<int> chose{-1};
+    std::mutex dropMutex;
+    std::vector<std::u16string> dropped;
+    HWND dropTarget = nullptr;
     std::thread ui([&] {
         chose = static_cast<int>(startDisplay(DisplayKind::Sdl));
+        setFileDropHandler([&](HWND target, POINT, const std::vector<std::u16string>& files) {
+            std::lock_guard lk(dropMutex);
+            dropTarget = target;
+            dropped = files;
+        });
         HWND form = create(WS_POPUP | WS_VISIBLE, 100, 100, 300, 120, nullptr,
                            [](HWND, UINT m, WPARAM, LPARAM, LRESULT&) {
                                if (m == WM_DESTROY)
@@ -150,6 +161,30 @@ TEST(SdlDisplay, RealWindowsTakeClicksAndTypedTextAndShowTheirPicture)
     };
     EXPECT_EQ(rgb(115, 115), RGB(220, 0, 0)) << "three characters: a 60-pixel red bar";
     EXPECT_EQ(rgb(175, 115), RGB(0, 160, 0));
+
+    // Files from the desktop come one by one between a begin and a complete event, without a
+    // position: one drop at the pointer.
+    auto push = [](Uint32 type, const char* file) {
+        SDL_Event e{};
+        e.type = type;
+        e.drop.file = file ? SDL_strdup(file) : nullptr;
+        SDL_PushEvent(&e);
+    };
+    push(SDL_DROPBEGIN, nullptr);
+    push(SDL_DROPFILE, "/tmp/一.jpg");
+    push(SDL_DROPFILE, "/tmp/two.png");
+    push(SDL_DROPCOMPLETE, nullptr);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            std::lock_guard lk(dropMutex);
+            return !dropped.empty();
+        },
+        5000));
+    {
+        std::lock_guard lk(dropMutex);
+        EXPECT_EQ(dropped, (std::vector<std::u16string>{u"/tmp/一.jpg", u"/tmp/two.png"}));
+        EXPECT_EQ(dropTarget, box.load());
+    }
 
     PostMessageW(form, WM_CLOSE, 0, 0);
     ui.join();
