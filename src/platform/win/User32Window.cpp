@@ -119,6 +119,18 @@ void destroyTree(WindowSystem& s, const std::shared_ptr<Window>& w)
         final();
 }
 
+// Calls from other threads run on the window's own thread, as Win32 sends them there.
+template <class F> bool marshalled(HWND hwnd, BOOL& result, F call)
+{
+    const DWORD owner = GetWindowThreadProcessId(hwnd, nullptr);
+    if (!owner || owner == GetCurrentThreadId())
+        return false;
+    result = FALSE;
+    if (auto queue = ThreadQueue::find(owner))
+        queue->send([&] { result = call(); });
+    return true;
+}
+
 } // namespace
 
 ATOM RegisterClassExW(const WNDCLASSEXW* wc)
@@ -346,6 +358,9 @@ BOOL IsWindowEnabled(HWND hwnd)
 
 BOOL EnableWindow(HWND hwnd, BOOL enable)
 {
+    BOOL viaOwner;
+    if (marshalled(hwnd, viaOwner, [&] { return EnableWindow(hwnd, enable); }))
+        return viaOwner;
     auto& s = ws();
     bool wasDisabled;
     HWND loseFocus = nullptr;
@@ -372,6 +387,9 @@ BOOL EnableWindow(HWND hwnd, BOOL enable)
 
 BOOL ShowWindow(HWND hwnd, int command)
 {
+    BOOL viaOwner;
+    if (marshalled(hwnd, viaOwner, [&] { return ShowWindow(hwnd, command); }))
+        return viaOwner;
     auto& s = ws();
     std::shared_ptr<Window> w;
     bool wasVisible;
@@ -476,12 +494,15 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
 
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
 {
+    BOOL viaOwner;
+    if (marshalled(hwnd, viaOwner, [&] { return SetWindowPos(hwnd, insertAfter, x, y, cx, cy, flags); }))
+        return viaOwner;
     auto& s = ws();
     std::shared_ptr<Window> w;
     {
         std::lock_guard lk(s.mutex);
         w = s.find(hwnd);
-        if (!w || w->thread != GetCurrentThreadId())
+        if (!w)
             return FALSE;
     }
     WINDOWPOS pos{hwnd, insertAfter, x, y, std::clamp(cx, 0, 32767), std::clamp(cy, 0, 32767), flags};

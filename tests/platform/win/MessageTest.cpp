@@ -187,3 +187,45 @@ TEST_F(Messages, TimerProcedureRunsOnDispatchAndATimerDiesWithItsWindow)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Messages, ChangesFromOtherThreadsRunOnTheWindowsThreadAndDestroyIsRefused)
+{
+    HWND h = create(WS_POPUP, 0, 0, 20, 20);
+    std::vector<DWORD> seenOn;
+    const DWORD owner = GetCurrentThreadId();
+    setHandler(h, [&](HWND, UINT m, WPARAM, LPARAM, LRESULT&) {
+        if (m == WM_SHOWWINDOW || m == WM_WINDOWPOSCHANGED || m == WM_ENABLE)
+            seenOn.push_back(GetCurrentThreadId());
+        return false;
+    });
+    std::atomic<bool> done{false};
+    BOOL destroyed = TRUE;
+    std::thread other([&] {
+        ShowWindow(h, SW_SHOWNA);
+        MoveWindow(h, 5, 5, 30, 30, TRUE);
+        EnableWindow(h, FALSE);
+        destroyed = DestroyWindow(h);
+        done = true;
+    });
+    while (!done) {
+        MSG msg;
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        else
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    other.join();
+    EXPECT_FALSE(destroyed);
+    EXPECT_TRUE(IsWindowVisible(h));
+    EXPECT_FALSE(IsWindowEnabled(h));
+    RECT r;
+    GetWindowRect(h, &r);
+    EXPECT_EQ(r.right, 35);
+    ASSERT_GE(seenOn.size(), 3u);
+    for (DWORD t : seenOn)
+        EXPECT_EQ(t, owner);
+}
+
+} // namespace
