@@ -165,6 +165,8 @@ SDL_SystemCursor systemCursor(HCURSOR cursor)
 
 std::shared_ptr<SdlBackend> SdlBackend::start(DWORD uiThread)
 {
+    // Pictures are composed already: a plain framebuffer copy, no GL renderer behind it.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return nullptr;
     auto backend = std::shared_ptr<SdlBackend>(new SdlBackend(uiThread));
