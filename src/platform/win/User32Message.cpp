@@ -82,6 +82,7 @@ void paintFrame(HWND hwnd)
     RECT client{};
     DWORD style = 0, exStyle = 0;
     bool active = false;
+    std::u16string caption;
     {
         std::lock_guard lk(s.mutex);
         auto w = s.find(hwnd);
@@ -93,6 +94,7 @@ void paintFrame(HWND hwnd)
         style = w->style;
         exStyle = w->exStyle;
         active = s.active == hwnd;
+        caption = w->text;
         s.markCompose(*w);
     }
     if (!nc)
@@ -105,6 +107,11 @@ void paintFrame(HWND hwnd)
     if ((style & WS_CAPTION) == WS_CAPTION && client.top > 1) {
         RECT bar{1, 1, nc->width() - 1, client.top};
         canvas.fillRect(bar, BrushSpec{BS_SOLID, 0, active ? 0xD77800u : 0xBFBFBFu});
+        RECT text{bar.left + 6, bar.top, bar.right - 6, bar.bottom};
+        canvas.setBkMode(TRANSPARENT);
+        canvas.setTextColour(0xFFFFFF);
+        canvas.intersectClip(bar);
+        canvas.drawText(caption, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
     }
     paintScrollBars(hwnd, canvas);
 }

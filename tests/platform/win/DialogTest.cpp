@@ -160,6 +160,12 @@ TEST_F(Dialogs, MessageBoxFromAWorkerIsShownByTheUiThreadAndAnsweredByTheUser)
         auto picture = Automation::picture(box);
         ASSERT_TRUE(picture);
         EXPECT_GT(picture->width(), 150);
+        // The active caption bar carries its text in white.
+        int white = 0;
+        for (int x = 4; x < 60; ++x)
+            for (int y = 2; y < 20; ++y)
+                white += picture->pixels()[(y * picture->width() + x) * 4 + 1] == 0xFF;
+        EXPECT_GT(white, 10);
         Automation::pressKey(VK_ESCAPE);
     });
     MSG msg;
