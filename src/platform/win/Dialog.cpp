@@ -52,12 +52,11 @@ HWND firstTabStop(HWND dialog)
     return nullptr;
 }
 
-// Children in creation order: the z-order lists the newest first.
 std::vector<HWND> tabOrder(HWND dialog)
 {
     std::vector<HWND> order;
     for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        order.insert(order.begin(), c);
+        order.push_back(c);
     return order;
 }
 
@@ -204,8 +203,11 @@ BOOL IsDialogMessageW(HWND dialog, MSG* msg)
         if (!(wants & DLGC_WANTALLKEYS)) {
             switch (msg->wParam) {
             case VK_RETURN: {
+                // A push button with the focus answers for itself; otherwise the default id.
                 const LRESULT def = SendMessageW(dialog, DM_GETDEFID, 0, 0);
-                const int id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
+                int id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
+                if (wants & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))
+                    id = GetDlgCtrlID(msg->hwnd);
                 SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                              reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
                 return TRUE;

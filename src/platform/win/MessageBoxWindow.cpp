@@ -68,6 +68,8 @@ LRESULT buttonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam == VK_SPACE)
             click();
         return 0;
+    case WM_GETDLGCODE:
+        return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         InvalidateRect(hwnd, nullptr, FALSE);

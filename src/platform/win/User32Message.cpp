@@ -229,6 +229,10 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (LOWORD(wParam) != WA_INACTIVE)
             SetFocus(hwnd);
         return 0;
+    case WM_SYSKEYDOWN:
+        if (wParam == VK_F4 && (GetKeyState(VK_MENU) & 0x8000))
+            SendMessageW(GetAncestor(hwnd, GA_ROOT), WM_SYSCOMMAND, SC_CLOSE, 0);
+        return 0;
     case WM_MOUSEACTIVATE:
         // A child asks its parent first, as the chain up to the top-level window decides.
         if (HWND parent = GetAncestor(hwnd, GA_PARENT))

@@ -226,8 +226,9 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         w->instance = instance;
         w->extra.assign(static_cast<size_t>(w->cls->wndExtra), 0);
         s.windows[reinterpret_cast<uintptr_t>(w->handle)] = w;
+        // Children go to the bottom: z-order is creation order, which dialogs use as tab order.
         if (child)
-            p->children.insert(p->children.begin(), w->handle);
+            p->children.push_back(w->handle);
         else
             s.raiseTopLevel(w->handle);
     }

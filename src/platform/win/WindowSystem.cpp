@@ -303,8 +303,10 @@ void WindowSystem::inject(InputEvent e)
             if (e.kind == InputEvent::Kind::Key)
                 setKey(asyncKeys, e.vk, !e.up);
             auto w = find(focus ? focus : active);
+            // Without a window to take it, a key still reaches the key state of the last thread.
+            thread = w ? w->thread : (e.kind == InputEvent::Kind::Key ? lastMouseThread : 0);
             if (w)
-                thread = w->thread;
+                lastMouseThread = thread;
             break;
         }
         }
@@ -446,6 +448,9 @@ bool WindowSystem::routeInput(InputEvent& e, MSG& out)
         return false;
     }
     if (e.kind == InputEvent::Kind::Key || e.kind == InputEvent::Kind::Char) {
+        // The key state follows the keyboard even when no window takes the key.
+        if (e.kind == InputEvent::Kind::Key)
+            setKey(keys, e.vk, !e.up);
         HWND target = focus ? focus : active;
         auto w = find(target);
         if (!w || w->thread != thread)
@@ -457,7 +462,6 @@ bool WindowSystem::routeInput(InputEvent& e, MSG& out)
             out.lParam = 1;
             return true;
         }
-        setKey(keys, e.vk, !e.up);
         const bool sys = (keys[VK_MENU] & 0x80) || !focus;
         out.message = e.up ? (sys ? WM_SYSKEYUP : WM_KEYUP) : (sys ? WM_SYSKEYDOWN : WM_KEYDOWN);
         out.wParam = e.vk;

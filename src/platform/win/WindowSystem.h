@@ -85,7 +85,7 @@ public:
         POINT pt{};
     } lastClick;
     DWORD messagePos = 0;
-    DWORD lastMouseThread = 0;
+    DWORD lastMouseThread = 0; // the thread that last had input, for input nobody takes
     unsigned long long barriersPosted = 0;
     unsigned long long barriersDone = 0;
     SIZE screen{1280, 800};

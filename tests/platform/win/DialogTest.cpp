@@ -194,6 +194,25 @@ TEST_F(Dialogs, MessageBoxOkAnswersEnterAndAClickOnItsButton)
     });
     EXPECT_EQ(MessageBoxW(main, u"删除？", u"问题", MB_YESNO), IDNO);
     user.join();
+
+    // Keys: Escape means nothing without a cancel button; Tab to "No" and Enter answers No;
+    // Alt+F4 closes a box that has a cancel.
+    std::thread keys([&] {
+        HWND box = Automation::waitForWindow(u"问题", {}, 5000);
+        ASSERT_TRUE(box);
+        Automation::pressKey(VK_ESCAPE);
+        Automation::pressKey(VK_TAB);
+        Automation::pressKey(VK_RETURN);
+        ASSERT_TRUE(Automation::waitForGone(box, 5000));
+        box = Automation::waitForWindow(u"三个", {}, 5000);
+        ASSERT_TRUE(box);
+        Automation::keyDown(VK_MENU);
+        Automation::pressKey(VK_F4);
+        Automation::keyUp(VK_MENU);
+    });
+    EXPECT_EQ(MessageBoxW(main, u"删除？", u"问题", MB_YESNO), IDNO);
+    EXPECT_EQ(MessageBoxW(main, u"保存？", u"三个", MB_YESNOCANCEL), IDCANCEL);
+    keys.join();
 }
 
 } // namespace
