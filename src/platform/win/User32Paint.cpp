@@ -260,6 +260,24 @@ HDC GetDC(HWND hwnd)
     return canvasDc(hwnd, surface, all);
 }
 
+HDC GetWindowDC(HWND hwnd)
+{
+    auto& s = ws();
+    std::shared_ptr<Bitmap> surface;
+    RECT all;
+    {
+        std::lock_guard lk(s.mutex);
+        auto w = s.find(hwnd);
+        if (!w || w->thread != GetCurrentThreadId())
+            return nullptr;
+        // Without a frame the window is all client area.
+        surface = w->ncSurface ? w->ncSurface : w->surface;
+        all = surface ? RECT{0, 0, surface->width(), surface->height()} : RECT{};
+        s.markCompose(*w);
+    }
+    return canvasDc(hwnd, surface, all);
+}
+
 int ReleaseDC(HWND hwnd, HDC dc)
 {
     if (!releaseCanvasDc(dc))

@@ -520,6 +520,8 @@ BOOL RedrawWindow(HWND hwnd, const RECT* rect, void* region, UINT flags);
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint);
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
 HDC GetDC(HWND hwnd);
+// The whole window, frame included (for WM_NCPAINT); the client area is drawn over it.
+HDC GetWindowDC(HWND hwnd);
 int ReleaseDC(HWND hwnd, HDC dc);
 DWORD GetSysColor(int index);
 HBRUSH GetSysColorBrush(int index);

@@ -176,3 +176,47 @@ TEST_F(Painting, GetDcDrawsIntoTheRetainedSurface)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Painting, AWindowCanDrawItsOwnFrame)
+{
+    // An edit-like control: a one-pixel frame of its own, painted in its own colour.
+    HWND top = create(WS_POPUP | WS_VISIBLE, 0, 0, 60, 60, nullptr, filler(RGB(255, 255, 255)));
+    HWND edit = create(WS_CHILD | WS_VISIBLE, 10, 10, 30, 20, top,
+                       [](HWND hwnd, UINT m, WPARAM, LPARAM l, LRESULT& r) {
+                           if (m == WM_NCCALCSIZE) {
+                               RECT& c = reinterpret_cast<NCCALCSIZE_PARAMS*>(l)->rgrc[0];
+                               c.left += 1;
+                               c.top += 1;
+                               c.right -= 1;
+                               c.bottom -= 1;
+                               r = 0;
+                               return true;
+                           }
+                           if (m == WM_NCPAINT) {
+                               HDC dc = GetWindowDC(hwnd);
+                               RECT all{0, 0, 30, 20};
+                               HBRUSH b = CreateSolidBrush(RGB(0, 0, 200));
+                               FillRect(dc, &all, b);
+                               DeleteObject(b);
+                               ReleaseDC(hwnd, dc);
+                               return true;
+                           }
+                           return filler(RGB(0, 200, 0))(hwnd, m, 0, l, r);
+                       });
+    pump();
+    RECT client;
+    GetClientRect(edit, &client);
+    EXPECT_EQ(client.right, 28);
+    auto pic = Automation::picture(top);
+    EXPECT_EQ(at(pic, 10, 10), RGB(0, 0, 200));
+    EXPECT_EQ(at(pic, 39, 29), RGB(0, 0, 200));
+    EXPECT_EQ(at(pic, 11, 11), RGB(0, 200, 0));
+    EXPECT_EQ(at(pic, 40, 30), RGB(255, 255, 255));
+    POINT p{0, 0};
+    ClientToScreen(edit, &p);
+    EXPECT_EQ(p.x, 11);
+}
+
+} // namespace
