@@ -10,7 +10,12 @@ enum class PictureFormat { Unknown, Bmp, Jpeg, Png, Gif, Tiff };
 
 // Largest picture any decoder produces: 64 Mi pixels (256 MiB of ARGB) and 65535 per side.
 // A hostile header cannot make us allocate more; larger pictures simply fail to decode.
+// Fuzzing builds lower it so hostile headers cost milliseconds.
+#ifdef PICTAVO_FUZZ_MAX_PIXELS
+constexpr uint64_t kMaxDecodedPixels = PICTAVO_FUZZ_MAX_PIXELS;
+#else
 constexpr uint64_t kMaxDecodedPixels = uint64_t{1} << 26;
+#endif
 constexpr int kMaxDecodedSide = 65535;
 
 bool withinDecodeBound(uint64_t width, uint64_t height);
