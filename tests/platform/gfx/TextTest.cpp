@@ -117,3 +117,27 @@ TEST(Text, GdiPlusStringIsCentredAndTrimmed)
     GdipDeleteFontFamily(family);
     GdipDeleteGraphics(g);
 }
+
+TEST(Text, BoldIsSimulatedWithTheSameAdvance)
+{
+    auto inkCount = [](int weight) {
+        TextSurface t;
+        HFONT f = CreateFontW(12, 0, 0, 0, weight, 0, 0, 0, 0, 0, 0, 0, 32, u"新宋体");
+        SelectObject(t.dc, f);
+        SetTextColor(t.dc, 0);
+        SetBkMode(t.dc, TRANSPARENT);
+        RECT r{0, 0, 120, 40};
+        DrawTextW(t.dc, u"上传图片", -1, &r, DT_LEFT | DT_SINGLELINE);
+        SIZE size{};
+        GetTextExtentPoint32W(t.dc, u"上传图片", -1, &size);
+        EXPECT_EQ(size.cx, 48);
+        int n = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 120; ++x)
+                n += t.canvas.pixel(x, y) == 0;
+        SelectObject(t.dc, GetStockObject(SYSTEM_FONT));
+        DeleteObject(f);
+        return n;
+    };
+    EXPECT_GT(inkCount(FW_BOLD), inkCount(FW_NORMAL) * 5 / 4);
+}
