@@ -14,7 +14,8 @@
 
 int main(int argc, char** argv)
 {
-    struct Tile {
+    struct Tile
+    {
         GpBitmap* bitmap;
         GpImage* thumbnail;
     };
@@ -30,8 +31,8 @@ int main(int argc, char** argv)
         SIZE size{};
         FitSize(static_cast<LONG>(w), static_cast<LONG>(h), 135, 104, &size);
         GpImage* thumbnail = nullptr;
-        GdipGetImageThumbnail(bitmap, static_cast<UINT>(size.cx), static_cast<UINT>(size.cy), &thumbnail, nullptr,
-                              nullptr);
+        GdipGetImageThumbnail(bitmap, static_cast<UINT>(size.cx), static_cast<UINT>(size.cy), &thumbnail,
+                              nullptr, nullptr);
         tiles.push_back({bitmap, thumbnail});
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

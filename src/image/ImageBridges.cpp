@@ -16,8 +16,8 @@ GpStatus CopyBitmapInto(GpBitmap* bitmap, CxImage& image)
     BitmapData data{};
     GpStatus locked = GdipBitmapLockBits(bitmap, &rect, ImageLockModeRead, PixelFormat32bppARGB, &data);
     note(locked);
-    if (!image.CreateFromPixels(locked == Ok ? static_cast<const BYTE*>(data.Scan0) : nullptr, width, height, 32,
-                                width * 4, true))
+    if (!image.CreateFromPixels(locked == Ok ? static_cast<const BYTE*>(data.Scan0) : nullptr, width, height,
+                                32, width * 4, true))
         image.Destroy();
     if (locked == Ok)
         note(GdipBitmapUnlockBits(bitmap, &data));
@@ -56,8 +56,8 @@ GpImage* MakeFittedBitmap(LONG width, LONG height, LONG boxWidth, LONG boxHeight
         return CloneBitmap(bitmap);
     GpImage* thumbnail = nullptr;
     if (size.cx <= 0 || size.cy <= 0 ||
-        GdipGetImageThumbnail(bitmap, static_cast<UINT>(size.cx), static_cast<UINT>(size.cy), &thumbnail, nullptr,
-                              nullptr) != Ok)
+        GdipGetImageThumbnail(bitmap, static_cast<UINT>(size.cx), static_cast<UINT>(size.cy), &thumbnail,
+                              nullptr, nullptr) != Ok)
         return nullptr;
     return thumbnail;
 }
@@ -68,7 +68,8 @@ GpBitmap* CloneBitmap(GpBitmap* bitmap)
     if (GdipGetImageWidth(bitmap, &width) != Ok || GdipGetImageHeight(bitmap, &height) != Ok)
         return nullptr;
     GpBitmap* clone = nullptr;
-    GdipCloneBitmapAreaI(0, 0, static_cast<INT>(width), static_cast<INT>(height), PixelFormat32bppARGB, bitmap, &clone);
+    GdipCloneBitmapAreaI(0, 0, static_cast<INT>(width), static_cast<INT>(height), PixelFormat32bppARGB,
+                         bitmap, &clone);
     return clone;
 }
 

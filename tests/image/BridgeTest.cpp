@@ -14,7 +14,8 @@ using pictavo::platform::Canvas;
 namespace {
 
 // A canvas filled with one colour and a device context over it.
-struct Target {
+struct Target
+{
     std::shared_ptr<Bitmap> bitmap;
     Canvas canvas;
     HDC dc;

@@ -121,7 +121,8 @@ int main(int argc, char** argv)
         UINT tw = 0, th = 0;
         GdipGetImageWidth(thumb, &tw);
         GdipGetImageHeight(thumb, &th);
-        GdipDrawImageI(g, thumb, 270 + (150 - static_cast<INT>(tw)) / 2, 104 + (104 - static_cast<INT>(th)) / 2);
+        GdipDrawImageI(g, thumb, 270 + (150 - static_cast<INT>(tw)) / 2,
+                       104 + (104 - static_cast<INT>(th)) / 2);
         GdipDisposeImage(thumb);
     }
     GpFontFamily* family = nullptr;

@@ -43,8 +43,8 @@ std::shared_ptr<Bitmap> Bitmap::fromPixels(int width, int height, const uint8_t*
     if (!b || !bgra)
         return nullptr;
     for (int y = 0; y < height; ++y)
-        std::memcpy(&b->pixels_[static_cast<size_t>(y) * width * 4], bgra + static_cast<ptrdiff_t>(y) * stride,
-                    static_cast<size_t>(width) * 4);
+        std::memcpy(&b->pixels_[static_cast<size_t>(y) * width * 4],
+                    bgra + static_cast<ptrdiff_t>(y) * stride, static_cast<size_t>(width) * 4);
     return b;
 }
 
@@ -115,7 +115,8 @@ bool Bitmap::readSource(std::vector<uint8_t>& bytes) const
     } catch (const std::bad_alloc&) {
         return false;
     }
-    return static_cast<bool>(in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)));
+    return static_cast<bool>(
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)));
 }
 
 bool Bitmap::decodeLocked()
@@ -168,7 +169,8 @@ std::shared_ptr<Bitmap> Bitmap::thumbnail(int width, int height)
     // Not kept: a thumbnail must not leave the full picture in memory.
     std::vector<uint8_t> bytes;
     DecodedImage small;
-    if (!readSource(bytes) || !decodePicture(bytes, DecodeRequest{.minWidth = width, .minHeight = height}, small))
+    if (!readSource(bytes) ||
+        !decodePicture(bytes, DecodeRequest{.minWidth = width, .minHeight = height}, small))
         return nullptr;
     resampleArea(small.pixels.data(), small.width, small.height, small.width * 4, out->pixels_.data(), width,
                  height);
@@ -222,7 +224,8 @@ cairo_surface_t* Bitmap::sourceSurface()
 
 namespace {
 
-struct Tap {
+struct Tap
+{
     int index;
     float weight;
 };

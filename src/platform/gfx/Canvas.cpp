@@ -21,9 +21,15 @@ RECT intersect(const RECT& a, const RECT& b)
     return r;
 }
 
-bool empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
+bool empty(const RECT& r)
+{
+    return r.left >= r.right || r.top >= r.bottom;
+}
 
-uint32_t bgrOf(COLORREF c) { return GetBValue(c) | GetGValue(c) << 8 | GetRValue(c) << 16; }
+uint32_t bgrOf(COLORREF c)
+{
+    return GetBValue(c) | GetGValue(c) << 8 | GetRValue(c) << 16;
+}
 
 // The mix mode's number minus one is its truth table over (pen bit, destination bit).
 uint32_t mix(int rop, uint32_t pen, uint32_t dst)
@@ -45,13 +51,20 @@ bool hatched(int hatch, int x, int y)
 {
     bool h = (y & 7) == 0, v = (x & 7) == 0, f = ((x - y) & 7) == 0, b = ((x + y) & 7) == 0;
     switch (hatch) {
-    case HS_HORIZONTAL: return h;
-    case HS_VERTICAL: return v;
-    case HS_FDIAGONAL: return f;
-    case HS_BDIAGONAL: return b;
-    case HS_CROSS: return h || v;
-    case HS_DIAGCROSS: return f || b;
-    default: return false;
+    case HS_HORIZONTAL:
+        return h;
+    case HS_VERTICAL:
+        return v;
+    case HS_FDIAGONAL:
+        return f;
+    case HS_BDIAGONAL:
+        return b;
+    case HS_CROSS:
+        return h || v;
+    case HS_DIAGCROSS:
+        return f || b;
+    default:
+        return false;
     }
 }
 
@@ -59,10 +72,14 @@ bool hatched(int hatch, int x, int y)
 bool penOn(int style, int n)
 {
     switch (style) {
-    case PS_NULL: return false;
-    case PS_DOT: return (n & 1) == 0;
-    case PS_DASH: return n % 9 < 6;
-    default: return true;
+    case PS_NULL:
+        return false;
+    case PS_DOT:
+        return (n & 1) == 0;
+    case PS_DASH:
+        return n % 9 < 6;
+    default:
+        return true;
     }
 }
 
@@ -79,7 +96,8 @@ std::u16string stripPrefixes(std::u16string_view text)
     return out;
 }
 
-struct Layout {
+struct Layout
+{
     PangoLayout* layout;
     explicit Layout(const FontSpec& font, std::u16string_view text)
     {
@@ -107,7 +125,10 @@ struct Layout {
 
 } // namespace
 
-Canvas::Canvas(std::shared_ptr<Bitmap> target) { setTarget(std::move(target)); }
+Canvas::Canvas(std::shared_ptr<Bitmap> target)
+{
+    setTarget(std::move(target));
+}
 
 void Canvas::setTarget(std::shared_ptr<Bitmap> target)
 {
@@ -117,7 +138,10 @@ void Canvas::setTarget(std::shared_ptr<Bitmap> target)
     resetClip();
 }
 
-void Canvas::resetClip() { state_.clip = RECT{0, 0, width(), height()}; }
+void Canvas::resetClip()
+{
+    state_.clip = RECT{0, 0, width(), height()};
+}
 
 int Canvas::save()
 {
@@ -136,7 +160,10 @@ bool Canvas::restore(int saved)
     return true;
 }
 
-void Canvas::intersectClip(const RECT& rect) { state_.clip = intersect(state_.clip, rect); }
+void Canvas::intersectClip(const RECT& rect)
+{
+    state_.clip = intersect(state_.clip, rect);
+}
 
 RECT Canvas::clipped(const RECT& rect) const
 {
@@ -148,7 +175,10 @@ RECT Canvas::clipped(const RECT& rect) const
     return intersect(r, state_.clip);
 }
 
-uint8_t* Canvas::bits() const { return target_ ? target_->pixels() : nullptr; }
+uint8_t* Canvas::bits() const
+{
+    return target_ ? target_->pixels() : nullptr;
+}
 
 void Canvas::put(int x, int y, COLORREF colour, int rop)
 {
@@ -177,7 +207,10 @@ void Canvas::fillPattern(const RECT& rect, const BrushSpec& brush, int rop)
     target_->changed();
 }
 
-void Canvas::fillRect(const RECT& rect, const BrushSpec& brush) { fillPattern(rect, brush, R2_COPYPEN); }
+void Canvas::fillRect(const RECT& rect, const BrushSpec& brush)
+{
+    fillPattern(rect, brush, R2_COPYPEN);
+}
 
 void Canvas::frameRect(const RECT& rect, const BrushSpec& brush)
 {
@@ -279,7 +312,8 @@ void Canvas::readPixels(int x, int y, int w, int h, uint8_t* out) const
     RECT r = intersect({x, y, x + w, y + h}, {0, 0, width(), height()});
     for (int row = r.top; row < r.bottom; ++row)
         std::memcpy(out + (static_cast<size_t>(row - y) * w + (r.left - x)) * 4,
-                    src + (static_cast<size_t>(row) * width() + r.left) * 4, static_cast<size_t>(r.right - r.left) * 4);
+                    src + (static_cast<size_t>(row) * width() + r.left) * 4,
+                    static_cast<size_t>(r.right - r.left) * 4);
 }
 
 void Canvas::setPixels(int x, int y, int w, int h, const uint8_t* bgra, int stride)
@@ -373,7 +407,8 @@ void Canvas::withCairo(const RECT& area, const std::function<void(cairo_t*)>& dr
                     continue;
                 for (int c = 0; c < 3; ++c)
                     p[c] = toPremultiplied ? static_cast<uint8_t>((p[c] * a + 127) / 255)
-                                           : a ? static_cast<uint8_t>(std::min(255u, (p[c] * 255 + a / 2) / a)) : 0;
+                           : a             ? static_cast<uint8_t>(std::min(255u, (p[c] * 255 + a / 2) / a))
+                                           : 0;
             }
     };
     if (translucent)
@@ -400,8 +435,8 @@ void Canvas::drawImage(Bitmap& image, double x, double y, double w, double h, do
     cairo_surface_t* src = image.sourceSurface();
     if (!src)
         return;
-    RECT area{static_cast<LONG>(std::floor(x)), static_cast<LONG>(std::floor(y)), static_cast<LONG>(std::ceil(x + w)),
-              static_cast<LONG>(std::ceil(y + h))};
+    RECT area{static_cast<LONG>(std::floor(x)), static_cast<LONG>(std::floor(y)),
+              static_cast<LONG>(std::ceil(x + w)), static_cast<LONG>(std::ceil(y + h))};
     withCairo(area, [&](cairo_t* cr) {
         cairo_rectangle(cr, x, y, w, h);
         cairo_clip(cr);
@@ -409,7 +444,8 @@ void Canvas::drawImage(Bitmap& image, double x, double y, double w, double h, do
         cairo_scale(cr, w / sw, h / sh);
         cairo_set_source_surface(cr, src, -sx, -sy);
         cairo_pattern_t* p = cairo_get_source(cr);
-        cairo_pattern_set_filter(p, interpolation == Interpolation::Nearest ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+        cairo_pattern_set_filter(p, interpolation == Interpolation::Nearest ? CAIRO_FILTER_NEAREST
+                                                                            : CAIRO_FILTER_GOOD);
         cairo_pattern_set_extend(p, CAIRO_EXTEND_PAD);
         cairo_set_operator(cr, blend ? CAIRO_OPERATOR_OVER : CAIRO_OPERATOR_SOURCE);
         cairo_paint(cr);
@@ -420,7 +456,8 @@ int Canvas::drawText(std::u16string_view raw, RECT& rect, UINT format)
 {
     std::u16string text = format & DT_NOPREFIX ? std::u16string(raw) : stripPrefixes(raw);
     if (format & DT_SINGLELINE)
-        std::replace_if(text.begin(), text.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
+        std::replace_if(
+            text.begin(), text.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
     auto lock = FontSet::instance().lock();
     Layout l(state_.font, text);
     const int boxWidth = rect.right - rect.left;
@@ -428,7 +465,8 @@ int Canvas::drawText(std::u16string_view raw, RECT& rect, UINT format)
         pango_layout_set_single_paragraph_mode(l.layout, TRUE);
     if (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS)) {
         pango_layout_set_width(l.layout, std::max(0, boxWidth) * PANGO_SCALE);
-        pango_layout_set_ellipsize(l.layout, format & DT_PATH_ELLIPSIS ? PANGO_ELLIPSIZE_MIDDLE : PANGO_ELLIPSIZE_END);
+        pango_layout_set_ellipsize(l.layout,
+                                   format & DT_PATH_ELLIPSIS ? PANGO_ELLIPSIZE_MIDDLE : PANGO_ELLIPSIZE_END);
     } else if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE)) {
         pango_layout_set_width(l.layout, std::max(0, boxWidth) * PANGO_SCALE);
         pango_layout_set_wrap(l.layout, PANGO_WRAP_WORD_CHAR);
@@ -468,7 +506,10 @@ int Canvas::drawText(std::u16string_view raw, RECT& rect, UINT format)
     return th;
 }
 
-SIZE Canvas::textExtent(std::u16string_view text) const { return textExtent(text, state_.font); }
+SIZE Canvas::textExtent(std::u16string_view text) const
+{
+    return textExtent(text, state_.font);
+}
 
 SIZE Canvas::textExtent(std::u16string_view text, const FontSpec& font)
 {
@@ -479,8 +520,8 @@ SIZE Canvas::textExtent(std::u16string_view text, const FontSpec& font)
     return SIZE{r.width, r.height};
 }
 
-void Canvas::drawString(std::u16string_view text, double x, double y, double w, double h, const FontSpec& font,
-                        uint32_t argb, const StringLayout& how)
+void Canvas::drawString(std::u16string_view text, double x, double y, double w, double h,
+                        const FontSpec& font, uint32_t argb, const StringLayout& how)
 {
     if (w <= 0 || h <= 0)
         return;
@@ -503,11 +544,11 @@ void Canvas::drawString(std::u16string_view text, double x, double y, double w, 
         top = y + std::floor((h - logical.height) / 2);
     else if (how.lineAlign == 2)
         top = y + h - logical.height;
-    RECT area{static_cast<LONG>(std::floor(x)), static_cast<LONG>(std::floor(y)), static_cast<LONG>(std::ceil(x + w)),
-              static_cast<LONG>(std::ceil(y + h))};
+    RECT area{static_cast<LONG>(std::floor(x)), static_cast<LONG>(std::floor(y)),
+              static_cast<LONG>(std::ceil(x + w)), static_cast<LONG>(std::ceil(y + h))};
     withCairo(area, [&](cairo_t* cr) {
-        cairo_set_source_rgba(cr, (argb >> 16 & 0xFF) / 255.0, (argb >> 8 & 0xFF) / 255.0, (argb & 0xFF) / 255.0,
-                              (argb >> 24) / 255.0);
+        cairo_set_source_rgba(cr, (argb >> 16 & 0xFF) / 255.0, (argb >> 8 & 0xFF) / 255.0,
+                              (argb & 0xFF) / 255.0, (argb >> 24) / 255.0);
         cairo_move_to(cr, std::floor(x), top);
         pango_cairo_show_layout(cr, l.layout);
     });

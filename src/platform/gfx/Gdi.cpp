@@ -51,9 +51,15 @@ void dibPixel(const uint8_t* row, int bpp, int x, const RGBQUAD* palette, int co
 {
     int index = -1;
     switch (bpp) {
-    case 1: index = row[x >> 3] >> (7 - (x & 7)) & 1; break;
-    case 4: index = x & 1 ? row[x >> 1] & 15 : row[x >> 1] >> 4; break;
-    case 8: index = row[x]; break;
+    case 1:
+        index = row[x >> 3] >> (7 - (x & 7)) & 1;
+        break;
+    case 4:
+        index = x & 1 ? row[x >> 1] & 15 : row[x >> 1] >> 4;
+        break;
+    case 8:
+        index = row[x];
+        break;
     case 16: {
         unsigned v = row[x * 2] | row[x * 2 + 1] << 8;
         out[0] = static_cast<uint8_t>((v & 31) * 255 / 31);
@@ -61,8 +67,12 @@ void dibPixel(const uint8_t* row, int bpp, int x, const RGBQUAD* palette, int co
         out[2] = static_cast<uint8_t>((v >> 10 & 31) * 255 / 31);
         break;
     }
-    case 24: std::memcpy(out, row + x * 3, 3); break;
-    default: std::memcpy(out, row + x * 4, 3); break;
+    case 24:
+        std::memcpy(out, row + x * 3, 3);
+        break;
+    default:
+        std::memcpy(out, row + x * 4, 3);
+        break;
     }
     if (index >= 0) {
         if (index < colours)
@@ -82,7 +92,8 @@ void BitmapObject::pull()
     for (int y = 0; y < h; ++y) {
         const uint8_t* row = raw.data() + static_cast<size_t>(bottomUp ? h - 1 - y : y) * rowBytes;
         for (int x = 0; x < w; ++x)
-            dibPixel(row, bpp, x, palette.data(), static_cast<int>(palette.size()), dst + (static_cast<size_t>(y) * w + x) * 4);
+            dibPixel(row, bpp, x, palette.data(), static_cast<int>(palette.size()),
+                     dst + (static_cast<size_t>(y) * w + x) * 4);
     }
     pixels->changed();
 }
@@ -144,10 +155,14 @@ using namespace pictavo::platform;
 
 namespace {
 
-DcObject* dcOf(HDC handle) { return static_cast<DcObject*>(findObject(handle, OBJ_DC)); }
+DcObject* dcOf(HDC handle)
+{
+    return static_cast<DcObject*>(findObject(handle, OBJ_DC));
+}
 
 // Keeps a DIB section's own bits and its 32-bit copy in step around one drawing call.
-struct DrawScope {
+struct DrawScope
+{
     DcObject* dc;
     explicit DrawScope(DcObject* d) : dc(d)
     {
@@ -303,7 +318,8 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object)
         dc->canvas->setTarget(bm->pixels);
         break;
     }
-    default: return nullptr;
+    default:
+        return nullptr;
     }
     return previous;
 }
@@ -314,11 +330,16 @@ HGDIOBJ GetCurrentObject(HDC handle, UINT type)
     if (!dc)
         return nullptr;
     switch (type) {
-    case OBJ_PEN: return dc->pen;
-    case OBJ_BRUSH: return dc->brush;
-    case OBJ_FONT: return dc->font;
-    case OBJ_BITMAP: return dc->bitmapHandle;
-    default: return nullptr;
+    case OBJ_PEN:
+        return dc->pen;
+    case OBJ_BRUSH:
+        return dc->brush;
+    case OBJ_FONT:
+        return dc->font;
+    case OBJ_BITMAP:
+        return dc->bitmapHandle;
+    default:
+        return nullptr;
     }
 }
 
@@ -334,7 +355,10 @@ BOOL DeleteObject(HGDIOBJ object)
     return TRUE;
 }
 
-HGDIOBJ GetStockObject(int index) { return stock(index == kDefaultBitmap ? -1 : index); }
+HGDIOBJ GetStockObject(int index)
+{
+    return stock(index == kDefaultBitmap ? -1 : index);
+}
 
 int GetObjectW(HGDIOBJ object, int size, LPVOID out)
 {
@@ -347,8 +371,13 @@ int GetObjectW(HGDIOBJ object, int size, LPVOID out)
             return sizeof(BITMAP);
         if (size < static_cast<int>(sizeof(BITMAP)))
             return 0;
-        BITMAP b{0, bm->pixels->width(), bm->pixels->height(), bm->dib ? bm->rowBytes : bm->pixels->width() * 4, 1,
-                 static_cast<WORD>(bm->dib ? bm->bpp : 32), bm->dib ? bm->raw.data() : nullptr};
+        BITMAP b{0,
+                 bm->pixels->width(),
+                 bm->pixels->height(),
+                 bm->dib ? bm->rowBytes : bm->pixels->width() * 4,
+                 1,
+                 static_cast<WORD>(bm->dib ? bm->bpp : 32),
+                 bm->dib ? bm->raw.data() : nullptr};
         std::memcpy(out, &b, sizeof b);
         return sizeof(BITMAP);
     }
@@ -450,11 +479,13 @@ BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int s
     return TRUE;
 }
 
-BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh, DWORD rop)
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh,
+                DWORD rop)
 {
     DrawScope to(dcOf(dst));
     DcObject* from = dcOf(src);
-    if (!to || !from || !from->canvas->target() || rop != SRCCOPY || width <= 0 || height <= 0 || sw <= 0 || sh <= 0)
+    if (!to || !from || !from->canvas->target() || rop != SRCCOPY || width <= 0 || height <= 0 || sw <= 0 ||
+        sh <= 0)
         return FALSE;
     if (from->bitmap)
         from->bitmap->pull();
@@ -487,12 +518,14 @@ int SetDIBitsToDevice(HDC handle, int x, int y, DWORD width, DWORD height, int s
         return 0;
     const BITMAPINFOHEADER& h = info->bmiHeader;
     int bpp = h.biBitCount;
-    if (h.biWidth <= 0 || h.biHeight == 0 || (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32))
+    if (h.biWidth <= 0 || h.biHeight == 0 ||
+        (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32))
         return 0;
     const bool bottomUp = h.biHeight > 0;
     const int64_t dibHeight = bottomUp ? h.biHeight : -static_cast<int64_t>(h.biHeight);
     const size_t rowBytes = (static_cast<size_t>(h.biWidth) * bpp + 31) / 32 * 4;
-    int colours = bpp <= 8 ? static_cast<int>(h.biClrUsed ? std::min<DWORD>(h.biClrUsed, 1u << bpp) : 1u << bpp) : 0;
+    int colours =
+        bpp <= 8 ? static_cast<int>(h.biClrUsed ? std::min<DWORD>(h.biClrUsed, 1u << bpp) : 1u << bpp) : 0;
     // Only the part that is both in the source and visible is converted.
     int64_t w = std::min<int64_t>(width, static_cast<int64_t>(h.biWidth) - sx);
     int64_t hh = std::min<int64_t>(height, dibHeight - sy);
@@ -500,7 +533,8 @@ int SetDIBitsToDevice(HDC handle, int x, int y, DWORD width, DWORD height, int s
         return 0;
     RECT clip = dc->clipBox();
     RECT area{std::max<LONG>(x, clip.left), std::max<LONG>(y, clip.top),
-              static_cast<LONG>(std::min<int64_t>(x + w, clip.right)), static_cast<LONG>(std::min<int64_t>(y + hh, clip.bottom))};
+              static_cast<LONG>(std::min<int64_t>(x + w, clip.right)),
+              static_cast<LONG>(std::min<int64_t>(y + hh, clip.bottom))};
     if (area.left >= area.right || area.top >= area.bottom)
         return static_cast<int>(scanLines);
     const int aw = area.right - area.left;
@@ -511,9 +545,11 @@ int SetDIBitsToDevice(HDC handle, int x, int y, DWORD width, DWORD height, int s
         int64_t scan = bottomUp ? dibHeight - 1 - fromTop : fromTop;
         if (scan < startScan || scan >= static_cast<int64_t>(startScan) + scanLines)
             continue;
-        const uint8_t* src = static_cast<const uint8_t*>(bits) + static_cast<size_t>(scan - startScan) * rowBytes;
+        const uint8_t* src =
+            static_cast<const uint8_t*>(bits) + static_cast<size_t>(scan - startScan) * rowBytes;
         for (int dx = area.left; dx < area.right; ++dx)
-            dibPixel(src, bpp, sx + (dx - x), info->bmiColors, colours, &row[static_cast<size_t>(dx - area.left) * 4]);
+            dibPixel(src, bpp, sx + (dx - x), info->bmiColors, colours,
+                     &row[static_cast<size_t>(dx - area.left) * 4]);
         dc->setPixels(area.left, dy, aw, 1, row.data(), aw * 4);
     }
     return static_cast<int>(scanLines);
@@ -674,9 +710,9 @@ HFONT CreateFontIndirectW(const LOGFONTW* font)
     return static_cast<HFONT>(registerObject(f));
 }
 
-HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
-                  DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
-                  DWORD pitchAndFamily, LPCWSTR face)
+HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
+                  DWORD quality, DWORD pitchAndFamily, LPCWSTR face)
 {
     LOGFONTW lf{height,
                 width,

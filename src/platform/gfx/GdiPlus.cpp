@@ -10,22 +10,27 @@
 
 using namespace pictavo::platform;
 
-struct GpGraphics {
+struct GpGraphics
+{
     std::unique_ptr<Canvas> owned;
     Canvas* canvas = nullptr;
     Interpolation interpolation = Interpolation::Smooth;
 };
-struct GpPen {
+struct GpPen
+{
     ARGB colour = 0;
     REAL width = 1;
 };
-struct GpFontFamily {
+struct GpFontFamily
+{
     std::u16string name;
 };
-struct GpFont {
+struct GpFont
+{
     FontSpec spec;
 };
-struct GpStringFormat {
+struct GpStringFormat
+{
     INT flags = 0;
     StringAlignment align = StringAlignmentNear;
     StringAlignment lineAlign = StringAlignmentNear;
@@ -43,7 +48,10 @@ GpBitmap* createGpBitmap(std::shared_ptr<Bitmap> bitmap)
     return b;
 }
 
-std::shared_ptr<Bitmap> bitmapOf(GpImage* image) { return image ? image->bitmap : nullptr; }
+std::shared_ptr<Bitmap> bitmapOf(GpImage* image)
+{
+    return image ? image->bitmap : nullptr;
+}
 
 } // namespace pictavo::platform
 
@@ -113,7 +121,8 @@ GpStatus GdipCreateBitmapFromResource(HINSTANCE module, LPCWSTR name, GpBitmap**
     DWORD size = SizeofResource(module, res);
     if (!bytes || !size)
         return Win32Error;
-    return fromBitmap(Bitmap::fromMemory(std::vector<uint8_t>(bytes, bytes + size)), bitmap, UnknownImageFormat);
+    return fromBitmap(Bitmap::fromMemory(std::vector<uint8_t>(bytes, bytes + size)), bitmap,
+                      UnknownImageFormat);
 }
 
 GpStatus GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format, BYTE* scan0,
@@ -258,7 +267,8 @@ GpStatus GdipCloneBitmapAreaI(INT x, INT y, INT width, INT height, PixelFormat f
     return s;
 }
 
-GpStatus GdipBitmapLockBits(GpBitmap* bitmap, const GpRect* rect, UINT flags, PixelFormat format, BitmapData* data)
+GpStatus GdipBitmapLockBits(GpBitmap* bitmap, const GpRect* rect, UINT flags, PixelFormat format,
+                            BitmapData* data)
 {
     if (!bitmap || !data)
         return InvalidParameter;
@@ -284,7 +294,8 @@ GpStatus GdipBitmapLockBits(GpBitmap* bitmap, const GpRect* rect, UINT flags, Pi
         data->Stride = bw * 4;
         data->Scan0 = pixels + (static_cast<size_t>(r.Y) * bw + r.X) * 4;
     } else {
-        data->Stride = static_cast<INT>((static_cast<size_t>(r.Width) * (format == PixelFormat24bppRGB ? 3 : 4) + 3) & ~size_t{3});
+        data->Stride = static_cast<INT>(
+            (static_cast<size_t>(r.Width) * (format == PixelFormat24bppRGB ? 3 : 4) + 3) & ~size_t{3});
         bitmap->lockBuffer.assign(static_cast<size_t>(data->Stride) * r.Height, 0);
         data->Scan0 = bitmap->lockBuffer.data();
     }
@@ -322,11 +333,13 @@ GpStatus GdipBitmapUnlockBits(GpBitmap* bitmap, BitmapData* data)
     uint8_t* pixels = bitmap->bitmap->pixels();
     const int bw = bitmap->bitmap->width();
     const GpRect& r = bitmap->lockRect;
-    bool inPlace = data->Scan0 >= pixels && data->Scan0 < pixels + static_cast<size_t>(bw) * bitmap->bitmap->height() * 4;
+    bool inPlace = data->Scan0 >= pixels &&
+                   data->Scan0 < pixels + static_cast<size_t>(bw) * bitmap->bitmap->height() * 4;
     if ((bitmap->lockFlags & ImageLockModeWrite) && !inPlace) {
         for (int y = 0; y < r.Height; ++y) {
             uint8_t* dst = pixels + (static_cast<size_t>(r.Y + y) * bw + r.X) * 4;
-            const auto* src = static_cast<const uint8_t*>(data->Scan0) + static_cast<ptrdiff_t>(y) * data->Stride;
+            const auto* src =
+                static_cast<const uint8_t*>(data->Scan0) + static_cast<ptrdiff_t>(y) * data->Stride;
             for (int x = 0; x < r.Width; ++x) {
                 if (data->PixelFormat == PixelFormat24bppRGB) {
                     std::memcpy(dst + x * 4, src + x * 3, 3);
@@ -382,7 +395,8 @@ GpStatus GdipSetInterpolationMode(GpGraphics* graphics, InterpolationMode mode)
 {
     if (!graphics)
         return InvalidParameter;
-    graphics->interpolation = mode == InterpolationModeNearestNeighbor ? Interpolation::Nearest : Interpolation::Smooth;
+    graphics->interpolation =
+        mode == InterpolationModeNearestNeighbor ? Interpolation::Nearest : Interpolation::Smooth;
     return Ok;
 }
 
@@ -398,8 +412,9 @@ GpStatus GdipGraphicsClear(GpGraphics* graphics, ARGB colour)
     return Ok;
 }
 
-GpStatus GdipDrawImageRectRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height, INT sx,
-                                INT sy, INT sw, INT sh, GpUnit unit, const GpImageAttributes*, DrawImageAbort, void*)
+GpStatus GdipDrawImageRectRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height,
+                                INT sx, INT sy, INT sw, INT sh, GpUnit unit, const GpImageAttributes*,
+                                DrawImageAbort, void*)
 {
     if (!graphics || !image || (unit != UnitPixel && unit != UnitWorld))
         return InvalidParameter;
@@ -472,7 +487,8 @@ GpStatus GdipDrawRectangleI(GpGraphics* graphics, GpPen* pen, INT x, INT y, INT 
         return InvalidParameter;
     int w = std::max(1, static_cast<int>(std::lround(pen->width)));
     int grow = (w - 1) / 2;
-    graphics->canvas->frameArgb(RECT{x - grow, y - grow, x + width + 1 + grow, y + height + 1 + grow}, pen->colour, w);
+    graphics->canvas->frameArgb(RECT{x - grow, y - grow, x + width + 1 + grow, y + height + 1 + grow},
+                                pen->colour, w);
     return Ok;
 }
 
@@ -565,12 +581,13 @@ GpStatus GdipSetStringFormatFlags(GpStringFormat* format, INT flags)
     return Ok;
 }
 
-GpStatus GdipDrawString(GpGraphics* graphics, LPCWSTR text, INT length, const GpFont* font, const GpRectF* rect,
-                        const GpStringFormat* format, const GpBrush* brush)
+GpStatus GdipDrawString(GpGraphics* graphics, LPCWSTR text, INT length, const GpFont* font,
+                        const GpRectF* rect, const GpStringFormat* format, const GpBrush* brush)
 {
     if (!graphics || !text || !font || !rect || !brush)
         return InvalidParameter;
-    std::u16string_view s = length < 0 ? std::u16string_view(text) : std::u16string_view(text, static_cast<size_t>(length));
+    std::u16string_view s =
+        length < 0 ? std::u16string_view(text) : std::u16string_view(text, static_cast<size_t>(length));
     StringLayout layout;
     if (format) {
         layout.align = format->align;
@@ -578,6 +595,7 @@ GpStatus GdipDrawString(GpGraphics* graphics, LPCWSTR text, INT length, const Gp
         layout.ellipsis = format->trimming >= StringTrimmingEllipsisCharacter;
         layout.noWrap = (format->flags & StringFormatFlagsNoWrap) != 0;
     }
-    graphics->canvas->drawString(s, rect->X, rect->Y, rect->Width, rect->Height, font->spec, brush->colour, layout);
+    graphics->canvas->drawString(s, rect->X, rect->Y, rect->Width, rect->Height, font->spec, brush->colour,
+                                 layout);
     return Ok;
 }

@@ -10,7 +10,8 @@
 #include <vector>
 
 using GpStatus = int;
-enum Status {
+enum Status
+{
     Ok = 0,
     GenericError = 1,
     InvalidParameter = 2,
@@ -35,9 +36,21 @@ using PixelFormat = INT;
 #define PixelFormat32bppARGB 0x0026200A
 #define PixelFormat32bppPARGB 0x000E200B
 
-enum ImageLockMode { ImageLockModeRead = 1, ImageLockModeWrite = 2, ImageLockModeUserInputBuf = 4 };
-enum GpUnit { UnitWorld = 0, UnitDisplay = 1, UnitPixel = 2, UnitPoint = 3 };
-enum InterpolationMode {
+enum ImageLockMode
+{
+    ImageLockModeRead = 1,
+    ImageLockModeWrite = 2,
+    ImageLockModeUserInputBuf = 4
+};
+enum GpUnit
+{
+    UnitWorld = 0,
+    UnitDisplay = 1,
+    UnitPixel = 2,
+    UnitPoint = 3
+};
+enum InterpolationMode
+{
     InterpolationModeDefault = 0,
     InterpolationModeLowQuality = 1,
     InterpolationModeHighQuality = 2,
@@ -47,8 +60,14 @@ enum InterpolationMode {
     InterpolationModeHighQualityBilinear = 6,
     InterpolationModeHighQualityBicubic = 7,
 };
-enum StringAlignment { StringAlignmentNear = 0, StringAlignmentCenter = 1, StringAlignmentFar = 2 };
-enum StringTrimming {
+enum StringAlignment
+{
+    StringAlignmentNear = 0,
+    StringAlignmentCenter = 1,
+    StringAlignmentFar = 2
+};
+enum StringTrimming
+{
     StringTrimmingNone = 0,
     StringTrimmingCharacter = 1,
     StringTrimmingWord = 2,
@@ -58,16 +77,25 @@ enum StringTrimming {
 };
 #define StringFormatFlagsNoWrap 0x00001000
 #define StringFormatFlagsNoClip 0x00004000
-enum FontStyle { FontStyleRegular = 0, FontStyleBold = 1, FontStyleItalic = 2, FontStyleUnderline = 4 };
+enum FontStyle
+{
+    FontStyleRegular = 0,
+    FontStyleBold = 1,
+    FontStyleItalic = 2,
+    FontStyleUnderline = 4
+};
 
-struct GpRect {
+struct GpRect
+{
     INT X, Y, Width, Height;
 };
-struct GpRectF {
+struct GpRectF
+{
     REAL X, Y, Width, Height;
 };
 
-struct BitmapData {
+struct BitmapData
+{
     UINT Width;
     UINT Height;
     INT Stride;
@@ -76,7 +104,8 @@ struct BitmapData {
     UINT_PTR Reserved;
 };
 
-struct GdiplusStartupInput {
+struct GdiplusStartupInput
+{
     UINT GdiplusVersion = 1;
     void* DebugEventCallback = nullptr;
     BOOL SuppressBackgroundThread = FALSE;
@@ -87,7 +116,8 @@ namespace pictavo::platform {
 class Bitmap;
 }
 // Images are bitmaps here; the members are the platform's, never the component's business.
-struct GpImage {
+struct GpImage
+{
     std::shared_ptr<pictavo::platform::Bitmap> bitmap;
     PixelFormat format = PixelFormat32bppARGB;
     bool locked = false;
@@ -95,12 +125,15 @@ struct GpImage {
     GpRect lockRect{};
     std::vector<uint8_t> lockBuffer;
 };
-struct GpBitmap : GpImage {};
+struct GpBitmap : GpImage
+{};
 struct GpGraphics;
-struct GpBrush {
+struct GpBrush
+{
     ARGB colour = 0;
 };
-struct GpSolidFill : GpBrush {};
+struct GpSolidFill : GpBrush
+{};
 struct GpPen;
 struct GpFontFamily;
 struct GpFont;
@@ -142,9 +175,9 @@ GpStatus GdipSetInterpolationMode(GpGraphics* graphics, InterpolationMode mode);
 GpStatus GdipGraphicsClear(GpGraphics* graphics, ARGB colour);
 GpStatus GdipDrawImageI(GpGraphics* graphics, GpImage* image, INT x, INT y);
 GpStatus GdipDrawImageRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height);
-GpStatus GdipDrawImageRectRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height, INT sx,
-                                INT sy, INT sw, INT sh, GpUnit unit, const GpImageAttributes* attributes,
-                                DrawImageAbort callback, void* data);
+GpStatus GdipDrawImageRectRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height,
+                                INT sx, INT sy, INT sw, INT sh, GpUnit unit,
+                                const GpImageAttributes* attributes, DrawImageAbort callback, void* data);
 GpStatus GdipCreateSolidFill(ARGB colour, GpSolidFill** brush);
 GpStatus GdipDeleteBrush(GpBrush* brush);
 GpStatus GdipFillRectangleI(GpGraphics* graphics, GpBrush* brush, INT x, INT y, INT width, INT height);
@@ -163,8 +196,8 @@ GpStatus GdipSetStringFormatAlign(GpStringFormat* format, StringAlignment align)
 GpStatus GdipSetStringFormatLineAlign(GpStringFormat* format, StringAlignment align);
 GpStatus GdipSetStringFormatTrimming(GpStringFormat* format, StringTrimming trimming);
 GpStatus GdipSetStringFormatFlags(GpStringFormat* format, INT flags);
-GpStatus GdipDrawString(GpGraphics* graphics, LPCWSTR text, INT length, const GpFont* font, const GpRectF* rect,
-                        const GpStringFormat* format, const GpBrush* brush);
+GpStatus GdipDrawString(GpGraphics* graphics, LPCWSTR text, INT length, const GpFont* font,
+                        const GpRectF* rect, const GpStringFormat* format, const GpBrush* brush);
 
 namespace pictavo::platform {
 class Bitmap;

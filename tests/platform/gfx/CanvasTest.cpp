@@ -11,7 +11,8 @@ using namespace pictavo::platform;
 namespace {
 
 // A memory context with a white bitmap of the given size selected.
-struct Surface {
+struct Surface
+{
     HDC dc;
     HBITMAP bitmap;
     HGDIOBJ previous;
@@ -221,7 +222,8 @@ TEST(GdiPlus, ArgbFillsBlendAndLockBitsIsStraightBgra)
     GdipBitmapUnlockBits(bmp, &data);
 
     GpRect outside{2, 2, 4, 4};
-    EXPECT_EQ(GdipBitmapLockBits(bmp, &outside, ImageLockModeRead, PixelFormat32bppARGB, &data), InvalidParameter);
+    EXPECT_EQ(GdipBitmapLockBits(bmp, &outside, ImageLockModeRead, PixelFormat32bppARGB, &data),
+              InvalidParameter);
     GpBitmap* clone = nullptr;
     ASSERT_EQ(GdipCloneBitmapAreaI(1, 0, 3, 4, PixelFormat32bppARGB, bmp, &clone), Ok);
     UINT w = 0;

@@ -73,8 +73,8 @@ TEST(Decoders, JpegScalesByDctWhenAskedForLess)
 TEST(Decoders, TruncatedAndGarbledFilesFailOrDecodeWithoutHarm)
 {
     TempDir dir;
-    std::vector<Bytes> files{makePng(64, 64), makeJpeg(64, 64), makeGif(), makeBmp24(), makeBmp8(),
-                             makeTiff(dir.file("t.tif").string())};
+    std::vector<Bytes> files{makePng(64, 64), makeJpeg(64, 64), makeGif(),
+                             makeBmp24(),     makeBmp8(),       makeTiff(dir.file("t.tif").string())};
     for (const Bytes& f : files) {
         for (size_t cut : {size_t{0}, size_t{1}, size_t{8}, f.size() / 2, f.size() - 1}) {
             Bytes part(f.begin(), f.begin() + static_cast<ptrdiff_t>(cut));
@@ -111,6 +111,13 @@ TEST(Decoders, DeclaredSizesBeyondTheBoundFailBeforeAllocating)
     Bytes gif = makeGif();
     gif[6] = 0xFF, gif[7] = 0xFF, gif[8] = 0xFF, gif[9] = 0xFF; // logical screen 65535 x 65535
     EXPECT_FALSE(decodePicture(gif, {}, out));
+    Bytes jpg = makeJpeg(16, 16);
+    for (size_t i = 0; i + 8 < jpg.size(); ++i)
+        if (jpg[i] == 0xFF && jpg[i + 1] == 0xC0) {
+            jpg[i + 5] = 0xFF, jpg[i + 6] = 0xDC, jpg[i + 7] = 0xFF, jpg[i + 8] = 0xDC; // 65500 x 65500
+            break;
+        }
+    EXPECT_FALSE(decodePicture(jpg, {}, out));
     EXPECT_FALSE(withinDecodeBound(65535, 65535));
     EXPECT_TRUE(withinDecodeBound(8192, 8192));
 }

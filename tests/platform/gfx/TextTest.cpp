@@ -9,7 +9,8 @@ using namespace pictavo::platform;
 
 namespace {
 
-struct TextSurface {
+struct TextSurface
+{
     std::shared_ptr<Bitmap> bitmap = Bitmap::create(120, 40, 0xFFFFFFFF);
     Canvas canvas{bitmap};
     HDC dc = createCanvasDC(&canvas);
