@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace pictavo::platform {
 namespace {
@@ -15,36 +15,42 @@ std::mutex& tableMutex()
     static std::mutex m;
     return m;
 }
-std::unordered_set<GdiObject*>& table()
+// Handles are serial numbers, never reused, so a stale handle cannot reach a newer object that
+// happens to live at the old one's address.
+std::unordered_map<uintptr_t, GdiObject*>& table()
 {
-    static auto* t = new std::unordered_set<GdiObject*>;
+    static auto* t = new std::unordered_map<uintptr_t, GdiObject*>;
     return *t;
 }
+uintptr_t nextHandle = 0x10000;
 
 } // namespace
 
 HGDIOBJ registerObject(GdiObject* object)
 {
     std::lock_guard lock(tableMutex());
-    table().insert(object);
-    return object;
+    uintptr_t handle = nextHandle;
+    nextHandle += 4;
+    table().emplace(handle, object);
+    return reinterpret_cast<HGDIOBJ>(handle);
 }
 
 GdiObject* findObject(HGDIOBJ handle, int type)
 {
     std::lock_guard lock(tableMutex());
-    auto it = table().find(static_cast<GdiObject*>(handle));
+    auto it = table().find(reinterpret_cast<uintptr_t>(handle));
     if (it == table().end())
         return nullptr;
-    if (type && (*it)->type != type && !(type == OBJ_DC && (*it)->type == OBJ_MEMDC))
+    GdiObject* o = it->second;
+    if (type && o->type != type && !(type == OBJ_DC && o->type == OBJ_MEMDC))
         return nullptr;
-    return *it;
+    return o;
 }
 
 bool unregisterObject(HGDIOBJ handle)
 {
     std::lock_guard lock(tableMutex());
-    return table().erase(static_cast<GdiObject*>(handle)) > 0;
+    return table().erase(reinterpret_cast<uintptr_t>(handle)) > 0;
 }
 
 void dibPixel(const uint8_t* row, int bpp, int x, const RGBQUAD* palette, int colours, uint8_t* out)
@@ -178,9 +184,10 @@ struct DrawScope
     Canvas* operator->() const { return dc->canvas; }
 };
 
-GdiObject* stock(int index)
+HGDIOBJ stock(int index)
 {
     static GdiObject* objects[18] = {};
+    static HGDIOBJ handles[18] = {};
     static std::once_flag once;
     std::call_once(once, [] {
         auto brush = [](int style, COLORREF c) {
@@ -207,13 +214,13 @@ GdiObject* stock(int index)
         auto* one = new BitmapObject;
         one->pixels = Bitmap::create(1, 1, 0xFF000000);
         objects[16] = one;
-        for (GdiObject* o : objects)
-            if (o) {
-                o->stock = true;
-                registerObject(o);
+        for (int i = 0; i < 18; ++i)
+            if (objects[i]) {
+                objects[i]->stock = true;
+                handles[i] = registerObject(objects[i]);
             }
     });
-    return index >= 0 && index < 18 ? objects[index] : nullptr;
+    return index >= 0 && index < 18 ? handles[index] : nullptr;
 }
 
 constexpr int kDefaultBitmap = 16;
@@ -240,10 +247,10 @@ std::u16string_view textOf(LPCWSTR text, int length)
 HDC CreateCompatibleDC(HDC)
 {
     auto* dc = new DcObject;
-    auto* initial = static_cast<BitmapObject*>(stock(kDefaultBitmap));
+    auto* initial = static_cast<BitmapObject*>(findObject(stock(kDefaultBitmap), OBJ_BITMAP));
     dc->owned = std::make_unique<Canvas>(initial->pixels);
     dc->canvas = dc->owned.get();
-    dc->bitmapHandle = initial;
+    dc->bitmapHandle = stock(kDefaultBitmap);
     dc->pen = stock(BLACK_PEN);
     dc->brush = stock(WHITE_BRUSH);
     dc->font = stock(SYSTEM_FONT);
