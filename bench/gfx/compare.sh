@@ -7,7 +7,11 @@ cd "$(dirname "$0")/../.."
 build=${1:-build/dev}
 corpus=${2:-/tmp/gfx-corpus}
 [ -s "$corpus/photo-100.jpg" ] || /work/shared/tools/make-photo-corpus "$corpus" 100 >/dev/null
-command -v vipsthumbnail >/dev/null || { echo "compare.sh: needs vipsthumbnail (libvips-tools)" >&2; exit 1; }
+# The comparison needs vipsthumbnail; it is installed for this only when missing.
+if ! command -v vipsthumbnail >/dev/null; then
+  SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get install -y -qq --no-install-recommends libvips-tools >/dev/null
+fi
 cmake --build "$build" -j2 --target bench-gfx-thumbnails >/dev/null
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
