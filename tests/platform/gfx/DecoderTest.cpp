@@ -45,6 +45,27 @@ TEST(Decoders, LosslessFormatsGiveExactStraightAlphaPixels)
     expectSample(decode(makeTiff(dir.file("s.tif").string())), true);
 }
 
+TEST(Decoders, RunLengthBmpFillsRunsAndLiteralsBottomUp)
+{
+    Bytes b = makeBmp8();
+    b[30] = 1; // BI_RLE8; the 8 indices become runs
+    b.resize(54 + 32);
+    const uint8_t rle[] = {4, 3,          // bottom row: four of colour 3 (white)
+                           0, 0,          // end of line
+                           0, 4, 0, 1, 2, 7, // top row: literal red, green, blue, magenta
+                           0, 1};         // end of picture
+    b.insert(b.end(), std::begin(rle), std::end(rle));
+    b[22] = 2, b[23] = 0, b[24] = 0, b[25] = 0; // bottom-up
+    DecodedImage img = decode(b);
+    ASSERT_EQ(img.width, 4);
+    EXPECT_EQ(img.pixels[(4 + 2) * 4 + 0], 255) << "bottom row white";
+    EXPECT_EQ(img.pixels[(4 + 2) * 4 + 1], 255);
+    EXPECT_EQ(img.pixels[2], 255) << "top-left red";
+    EXPECT_EQ(img.pixels[0], 0);
+    EXPECT_EQ(img.pixels[3 * 4 + 0], 255) << "magenta";
+    EXPECT_EQ(img.pixels[3 * 4 + 1], 0);
+}
+
 TEST(Decoders, GifTakesFirstFrameWithTransparentIndex)
 {
     DecodedImage img = decode(makeGif());
