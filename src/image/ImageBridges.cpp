@@ -54,10 +54,11 @@ GpImage* MakeFittedBitmap(LONG width, LONG height, LONG boxWidth, LONG boxHeight
     SIZE size{};
     if (FitSize(width, height, boxWidth, boxHeight, &size) == 1.0f)
         return CloneBitmap(bitmap);
+    // A sliver of a picture still gets a thumbnail one pixel thick.
+    const UINT w = static_cast<UINT>(std::max<LONG>(1, size.cx));
+    const UINT h = static_cast<UINT>(std::max<LONG>(1, size.cy));
     GpImage* thumbnail = nullptr;
-    if (size.cx <= 0 || size.cy <= 0 ||
-        GdipGetImageThumbnail(bitmap, static_cast<UINT>(size.cx), static_cast<UINT>(size.cy), &thumbnail,
-                              nullptr, nullptr) != Ok)
+    if (GdipGetImageThumbnail(bitmap, w, h, &thumbnail, nullptr, nullptr) != Ok)
         return nullptr;
     return thumbnail;
 }

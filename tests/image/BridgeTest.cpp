@@ -202,6 +202,13 @@ TEST(Bridges, FittedAndClonedBitmaps)
     EXPECT_EQ(format, PixelFormat32bppARGB);
     GdipDisposeImage(same);
     EXPECT_EQ(MakeFittedBitmap(1, 1, 2, 2, nullptr), nullptr);
+    GpImage* sliver = MakeFittedBitmap(600, 3, 135, 104, bmp);
+    ASSERT_NE(sliver, nullptr);
+    GdipGetImageWidth(sliver, &w);
+    GdipGetImageHeight(sliver, &h);
+    EXPECT_EQ(w, 135u);
+    EXPECT_EQ(h, 1u) << "at least one pixel on each side";
+    GdipDisposeImage(sliver);
     EXPECT_EQ(MakeFittedBitmap(600, 500, 65535, 100, bmp), nullptr) << "beyond the bound: no bitmap";
 
     CxImage* empty = ImageFromBitmap(nullptr);
