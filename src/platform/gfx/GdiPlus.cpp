@@ -105,6 +105,29 @@ GpStatus GdipLoadImageFromFile(LPCWSTR path, GpImage** image)
     return s;
 }
 
+GpStatus GdipCreateBitmapFromStream(IStream* stream, GpBitmap** bitmap)
+{
+    if (!stream || !bitmap)
+        return InvalidParameter;
+    *bitmap = nullptr;
+    // An encoded picture larger than this could not decode within the pixel bound anyway.
+    constexpr size_t kMaxEncoded = size_t{512} << 20;
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[64 * 1024];
+    for (;;) {
+        ULONG read = 0;
+        HRESULT hr = stream->Read(chunk, sizeof chunk, &read);
+        if (hr < 0)
+            return Win32Error;
+        if (bytes.size() + read > kMaxEncoded)
+            return OutOfMemory;
+        bytes.insert(bytes.end(), chunk, chunk + read);
+        if (read < sizeof chunk)
+            break;
+    }
+    return fromBitmap(Bitmap::fromMemory(std::move(bytes)), bitmap, UnknownImageFormat);
+}
+
 // Pictures among the module's resources are stored as type "PNG"; a bitmap resource also works.
 GpStatus GdipCreateBitmapFromResource(HINSTANCE module, LPCWSTR name, GpBitmap** bitmap)
 {

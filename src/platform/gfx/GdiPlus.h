@@ -5,6 +5,7 @@
 // rectangles and strings.
 
 #include "platform/gfx/Gdi.h"
+#include "platform/gfx/Stream.h"
 
 #include <memory>
 #include <vector>
@@ -149,6 +150,8 @@ void GdiplusShutdown(ULONG_PTR token);
 // Bitmaps. A bitmap from a file reads only the header until its pixels are needed.
 GpStatus GdipCreateBitmapFromFile(LPCWSTR path, GpBitmap** bitmap);
 GpStatus GdipLoadImageFromFile(LPCWSTR path, GpImage** image);
+// Reads the stream from its current position to its end.
+GpStatus GdipCreateBitmapFromStream(IStream* stream, GpBitmap** bitmap);
 GpStatus GdipCreateBitmapFromResource(HINSTANCE module, LPCWSTR name, GpBitmap** bitmap);
 GpStatus GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format, BYTE* scan0,
                                    GpBitmap** bitmap);
