@@ -772,3 +772,27 @@ BOOL GetTextExtentPoint32W(HDC handle, LPCWSTR text, int length, SIZE* size)
     *size = dc->canvas->textExtent(textOf(text, length));
     return TRUE;
 }
+
+BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT length,
+                 const INT*)
+{
+    DrawScope dc(dcOf(handle));
+    if (!dc)
+        return FALSE;
+    if ((options & ETO_OPAQUE) && rect)
+        dc->fillRect(*rect, BrushSpec{BS_SOLID, 0, dc->bkColour()});
+    if (!text || length == 0)
+        return TRUE;
+    std::u16string_view s(text, length);
+    SIZE size = dc->textExtent(s);
+    RECT box{x, y, x + size.cx, y + size.cy};
+    dc->save();
+    if ((options & ETO_CLIPPED) && rect)
+        dc->intersectClip(*rect);
+    // The opaque fill above already painted the background.
+    if (options & ETO_OPAQUE)
+        dc->setBkMode(TRANSPARENT);
+    dc->drawText(s, box, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+    dc->restore(-1);
+    return TRUE;
+}

@@ -220,6 +220,12 @@ COLORREF SetTextColor(HDC dc, COLORREF colour);
 COLORREF GetTextColor(HDC dc);
 int DrawTextW(HDC dc, LPCWSTR text, int length, RECT* rect, UINT format);
 BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int length, SIZE* size);
+// Text with its top-left at (x, y); ETO_OPAQUE fills the rectangle with the background colour
+// first (also with no text), ETO_CLIPPED clips to it. Character spacing is the font's own.
+BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT length,
+                 const INT* dx);
+#define ETO_OPAQUE 0x0002
+#define ETO_CLIPPED 0x0004
 
 #define OBJ_PEN 1
 #define OBJ_BRUSH 2

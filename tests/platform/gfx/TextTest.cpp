@@ -87,6 +87,22 @@ TEST(Text, OpaqueBackgroundFillsTheTextBox)
     EXPECT_EQ(t.canvas.pixel(13, 0), 0xFFFFFFu);
 }
 
+TEST(Text, ExtTextOutFillsTheOpaqueRectangle)
+{
+    TextSurface t;
+    SetBkColor(t.dc, 0xE4D4C6);
+    RECT r{5, 5, 50, 20};
+    EXPECT_TRUE(ExtTextOutW(t.dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr));
+    EXPECT_EQ(t.canvas.pixel(5, 5), 0xE4D4C6u);
+    EXPECT_EQ(t.canvas.pixel(49, 19), 0xE4D4C6u);
+    EXPECT_EQ(t.canvas.pixel(50, 19), 0xFFFFFFu);
+    SetTextColor(t.dc, 0x0000FF);
+    EXPECT_TRUE(ExtTextOutW(t.dc, 60, 5, ETO_CLIPPED, &r, u"图", 1, nullptr));
+    EXPECT_EQ(t.inked(0x0000FF).right, -1) << "clipped away entirely";
+    EXPECT_TRUE(ExtTextOutW(t.dc, 60, 5, 0, nullptr, u"图", 1, nullptr));
+    EXPECT_GE(t.inked(0x0000FF).left, 60);
+}
+
 TEST(Text, GdiPlusStringIsCentredAndTrimmed)
 {
     TextSurface t;
