@@ -191,7 +191,7 @@ cairo_surface_t* Bitmap::sourceSurface()
 {
     std::lock_guard lock(mutex_);
     if (surface_)
-        return surface_;
+        return cairo_surface_reference(surface_);
     if (!decodeLocked())
         return nullptr;
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
@@ -219,7 +219,7 @@ cairo_surface_t* Bitmap::sourceSurface()
     }
     cairo_surface_mark_dirty(s);
     surface_ = s;
-    return s;
+    return cairo_surface_reference(s);
 }
 
 namespace {

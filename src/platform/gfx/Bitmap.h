@@ -43,7 +43,8 @@ public:
     std::shared_ptr<Bitmap> thumbnail(int width, int height);
     std::shared_ptr<Bitmap> copyArea(int x, int y, int width, int height);
 
-    // Premultiplied copy for Cairo to draw from; owned by the bitmap, valid until changed().
+    // Premultiplied copy for Cairo to draw from, with a reference of the caller's own (release
+    // it with cairo_surface_destroy), so a change on another thread cannot pull it away.
     cairo_surface_t* sourceSurface();
 
 private:

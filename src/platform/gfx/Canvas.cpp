@@ -450,6 +450,7 @@ void Canvas::drawImage(Bitmap& image, double x, double y, double w, double h, do
         cairo_set_operator(cr, blend ? CAIRO_OPERATOR_OVER : CAIRO_OPERATOR_SOURCE);
         cairo_paint(cr);
     });
+    cairo_surface_destroy(src);
 }
 
 int Canvas::drawText(std::u16string_view raw, RECT& rect, UINT format)
