@@ -139,6 +139,18 @@ TEST(Decoders, DeclaredSizesBeyondTheBoundFailBeforeAllocating)
             break;
         }
     EXPECT_FALSE(decodePicture(jpg, {}, out));
+    // A TIFF whose directory claims 60000 x 60000.
+    TempDir dir;
+    Bytes tif = makeTiff(dir.file("big.tif").string());
+    size_t ifd = tif[4] | tif[5] << 8 | tif[6] << 16 | size_t{tif[7]} << 24;
+    int entries = tif[ifd] | tif[ifd + 1] << 8;
+    for (int i = 0; i < entries; ++i) {
+        uint8_t* e = &tif[ifd + 2 + i * 12];
+        int tag = e[0] | e[1] << 8;
+        if (tag == 256 || tag == 257)
+            e[8] = 0x60, e[9] = 0xEA, e[10] = 0, e[11] = 0;
+    }
+    EXPECT_FALSE(decodePicture(tif, {}, out));
     EXPECT_FALSE(withinDecodeBound(65535, 65535));
     EXPECT_TRUE(withinDecodeBound(8192, 8192));
 }
