@@ -163,10 +163,7 @@ int main(int argc, char** argv)
     DeleteObject(hatch);
     DeleteDC(dc);
 
-    cairo_surface_t* png = sheet->sourceSurface();
-    cairo_status_t written = cairo_surface_write_to_png(png, out.c_str());
-    cairo_surface_destroy(png);
-    if (written != CAIRO_STATUS_SUCCESS) {
+    if (cairo_surface_write_to_png(sheet->sourceSurface(), out.c_str()) != CAIRO_STATUS_SUCCESS) {
         std::fprintf(stderr, "pictavo-sheet: cannot write %s\n", out.c_str());
         return 1;
     }

@@ -189,6 +189,14 @@ std::shared_ptr<Bitmap> Bitmap::copyArea(int x, int y, int width, int height)
 
 cairo_surface_t* Bitmap::sourceSurface()
 {
+    cairo_surface_t* s = referenceSourceSurface();
+    if (s)
+        cairo_surface_destroy(s);
+    return s;
+}
+
+cairo_surface_t* Bitmap::referenceSourceSurface()
+{
     std::lock_guard lock(mutex_);
     if (surface_)
         return cairo_surface_reference(surface_);

@@ -43,9 +43,11 @@ public:
     std::shared_ptr<Bitmap> thumbnail(int width, int height);
     std::shared_ptr<Bitmap> copyArea(int x, int y, int width, int height);
 
-    // Premultiplied copy for Cairo to draw from, with a reference of the caller's own (release
-    // it with cairo_surface_destroy), so a change on another thread cannot pull it away.
+    // Premultiplied copy for Cairo to draw from; owned by the bitmap, valid until changed().
     cairo_surface_t* sourceSurface();
+    // The same with a reference of the caller's own (release it with cairo_surface_destroy), so
+    // a change on another thread cannot pull it away mid-draw.
+    cairo_surface_t* referenceSourceSurface();
 
 private:
     Bitmap(int width, int height);

@@ -432,7 +432,7 @@ void Canvas::drawImage(Bitmap& image, double x, double y, double w, double h, do
 {
     if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0)
         return;
-    cairo_surface_t* src = image.sourceSurface();
+    cairo_surface_t* src = image.referenceSourceSurface();
     if (!src)
         return;
     RECT area{static_cast<LONG>(std::floor(x)), static_cast<LONG>(std::floor(y)),
