@@ -5,6 +5,7 @@
 #include "platform/gfx/GdiObjects.h"
 #include "platform/kernel/Strings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -262,8 +263,10 @@ GpStatus GdipGetImageThumbnail(GpImage* image, UINT width, UINT height, GpImage*
         return InvalidParameter;
     *thumbnail = nullptr;
     // The documented default size when none is asked for.
-    if (width == 0 || height == 0)
+    if (width == 0 && height == 0)
         width = height = 120;
+    width = std::max(1u, width);
+    height = std::max(1u, height);
     if (width > static_cast<UINT>(kMaxDecodedSide) || height > static_cast<UINT>(kMaxDecodedSide))
         return OutOfMemory;
     auto thumb = image->bitmap->thumbnail(static_cast<int>(width), static_cast<int>(height));

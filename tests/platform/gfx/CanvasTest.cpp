@@ -258,3 +258,25 @@ TEST(GdiPlus, DrawsImagesAtNaturalSizeAndStretched)
     GdipDeleteGraphics(g);
     GdipDisposeImage(image);
 }
+
+TEST(GdiPlus, ThumbnailSizesDefaultsAndBound)
+{
+    GpBitmap* bmp = nullptr;
+    ASSERT_EQ(GdipCreateBitmapFromScan0(50, 40, 0, PixelFormat32bppARGB, nullptr, &bmp), Ok);
+    auto size = [&](UINT w, UINT h, GpStatus expected) {
+        GpImage* thumb = nullptr;
+        EXPECT_EQ(GdipGetImageThumbnail(bmp, w, h, &thumb, nullptr, nullptr), expected);
+        UINT tw = 0, th = 0;
+        if (thumb) {
+            GdipGetImageWidth(thumb, &tw);
+            GdipGetImageHeight(thumb, &th);
+            GdipDisposeImage(thumb);
+        }
+        return std::pair{tw, th};
+    };
+    EXPECT_EQ(size(0, 0, Ok), (std::pair{120u, 120u}));
+    EXPECT_EQ(size(10, 0, Ok), (std::pair{10u, 1u}));
+    EXPECT_EQ(size(135, 104, Ok), (std::pair{135u, 104u}));
+    EXPECT_EQ(size(65535, 65535, OutOfMemory), (std::pair{0u, 0u}));
+    GdipDisposeImage(bmp);
+}
