@@ -84,7 +84,13 @@ LONG CxImage::DrawTo(HDC dc, LONG x, LONG y, LONG cx, LONG cy, const RECT* clip,
     // The colour, alpha and palette alpha of a stored pixel.
     const CxRgbQuad transparent = GetTransparentColour();
     auto stored = [&](LONG sx, LONG row) {
-        CxRgbQuad c = PixelColour(sx, row, false);
+        CxRgbQuad c;
+        if (head.biBitCount == 24) {
+            const BYTE* p = info.pImage + static_cast<size_t>(row) * info.dwEffWidth + sx * 3;
+            c = CxRgbQuad{p[0], p[1], p[2], 0};
+        } else {
+            c = PixelColour(sx, row, false);
+        }
         int a = pAlpha ? pAlpha[static_cast<size_t>(row) * width + sx] : 255;
         a = (a * (info.nAlphaMax + 1)) >> 8;
         if (palette && info.bAlphaPaletteEnabled)
