@@ -263,6 +263,9 @@ BOOL DeleteDC(HDC handle)
     DcObject* dc = dcOf(handle);
     if (!dc || !unregisterObject(handle))
         return FALSE;
+    if (auto* bm = static_cast<BitmapObject*>(findObject(dc->bitmapHandle, OBJ_BITMAP)))
+        if (bm->selectedInto == dc)
+            bm->selectedInto = nullptr;
     delete dc;
     return TRUE;
 }
@@ -318,10 +321,17 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object)
         if (!dc->owned)
             return nullptr;
         auto* bm = static_cast<BitmapObject*>(o);
+        // One context at a time, as in GDI.
+        if (bm->selectedInto && bm->selectedInto != dc && !bm->stock)
+            return nullptr;
         bm->pull();
+        if (auto* old = static_cast<BitmapObject*>(findObject(dc->bitmapHandle, OBJ_BITMAP)))
+            old->selectedInto = nullptr;
         previous = dc->bitmapHandle;
         dc->bitmapHandle = object;
         dc->bitmap = bm->dib ? bm : nullptr;
+        if (!bm->stock)
+            bm->selectedInto = dc;
         dc->canvas->setTarget(bm->pixels);
         break;
     }
@@ -357,6 +367,8 @@ BOOL DeleteObject(HGDIOBJ object)
         return FALSE;
     if (o->stock)
         return TRUE;
+    if (o->type == OBJ_BITMAP && static_cast<BitmapObject*>(o)->selectedInto)
+        return FALSE;
     unregisterObject(object);
     delete o;
     return TRUE;

@@ -49,6 +49,8 @@ struct BitmapObject : GdiObject
     int rowBytes = 0;
     std::vector<uint8_t> raw;
     std::vector<RGBQUAD> palette;
+    // The memory context it is selected into; GDI refuses to delete it meanwhile.
+    struct DcObject* selectedInto = nullptr;
     void pull();
     void push();
 };

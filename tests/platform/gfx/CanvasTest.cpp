@@ -184,6 +184,16 @@ TEST(Gdi, StaleHandlesAreRefused)
     DeleteDC(dc);
     EXPECT_FALSE(Rectangle(dc, 0, 0, 1, 1));
     EXPECT_EQ(SelectObject(s.dc, reinterpret_cast<HGDIOBJ>(0x1234)), nullptr);
+
+    // A bitmap stays alive while a context has it selected, and belongs to one context.
+    EXPECT_FALSE(DeleteObject(s.bitmap));
+    HDC other = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(SelectObject(other, s.bitmap), nullptr);
+    DeleteDC(other);
+    RECT one{0, 0, 1, 1};
+    HBRUSH black = CreateSolidBrush(0);
+    EXPECT_EQ(FillRect(s.dc, &one, black), 1);
+    DeleteObject(black);
 }
 
 TEST(GdiPlus, ArgbFillsBlendAndLockBitsIsStraightBgra)
