@@ -260,10 +260,41 @@ void Canvas::strokeLine(int x0, int y0, int x1, int y1, int& phase)
     if (!bits())
         return;
     const PenSpec& pen = state_.pen;
+    int w = std::max(1, pen.width);
+    const int64_t length = std::max(std::abs(int64_t{x1} - x0), std::abs(int64_t{y1} - y0));
+    if (length > 65536) {
+        // Far-flung ends: step only through the part near the clip (Liang-Barsky), keeping the
+        // pen pattern's phase, so a wild coordinate cannot stall the thread.
+        const RECT& c = state_.clip;
+        const double ex = static_cast<double>(x1) - x0, ey = static_cast<double>(y1) - y0;
+        const double p[4] = {-ex, ex, -ey, ey};
+        const double q[4] = {
+            static_cast<double>(x0) - (c.left - w - 1), (c.right + w + 1) - static_cast<double>(x0),
+            static_cast<double>(y0) - (c.top - w - 1), (c.bottom + w + 1) - static_cast<double>(y0)};
+        double t0 = 0, t1 = 1;
+        for (int i = 0; i < 4; ++i) {
+            if (p[i] == 0) {
+                if (q[i] < 0)
+                    t0 = 2;
+            } else if (p[i] < 0) {
+                t0 = std::max(t0, q[i] / p[i]);
+            } else {
+                t1 = std::min(t1, q[i] / p[i]);
+            }
+        }
+        if (t0 >= t1) {
+            phase += static_cast<int>(length & 0xFFFF);
+            return;
+        }
+        phase += static_cast<int>(static_cast<int64_t>(t0 * length) & 0xFFFF);
+        int nx0 = static_cast<int>(std::lround(x0 + t0 * ex)),
+            ny0 = static_cast<int>(std::lround(y0 + t0 * ey));
+        x1 = static_cast<int>(std::lround(x0 + t1 * ex)), y1 = static_cast<int>(std::lround(y0 + t1 * ey));
+        x0 = nx0, y0 = ny0;
+    }
     int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
     int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
-    int w = std::max(1, pen.width);
     while (x0 != x1 || y0 != y1) {
         if (penOn(pen.style, phase++)) {
             for (int oy = 0; oy < w; ++oy)

@@ -597,7 +597,8 @@ COLORREF SetPixel(HDC handle, int x, int y, COLORREF colour)
 HPEN CreatePen(int style, int width, COLORREF colour)
 {
     auto* p = new PenObject;
-    p->spec = PenSpec{style, std::max(1, width), colour & 0xFFFFFF};
+    // Wide pens are stamped pixel by pixel; nothing here draws wider than this.
+    p->spec = PenSpec{style, std::clamp(width, 1, 64), colour & 0xFFFFFF};
     return static_cast<HPEN>(registerObject(p));
 }
 

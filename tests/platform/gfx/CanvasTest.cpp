@@ -136,6 +136,12 @@ TEST(Gdi, HatchAndDottedPatterns)
     EXPECT_NE(s.at(1, 15), 0u);
     EXPECT_EQ(s.at(2, 15), 0u);
     EXPECT_NE(s.at(10, 15), 0u) << "the end point is not drawn";
+    // A line from far outside still draws its visible part, at once.
+    SelectObject(s.dc, GetStockObject(BLACK_PEN));
+    MoveToEx(s.dc, -2000000000, 12, nullptr);
+    LineTo(s.dc, 2000000000, 12);
+    EXPECT_EQ(s.at(0, 12), 0u);
+    EXPECT_EQ(s.at(15, 12), 0u);
     SelectObject(s.dc, old);
     DeleteObject(dots);
     DeleteObject(hatch);
