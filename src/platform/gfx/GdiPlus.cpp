@@ -64,6 +64,15 @@ GpStatus fromBitmap(std::shared_ptr<Bitmap> bitmap, GpBitmap** out, GpStatus fai
     return *out ? Ok : failure;
 }
 
+// Rectangles from callers may sit anywhere; keep the arithmetic inside int.
+RECT rectOf(int64_t x, int64_t y, int64_t w, int64_t h)
+{
+    auto c = [](int64_t v) {
+        return static_cast<LONG>(std::clamp<int64_t>(v, -(int64_t{1} << 30), int64_t{1} << 30));
+    };
+    return RECT{c(x), c(y), c(x + w), c(y + h)};
+}
+
 void makeOpaque(Bitmap& b)
 {
     uint8_t* p = b.pixels();
@@ -486,7 +495,7 @@ GpStatus GdipFillRectangleI(GpGraphics* graphics, GpBrush* brush, INT x, INT y, 
 {
     if (!graphics || !brush)
         return InvalidParameter;
-    graphics->canvas->fillArgb(RECT{x, y, x + width, y + height}, brush->colour);
+    graphics->canvas->fillArgb(rectOf(x, y, width, height), brush->colour);
     return Ok;
 }
 
@@ -511,9 +520,10 @@ GpStatus GdipDrawRectangleI(GpGraphics* graphics, GpPen* pen, INT x, INT y, INT 
 {
     if (!graphics || !pen || width < 0 || height < 0)
         return InvalidParameter;
-    int w = std::max(1, static_cast<int>(std::lround(pen->width)));
-    int grow = (w - 1) / 2;
-    graphics->canvas->frameArgb(RECT{x - grow, y - grow, x + width + 1 + grow, y + height + 1 + grow},
+    const int w = pen->width >= 1 ? static_cast<int>(std::lround(std::min(pen->width, 64.0f))) : 1;
+    const int grow = (w - 1) / 2;
+    graphics->canvas->frameArgb(rectOf(int64_t{x} - grow, int64_t{y} - grow, int64_t{width} + 1 + 2 * grow,
+                                       int64_t{height} + 1 + 2 * grow),
                                 pen->colour, w);
     return Ok;
 }
@@ -536,10 +546,10 @@ GpStatus GdipDeleteFontFamily(GpFontFamily* family)
 
 GpStatus GdipCreateFont(const GpFontFamily* family, REAL size, INT style, GpUnit unit, GpFont** font)
 {
-    if (!family || !font || size <= 0)
+    if (!family || !font || !(size > 0))
         return InvalidParameter;
     // Sizes are em heights; points are 96/72 pixels.
-    double px = unit == UnitPoint ? size * 96.0 / 72.0 : size;
+    double px = std::min(unit == UnitPoint ? size * 96.0 / 72.0 : static_cast<double>(size), 4096.0);
     auto* f = new GpFont;
     f->spec.face = family->name;
     f->spec.height = -std::max(1, static_cast<int>(std::lround(px)));
