@@ -466,8 +466,7 @@ void Canvas::drawImage(Bitmap& image, double x, double y, double w, double h, do
     cairo_surface_t* src = image.referenceSourceSurface();
     if (!src)
         return;
-    RECT area{static_cast<LONG>(std::floor(x)), static_cast<LONG>(std::floor(y)),
-              static_cast<LONG>(std::ceil(x + w)), static_cast<LONG>(std::ceil(y + h))};
+    RECT area = coveredBy(x, y, w, h);
     withCairo(area, [&](cairo_t* cr) {
         cairo_rectangle(cr, x, y, w, h);
         cairo_clip(cr);
@@ -576,8 +575,7 @@ void Canvas::drawString(std::u16string_view text, double x, double y, double w, 
         top = y + std::floor((h - logical.height) / 2);
     else if (how.lineAlign == 2)
         top = y + h - logical.height;
-    RECT area{static_cast<LONG>(std::floor(x)), static_cast<LONG>(std::floor(y)),
-              static_cast<LONG>(std::ceil(x + w)), static_cast<LONG>(std::ceil(y + h))};
+    RECT area = coveredBy(x, y, w, h);
     withCairo(area, [&](cairo_t* cr) {
         cairo_set_source_rgba(cr, (argb >> 16 & 0xFF) / 255.0, (argb >> 8 & 0xFF) / 255.0,
                               (argb & 0xFF) / 255.0, (argb >> 24) / 255.0);
