@@ -26,6 +26,13 @@ bool empty(const RECT& r)
     return r.left >= r.right || r.top >= r.bottom;
 }
 
+// The whole pixels a rectangle in floating point touches, kept within int.
+RECT coveredBy(double x, double y, double w, double h)
+{
+    auto c = [](double v) { return static_cast<LONG>(std::clamp(v, -1073741824.0, 1073741824.0)); };
+    return RECT{c(std::floor(x)), c(std::floor(y)), c(std::ceil(x + w)), c(std::ceil(y + h))};
+}
+
 uint32_t bgrOf(COLORREF c)
 {
     return GetBValue(c) | GetGValue(c) << 8 | GetRValue(c) << 16;
