@@ -192,12 +192,12 @@ HGDIOBJ stock(int index)
     std::call_once(once, [] {
         auto brush = [](int style, COLORREF c) {
             auto* b = new BrushObject;
-            b->spec = BrushSpec{style, 0, c};
+            b->desc = BrushSpec{style, 0, c};
             return b;
         };
         auto pen = [](int style, COLORREF c) {
             auto* p = new PenObject;
-            p->spec = PenSpec{style, 1, c};
+            p->desc = PenSpec{style, 1, c};
             return p;
         };
         objects[WHITE_BRUSH] = brush(BS_SOLID, 0xFFFFFF);
@@ -228,11 +228,11 @@ constexpr int kDefaultBitmap = 16;
 void applySelection(DcObject* dc)
 {
     if (auto* p = static_cast<PenObject*>(findObject(dc->pen, OBJ_PEN)))
-        dc->canvas->setPen(p->spec);
+        dc->canvas->setPen(p->desc);
     if (auto* b = static_cast<BrushObject*>(findObject(dc->brush, OBJ_BRUSH)))
-        dc->canvas->setBrush(b->spec);
+        dc->canvas->setBrush(b->desc);
     if (auto* f = static_cast<FontObject*>(findObject(dc->font, OBJ_FONT)))
-        dc->canvas->setFont(f->spec);
+        dc->canvas->setFont(f->desc);
 }
 
 std::u16string_view textOf(LPCWSTR text, int length)
@@ -307,15 +307,15 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object)
     switch (o->type) {
     case OBJ_PEN:
         previous = dc->pen, dc->pen = object;
-        dc->canvas->setPen(static_cast<PenObject*>(o)->spec);
+        dc->canvas->setPen(static_cast<PenObject*>(o)->desc);
         break;
     case OBJ_BRUSH:
         previous = dc->brush, dc->brush = object;
-        dc->canvas->setBrush(static_cast<BrushObject*>(o)->spec);
+        dc->canvas->setBrush(static_cast<BrushObject*>(o)->desc);
         break;
     case OBJ_FONT:
         previous = dc->font, dc->font = object;
-        dc->canvas->setFont(static_cast<FontObject*>(o)->spec);
+        dc->canvas->setFont(static_cast<FontObject*>(o)->desc);
         break;
     case OBJ_BITMAP: {
         if (!dc->owned)
@@ -598,21 +598,21 @@ HPEN CreatePen(int style, int width, COLORREF colour)
 {
     auto* p = new PenObject;
     // Wide pens are stamped pixel by pixel; nothing here draws wider than this.
-    p->spec = PenSpec{style, std::clamp(width, 1, 64), colour & 0xFFFFFF};
+    p->desc = PenSpec{style, std::clamp(width, 1, 64), colour & 0xFFFFFF};
     return static_cast<HPEN>(registerObject(p));
 }
 
 HBRUSH CreateSolidBrush(COLORREF colour)
 {
     auto* b = new BrushObject;
-    b->spec = BrushSpec{BS_SOLID, 0, colour & 0xFFFFFF};
+    b->desc = BrushSpec{BS_SOLID, 0, colour & 0xFFFFFF};
     return static_cast<HBRUSH>(registerObject(b));
 }
 
 HBRUSH CreateHatchBrush(int hatch, COLORREF colour)
 {
     auto* b = new BrushObject;
-    b->spec = BrushSpec{BS_HATCHED, hatch, colour & 0xFFFFFF};
+    b->desc = BrushSpec{BS_HATCHED, hatch, colour & 0xFFFFFF};
     return static_cast<HBRUSH>(registerObject(b));
 }
 
@@ -622,7 +622,7 @@ int FillRect(HDC handle, const RECT* rect, HBRUSH brush)
     auto* b = static_cast<BrushObject*>(findObject(brush, OBJ_BRUSH));
     if (!dc || !rect || !b)
         return 0;
-    dc->fillRect(*rect, b->spec);
+    dc->fillRect(*rect, b->desc);
     return 1;
 }
 
@@ -632,7 +632,7 @@ int FrameRect(HDC handle, const RECT* rect, HBRUSH brush)
     auto* b = static_cast<BrushObject*>(findObject(brush, OBJ_BRUSH));
     if (!dc || !rect || !b)
         return 0;
-    dc->frameRect(*rect, b->spec);
+    dc->frameRect(*rect, b->desc);
     return 1;
 }
 
@@ -722,11 +722,11 @@ HFONT CreateFontIndirectW(const LOGFONTW* font)
     size_t n = 0;
     while (n < 32 && font->lfFaceName[n])
         ++n;
-    f->spec.face = n ? std::u16string(font->lfFaceName, n) : std::u16string(u"新宋体");
-    f->spec.height = font->lfHeight ? font->lfHeight : 12;
-    f->spec.weight = font->lfWeight ? font->lfWeight : FW_NORMAL;
-    f->spec.italic = font->lfItalic != 0;
-    f->spec.underline = font->lfUnderline != 0;
+    f->desc.face = n ? std::u16string(font->lfFaceName, n) : std::u16string(u"新宋体");
+    f->desc.height = font->lfHeight ? font->lfHeight : 12;
+    f->desc.weight = font->lfWeight ? font->lfWeight : FW_NORMAL;
+    f->desc.italic = font->lfItalic != 0;
+    f->desc.underline = font->lfUnderline != 0;
     return static_cast<HFONT>(registerObject(f));
 }
 

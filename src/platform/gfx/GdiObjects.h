@@ -21,19 +21,19 @@ struct GdiObject
 struct PenObject : GdiObject
 {
     PenObject() : GdiObject(OBJ_PEN) {}
-    PenSpec spec;
+    PenSpec desc;
 };
 
 struct BrushObject : GdiObject
 {
     BrushObject() : GdiObject(OBJ_BRUSH) {}
-    BrushSpec spec;
+    BrushSpec desc;
 };
 
 struct FontObject : GdiObject
 {
     FontObject() : GdiObject(OBJ_FONT) {}
-    FontSpec spec;
+    FontSpec desc;
     LOGFONTW logFont{};
 };
 

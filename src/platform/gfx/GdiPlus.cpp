@@ -28,7 +28,7 @@ struct GpFontFamily
 };
 struct GpFont
 {
-    FontSpec spec;
+    FontSpec desc;
 };
 struct GpStringFormat
 {
@@ -551,11 +551,11 @@ GpStatus GdipCreateFont(const GpFontFamily* family, REAL size, INT style, GpUnit
     // Sizes are em heights; points are 96/72 pixels.
     double px = std::min(unit == UnitPoint ? size * 96.0 / 72.0 : static_cast<double>(size), 4096.0);
     auto* f = new GpFont;
-    f->spec.face = family->name;
-    f->spec.height = -std::max(1, static_cast<int>(std::lround(px)));
-    f->spec.weight = style & FontStyleBold ? FW_BOLD : FW_NORMAL;
-    f->spec.italic = (style & FontStyleItalic) != 0;
-    f->spec.underline = (style & FontStyleUnderline) != 0;
+    f->desc.face = family->name;
+    f->desc.height = -std::max(1, static_cast<int>(std::lround(px)));
+    f->desc.weight = style & FontStyleBold ? FW_BOLD : FW_NORMAL;
+    f->desc.italic = (style & FontStyleItalic) != 0;
+    f->desc.underline = (style & FontStyleUnderline) != 0;
     *font = f;
     return Ok;
 }
@@ -631,7 +631,7 @@ GpStatus GdipDrawString(GpGraphics* graphics, LPCWSTR text, INT length, const Gp
         layout.ellipsis = format->trimming >= StringTrimmingEllipsisCharacter;
         layout.noWrap = (format->flags & StringFormatFlagsNoWrap) != 0;
     }
-    graphics->canvas->drawString(s, rect->X, rect->Y, rect->Width, rect->Height, font->spec, brush->colour,
+    graphics->canvas->drawString(s, rect->X, rect->Y, rect->Width, rect->Height, font->desc, brush->colour,
                                  layout);
     return Ok;
 }
