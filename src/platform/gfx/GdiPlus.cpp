@@ -16,6 +16,13 @@ struct GpGraphics
     std::unique_ptr<Canvas> owned;
     Canvas* canvas = nullptr;
     Interpolation interpolation = Interpolation::Smooth;
+    bool clipped = false;
+    RECT clip{};
+    HDC dc = nullptr;
+};
+struct GpCachedBitmap
+{
+    std::shared_ptr<Bitmap> bitmap;
 };
 struct GpPen
 {
@@ -71,6 +78,18 @@ RECT rectOf(int64_t x, int64_t y, int64_t w, int64_t h)
         return static_cast<LONG>(std::clamp<int64_t>(v, -(int64_t{1} << 30), int64_t{1} << 30));
     };
     return RECT{c(x), c(y), c(x + w), c(y + h)};
+}
+
+// Runs one drawing call with the graphics object's own clip on top of the canvas's.
+template <class Draw> GpStatus drawOn(GpGraphics* graphics, Draw draw)
+{
+    Canvas& c = *graphics->canvas;
+    c.save();
+    if (graphics->clipped)
+        c.intersectClip(graphics->clip);
+    draw(c);
+    c.restore(-1);
+    return Ok;
 }
 
 void makeOpaque(Bitmap& b)
@@ -422,6 +441,8 @@ GpStatus GdipDeleteGraphics(GpGraphics* graphics)
 {
     if (!graphics)
         return InvalidParameter;
+    if (graphics->dc)
+        DeleteDC(graphics->dc);
     delete graphics;
     return Ok;
 }
@@ -443,8 +464,9 @@ GpStatus GdipGraphicsClear(GpGraphics* graphics, ARGB colour)
     auto b = Bitmap::create(1, 1, colour);
     if (!b)
         return OutOfMemory;
-    c.drawImage(*b, 0, 0, c.width(), c.height(), 0, 0, 1, 1, Interpolation::Nearest, false);
-    return Ok;
+    return drawOn(graphics, [&](Canvas& canvas) {
+        canvas.drawImage(*b, 0, 0, c.width(), c.height(), 0, 0, 1, 1, Interpolation::Nearest, false);
+    });
 }
 
 GpStatus GdipDrawImageRectRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height,
@@ -455,8 +477,9 @@ GpStatus GdipDrawImageRectRectI(GpGraphics* graphics, GpImage* image, INT x, INT
         return InvalidParameter;
     if (!image->bitmap->pixels())
         return OutOfMemory;
-    graphics->canvas->drawImage(*image->bitmap, x, y, width, height, sx, sy, sw, sh, graphics->interpolation);
-    return Ok;
+    return drawOn(graphics, [&](Canvas& c) {
+        c.drawImage(*image->bitmap, x, y, width, height, sx, sy, sw, sh, graphics->interpolation);
+    });
 }
 
 GpStatus GdipDrawImageRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height)
@@ -495,8 +518,7 @@ GpStatus GdipFillRectangleI(GpGraphics* graphics, GpBrush* brush, INT x, INT y, 
 {
     if (!graphics || !brush)
         return InvalidParameter;
-    graphics->canvas->fillArgb(rectOf(x, y, width, height), brush->colour);
-    return Ok;
+    return drawOn(graphics, [&](Canvas& c) { c.fillArgb(rectOf(x, y, width, height), brush->colour); });
 }
 
 GpStatus GdipCreatePen1(ARGB colour, REAL width, GpUnit, GpPen** pen)
@@ -521,11 +543,11 @@ GpStatus GdipDrawRectangleI(GpGraphics* graphics, GpPen* pen, INT x, INT y, INT 
     if (!graphics || !pen || width < 0 || height < 0)
         return InvalidParameter;
     const int w = pen->width >= 1 ? static_cast<int>(std::lround(std::min(pen->width, 64.0f))) : 1;
-    const int grow = (w - 1) / 2;
-    graphics->canvas->frameArgb(rectOf(int64_t{x} - grow, int64_t{y} - grow, int64_t{width} + 1 + 2 * grow,
-                                       int64_t{height} + 1 + 2 * grow),
-                                pen->colour, w);
-    return Ok;
+    // The pen is centred on the edges: w / 2 of it outside, the rest inside.
+    const int64_t out = w / 2, in = (w - 1) / 2;
+    const RECT frame = rectOf(int64_t{x} - out, int64_t{y} - out, int64_t{width} + 1 + out + in,
+                              int64_t{height} + 1 + out + in);
+    return drawOn(graphics, [&](Canvas& c) { c.frameArgb(frame, pen->colour, w); });
 }
 
 GpStatus GdipCreateFontFamilyFromName(LPCWSTR name, GpFontCollection*, GpFontFamily** family)
@@ -631,7 +653,78 @@ GpStatus GdipDrawString(GpGraphics* graphics, LPCWSTR text, INT length, const Gp
         layout.ellipsis = format->trimming >= StringTrimmingEllipsisCharacter;
         layout.noWrap = (format->flags & StringFormatFlagsNoWrap) != 0;
     }
-    graphics->canvas->drawString(s, rect->X, rect->Y, rect->Width, rect->Height, font->desc, brush->colour,
-                                 layout);
+    return drawOn(graphics, [&](Canvas& c) {
+        c.drawString(s, rect->X, rect->Y, rect->Width, rect->Height, font->desc, brush->colour, layout);
+    });
+}
+
+GpStatus GdipSetClipRectI(GpGraphics* graphics, INT x, INT y, INT width, INT height, CombineMode mode)
+{
+    if (!graphics || (mode != CombineModeReplace && mode != CombineModeIntersect))
+        return InvalidParameter;
+    RECT r = rectOf(x, y, width, height);
+    if (mode == CombineModeIntersect && graphics->clipped)
+        r = RECT{std::max(r.left, graphics->clip.left), std::max(r.top, graphics->clip.top),
+                 std::min(r.right, graphics->clip.right), std::min(r.bottom, graphics->clip.bottom)};
+    graphics->clip = r;
+    graphics->clipped = true;
     return Ok;
+}
+
+GpStatus GdipResetClip(GpGraphics* graphics)
+{
+    if (!graphics)
+        return InvalidParameter;
+    graphics->clipped = false;
+    return Ok;
+}
+
+GpStatus GdipGetDC(GpGraphics* graphics, HDC* dc)
+{
+    if (!graphics || !dc)
+        return InvalidParameter;
+    if (graphics->dc)
+        return ObjectBusy;
+    graphics->dc = createCanvasDC(graphics->canvas);
+    *dc = graphics->dc;
+    return Ok;
+}
+
+GpStatus GdipReleaseDC(GpGraphics* graphics, HDC dc)
+{
+    if (!graphics || !dc || dc != graphics->dc)
+        return InvalidParameter;
+    DeleteDC(dc);
+    graphics->dc = nullptr;
+    return Ok;
+}
+
+GpStatus GdipCreateCachedBitmap(GpBitmap* bitmap, GpGraphics* graphics, GpCachedBitmap** cached)
+{
+    if (!bitmap || !graphics || !cached)
+        return InvalidParameter;
+    *cached = nullptr;
+    auto copy = bitmap->bitmap->copyArea(0, 0, bitmap->bitmap->width(), bitmap->bitmap->height());
+    if (!copy)
+        return OutOfMemory;
+    *cached = new GpCachedBitmap{std::move(copy)};
+    return Ok;
+}
+
+GpStatus GdipDeleteCachedBitmap(GpCachedBitmap* cached)
+{
+    if (!cached)
+        return InvalidParameter;
+    delete cached;
+    return Ok;
+}
+
+GpStatus GdipDrawCachedBitmap(GpGraphics* graphics, GpCachedBitmap* cached, INT x, INT y)
+{
+    if (!graphics || !cached)
+        return InvalidParameter;
+    Bitmap& b = *cached->bitmap;
+    return drawOn(graphics, [&](Canvas& c) {
+        c.drawImage(b, x, y, b.width(), b.height(), 0, 0, b.width(), b.height(), Interpolation::Nearest);
+    });
 }

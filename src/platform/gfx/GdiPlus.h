@@ -129,6 +129,7 @@ struct GpImage
 struct GpBitmap : GpImage
 {};
 struct GpGraphics;
+struct GpCachedBitmap;
 struct GpBrush
 {
     ARGB colour = 0;
@@ -176,6 +177,20 @@ GpStatus GdipGetImageGraphicsContext(GpImage* image, GpGraphics** graphics);
 GpStatus GdipDeleteGraphics(GpGraphics* graphics);
 GpStatus GdipSetInterpolationMode(GpGraphics* graphics, InterpolationMode mode);
 GpStatus GdipGraphicsClear(GpGraphics* graphics, ARGB colour);
+enum CombineMode
+{
+    CombineModeReplace = 0,
+    CombineModeIntersect = 1
+};
+// Clips later drawing of this graphics object only, not its device context.
+GpStatus GdipSetClipRectI(GpGraphics* graphics, INT x, INT y, INT width, INT height, CombineMode mode);
+GpStatus GdipResetClip(GpGraphics* graphics);
+// A device context drawing onto the same pixels, until GdipReleaseDC.
+GpStatus GdipGetDC(GpGraphics* graphics, HDC* dc);
+GpStatus GdipReleaseDC(GpGraphics* graphics, HDC dc);
+GpStatus GdipCreateCachedBitmap(GpBitmap* bitmap, GpGraphics* graphics, GpCachedBitmap** cached);
+GpStatus GdipDeleteCachedBitmap(GpCachedBitmap* cached);
+GpStatus GdipDrawCachedBitmap(GpGraphics* graphics, GpCachedBitmap* cached, INT x, INT y);
 GpStatus GdipDrawImageI(GpGraphics* graphics, GpImage* image, INT x, INT y);
 GpStatus GdipDrawImageRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height);
 GpStatus GdipDrawImageRectRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height,

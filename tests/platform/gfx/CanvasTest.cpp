@@ -296,3 +296,56 @@ TEST(GdiPlus, ThumbnailSizesDefaultsAndBound)
     EXPECT_EQ(size(65535, 65535, OutOfMemory), (std::pair{0u, 0u}));
     GdipDisposeImage(bmp);
 }
+
+TEST(GdiPlus, GraphicsClipDeviceContextCachedBitmapsAndWidePens)
+{
+    Surface s(12, 12);
+    GpGraphics* g = nullptr;
+    ASSERT_EQ(GdipCreateFromHDC(s.dc, &g), Ok);
+    GpSolidFill* red = nullptr;
+    GdipCreateSolidFill(0xFFFF0000, &red);
+    GdipSetClipRectI(g, 0, 0, 4, 4, CombineModeReplace);
+    GdipSetClipRectI(g, 2, 2, 10, 10, CombineModeIntersect);
+    GdipFillRectangleI(g, red, 0, 0, 12, 12);
+    EXPECT_EQ(s.at(2, 2), RGB(255, 0, 0));
+    EXPECT_EQ(s.at(3, 3), RGB(255, 0, 0));
+    EXPECT_EQ(s.at(4, 4), 0xFFFFFFu);
+    EXPECT_EQ(s.at(1, 1), 0xFFFFFFu);
+    RECT box{};
+    GetClipBox(s.dc, &box);
+    EXPECT_EQ(box.right, 12) << "the context keeps its own clip";
+    GdipResetClip(g);
+
+    // Two pixels wide: one outside the edge line, one inside.
+    GpPen* pen = nullptr;
+    GdipCreatePen1(0xFF0000FF, 2, UnitPixel, &pen);
+    GdipDrawRectangleI(g, pen, 5, 5, 4, 4);
+    EXPECT_EQ(s.at(4, 6), RGB(0, 0, 255));
+    EXPECT_EQ(s.at(5, 6), RGB(0, 0, 255));
+    EXPECT_EQ(s.at(6, 6), 0xFFFFFFu);
+    EXPECT_EQ(s.at(9, 6), RGB(0, 0, 255));
+    EXPECT_EQ(s.at(10, 6), 0xFFFFFFu);
+
+    HDC dc = nullptr;
+    ASSERT_EQ(GdipGetDC(g, &dc), Ok);
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    RECT r{10, 0, 12, 2};
+    FillRect(dc, &r, green);
+    EXPECT_EQ(GdipReleaseDC(g, dc), Ok);
+    EXPECT_EQ(s.at(11, 1), RGB(0, 255, 0));
+    DeleteObject(green);
+
+    uint32_t px[4] = {0xFF00FFFF, 0xFF00FFFF, 0xFF00FFFF, 0x00000000};
+    GpBitmap* bmp = nullptr;
+    GdipCreateBitmapFromScan0(2, 2, 8, PixelFormat32bppARGB, reinterpret_cast<BYTE*>(px), &bmp);
+    GpCachedBitmap* cached = nullptr;
+    ASSERT_EQ(GdipCreateCachedBitmap(bmp, g, &cached), Ok);
+    GdipDisposeImage(bmp);
+    GdipDrawCachedBitmap(g, cached, 0, 10);
+    EXPECT_EQ(s.at(0, 10), RGB(0, 255, 255));
+    EXPECT_EQ(s.at(1, 11), 0xFFFFFFu) << "the transparent pixel";
+    GdipDeleteCachedBitmap(cached);
+    GdipDeletePen(pen);
+    GdipDeleteBrush(red);
+    GdipDeleteGraphics(g);
+}
