@@ -505,9 +505,16 @@ int Canvas::drawText(std::u16string_view raw, RECT& rect, UINT format)
         pango_layout_set_width(l.layout, std::max(0, boxWidth) * PANGO_SCALE);
         pango_layout_set_ellipsize(l.layout,
                                    format & DT_PATH_ELLIPSIS ? PANGO_ELLIPSIZE_MIDDLE : PANGO_ELLIPSIZE_END);
-    } else if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE)) {
+    }
+    // Wrapped lines are aligned one by one inside the box.
+    const bool wrapped = (format & DT_WORDBREAK) && !(format & DT_SINGLELINE) &&
+                         !(format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS));
+    if (wrapped) {
         pango_layout_set_width(l.layout, std::max(0, boxWidth) * PANGO_SCALE);
         pango_layout_set_wrap(l.layout, PANGO_WRAP_WORD_CHAR);
+        pango_layout_set_alignment(l.layout, format & DT_CENTER  ? PANGO_ALIGN_CENTER
+                                             : format & DT_RIGHT ? PANGO_ALIGN_RIGHT
+                                                                 : PANGO_ALIGN_LEFT);
     }
     PangoRectangle logical = l.logical();
     const int tw = logical.width, th = logical.height;
@@ -517,7 +524,9 @@ int Canvas::drawText(std::u16string_view raw, RECT& rect, UINT format)
         return th;
     }
     int x = rect.left;
-    if (format & DT_CENTER)
+    if (wrapped)
+        x = rect.left + logical.x;
+    else if (format & DT_CENTER)
         x = rect.left + (boxWidth - tw) / 2;
     else if (format & DT_RIGHT)
         x = rect.right - tw;

@@ -158,3 +158,24 @@ TEST(Text, BoldIsSimulatedWithTheSameAdvance)
     };
     EXPECT_GT(inkCount(FW_BOLD), inkCount(FW_NORMAL) * 5 / 4);
 }
+
+TEST(Text, WrappedLinesAreCentredOneByOne)
+{
+    TextSurface t;
+    SetTextColor(t.dc, 0);
+    SetBkMode(t.dc, TRANSPARENT);
+    RECT r{0, 0, 120, 40};
+    DrawTextW(t.dc, u"上传图片上传图片上传\n图", -1, &r, DT_CENTER | DT_WORDBREAK);
+    auto rowInk = [&](int top, int bottom) {
+        int left = 1000, right = -1;
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < 120; ++x)
+                if (t.canvas.pixel(x, y) == 0)
+                    left = std::min(left, x), right = std::max(right, x + 1);
+        return (left + right) / 2.0;
+    };
+    SIZE line{};
+    GetTextExtentPoint32W(t.dc, u"图", 1, &line);
+    EXPECT_NEAR(rowInk(0, line.cy), 60, 2);
+    EXPECT_NEAR(rowInk(line.cy, 2 * line.cy), 60, 2) << "the short second line is centred too";
+}
