@@ -7,7 +7,8 @@
 
 namespace {
 
-struct Rgba {
+struct Rgba
+{
     int b, g, r, a;
 };
 
@@ -38,8 +39,8 @@ HBITMAP CxImage::ToHBitmap(HDC dc) const
         return nullptr;
     HDC temporary = dc ? nullptr : CreateCompatibleDC(nullptr);
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc ? dc : temporary, static_cast<const BITMAPINFO*>(pDib), DIB_RGB_COLORS,
-                                      &bits, nullptr, 0);
+    HBITMAP bitmap = CreateDIBSection(dc ? dc : temporary, static_cast<const BITMAPINFO*>(pDib),
+                                      DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap && bits)
         std::memcpy(bits, info.pImage, head.biSizeImage);
     if (temporary)
@@ -69,11 +70,13 @@ LONG CxImage::DrawTo(HDC dc, LONG x, LONG y, LONG cx, LONG cy, const RECT* clip,
     }
     const bool natural = cx == width && cy == height;
     const bool palette = head.biClrUsed != 0;
-    const bool composed = info.nBkgndIndex >= 0 || pAlpha != nullptr || (info.bAlphaPaletteEnabled && palette);
+    const bool composed =
+        info.nBkgndIndex >= 0 || pAlpha != nullptr || (info.bAlphaPaletteEnabled && palette);
     if (!composed && natural) {
         SetStretchBltMode(dc, COLORONCOLOR);
         SetDIBitsToDevice(dc, x, y, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
-                          static_cast<UINT>(height), info.pImage, static_cast<const BITMAPINFO*>(pDib), DIB_RGB_COLORS);
+                          static_cast<UINT>(height), info.pImage, static_cast<const BITMAPINFO*>(pDib),
+                          DIB_RGB_COLORS);
         RestoreDC(dc, -1);
         return 1;
     }
@@ -81,13 +84,19 @@ LONG CxImage::DrawTo(HDC dc, LONG x, LONG y, LONG cx, LONG cy, const RECT* clip,
     // The colour, alpha and palette alpha of a stored pixel.
     const CxRgbQuad transparent = GetTransparentColour();
     auto stored = [&](LONG sx, LONG row) {
-        CxRgbQuad c = PixelColour(sx, row, false);
+        CxRgbQuad c;
+        if (head.biBitCount == 24) {
+            const BYTE* p = info.pImage + static_cast<size_t>(row) * info.dwEffWidth + sx * 3;
+            c = CxRgbQuad{p[0], p[1], p[2], 0};
+        } else {
+            c = PixelColour(sx, row, false);
+        }
         int a = pAlpha ? pAlpha[static_cast<size_t>(row) * width + sx] : 255;
         a = (a * (info.nAlphaMax + 1)) >> 8;
         if (palette && info.bAlphaPaletteEnabled)
             a = (a * (GetPaletteColor(GetPixelIndex(sx, row)).rgbReserved + 1)) >> 8;
-        bool skip = info.nBkgndIndex >= 0 && c.rgbBlue == transparent.rgbBlue && c.rgbGreen == transparent.rgbGreen &&
-                    c.rgbRed == transparent.rgbRed;
+        bool skip = info.nBkgndIndex >= 0 && c.rgbBlue == transparent.rgbBlue &&
+                    c.rgbGreen == transparent.rgbGreen && c.rgbRed == transparent.rgbRed;
         return std::pair{Rgba{c.rgbBlue, c.rgbGreen, c.rgbRed, a}, skip};
     };
     // Image pixel for a destination offset inside the drawn rectangle (top-down offsets).
@@ -111,7 +120,8 @@ LONG CxImage::DrawTo(HDC dc, LONG x, LONG y, LONG cx, LONG cy, const RECT* clip,
             double bottom = c01.*ch + (c11.*ch - c01.*ch) * dx;
             return static_cast<int>(top + (bottom - top) * dy);
         };
-        return std::pair{Rgba{mixc(&Rgba::b), mixc(&Rgba::g), mixc(&Rgba::r), mixc(&Rgba::a)}, s00 && s10 && s01 && s11};
+        return std::pair{Rgba{mixc(&Rgba::b), mixc(&Rgba::g), mixc(&Rgba::r), mixc(&Rgba::a)},
+                         s00 && s10 && s01 && s11};
     };
 
     BITMAPINFOHEADER header = dib24(vw, vh);
@@ -125,8 +135,8 @@ LONG CxImage::DrawTo(HDC dc, LONG x, LONG y, LONG cx, LONG cy, const RECT* clip,
         // What is already there, to blend onto.
         memory = CreateCompatibleDC(dc);
         void* sectionBits = nullptr;
-        section = CreateDIBSection(memory, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, &sectionBits,
-                                   nullptr, 0);
+        section = CreateDIBSection(memory, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS,
+                                   &sectionBits, nullptr, 0);
         if (!section || !sectionBits) {
             DeleteDC(memory);
             RestoreDC(dc, -1);
@@ -161,7 +171,8 @@ LONG CxImage::DrawTo(HDC dc, LONG x, LONG y, LONG cx, LONG cy, const RECT* clip,
         }
     }
     SetDIBitsToDevice(dc, visible.left, visible.top, static_cast<DWORD>(vw), static_cast<DWORD>(vh), 0, 0, 0,
-                      static_cast<UINT>(vh), bits, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS);
+                      static_cast<UINT>(vh), bits, reinterpret_cast<const BITMAPINFO*>(&header),
+                      DIB_RGB_COLORS);
     if (memory) {
         SelectObject(memory, previous);
         DeleteObject(section);

@@ -16,8 +16,8 @@ GpStatus CopyBitmapInto(GpBitmap* bitmap, CxImage& image)
     BitmapData data{};
     GpStatus locked = GdipBitmapLockBits(bitmap, &rect, ImageLockModeRead, PixelFormat32bppARGB, &data);
     note(locked);
-    if (!image.CreateFromPixels(locked == Ok ? static_cast<const BYTE*>(data.Scan0) : nullptr, width, height, 32,
-                                width * 4, true))
+    if (!image.CreateFromPixels(locked == Ok ? static_cast<const BYTE*>(data.Scan0) : nullptr, width, height,
+                                32, width * 4, true))
         image.Destroy();
     if (locked == Ok)
         note(GdipBitmapUnlockBits(bitmap, &data));
@@ -54,10 +54,11 @@ GpImage* MakeFittedBitmap(LONG width, LONG height, LONG boxWidth, LONG boxHeight
     SIZE size{};
     if (FitSize(width, height, boxWidth, boxHeight, &size) == 1.0f)
         return CloneBitmap(bitmap);
+    // A sliver of a picture still gets a thumbnail one pixel thick.
+    const UINT w = static_cast<UINT>(std::max<LONG>(1, size.cx));
+    const UINT h = static_cast<UINT>(std::max<LONG>(1, size.cy));
     GpImage* thumbnail = nullptr;
-    if (size.cx <= 0 || size.cy <= 0 ||
-        GdipGetImageThumbnail(bitmap, static_cast<UINT>(size.cx), static_cast<UINT>(size.cy), &thumbnail, nullptr,
-                              nullptr) != Ok)
+    if (GdipGetImageThumbnail(bitmap, w, h, &thumbnail, nullptr, nullptr) != Ok)
         return nullptr;
     return thumbnail;
 }
@@ -68,7 +69,8 @@ GpBitmap* CloneBitmap(GpBitmap* bitmap)
     if (GdipGetImageWidth(bitmap, &width) != Ok || GdipGetImageHeight(bitmap, &height) != Ok)
         return nullptr;
     GpBitmap* clone = nullptr;
-    GdipCloneBitmapAreaI(0, 0, static_cast<INT>(width), static_cast<INT>(height), PixelFormat32bppARGB, bitmap, &clone);
+    GdipCloneBitmapAreaI(0, 0, static_cast<INT>(width), static_cast<INT>(height), PixelFormat32bppARGB,
+                         bitmap, &clone);
     return clone;
 }
 

@@ -14,7 +14,8 @@ using pictavo::platform::Canvas;
 namespace {
 
 // A canvas filled with one colour and a device context over it.
-struct Target {
+struct Target
+{
     std::shared_ptr<Bitmap> bitmap;
     Canvas canvas;
     HDC dc;
@@ -144,6 +145,28 @@ TEST(Bridges, DrawToSkipsTheTransparentColourAndHonoursClipAndStretch)
     EXPECT_EQ(image.DrawTo(u.dc, 0, 0), 0);
 }
 
+TEST(Bridges, DrawToComposesGreyPaletteImagesWithAlphaAndTransparentIndex)
+{
+    // A disabled icon: 8-bit grey copy, transparent index 0, an alpha plane.
+    CxImage grey;
+    grey.Create(3, 1, 8);
+    grey.SetGreyPalette();
+    grey.SetPixelIndex(0, 0, 0);
+    grey.SetPixelIndex(1, 0, 100);
+    grey.SetPixelIndex(2, 0, 200);
+    grey.AlphaCreate();
+    grey.AlphaSet(0, 0, 255);
+    grey.AlphaSet(1, 0, 255);
+    grey.AlphaSet(2, 0, 64);
+    grey.SetBkgndIndex(0);
+    Target t(3, 1, 0xFF0000FF);
+    grey.DrawTo(t.dc, 0, 0);
+    EXPECT_EQ(t.at(0, 0), RGB(0, 0, 255)) << "transparent index skipped";
+    EXPECT_EQ(t.at(1, 0), RGB(100, 100, 100));
+    // a = 64 * 256 >> 8 = 64: blue (200*64 + 255*191) >> 8 = 240, red and green 200*64 >> 8 = 50.
+    EXPECT_EQ(t.at(2, 0), RGB(50, 50, 240));
+}
+
 TEST(Bridges, ToHBitmapAndBitmapFromImageDropAlpha)
 {
     CxImage image;
@@ -201,6 +224,13 @@ TEST(Bridges, FittedAndClonedBitmaps)
     EXPECT_EQ(format, PixelFormat32bppARGB);
     GdipDisposeImage(same);
     EXPECT_EQ(MakeFittedBitmap(1, 1, 2, 2, nullptr), nullptr);
+    GpImage* sliver = MakeFittedBitmap(600, 3, 135, 104, bmp);
+    ASSERT_NE(sliver, nullptr);
+    GdipGetImageWidth(sliver, &w);
+    GdipGetImageHeight(sliver, &h);
+    EXPECT_EQ(w, 134u) << "135/600 as a float falls just short";
+    EXPECT_EQ(h, 1u) << "at least one pixel on each side";
+    GdipDisposeImage(sliver);
     EXPECT_EQ(MakeFittedBitmap(600, 500, 65535, 100, bmp), nullptr) << "beyond the bound: no bitmap";
 
     CxImage* empty = ImageFromBitmap(nullptr);

@@ -43,8 +43,8 @@ std::shared_ptr<Bitmap> Bitmap::fromPixels(int width, int height, const uint8_t*
     if (!b || !bgra)
         return nullptr;
     for (int y = 0; y < height; ++y)
-        std::memcpy(&b->pixels_[static_cast<size_t>(y) * width * 4], bgra + static_cast<ptrdiff_t>(y) * stride,
-                    static_cast<size_t>(width) * 4);
+        std::memcpy(&b->pixels_[static_cast<size_t>(y) * width * 4],
+                    bgra + static_cast<ptrdiff_t>(y) * stride, static_cast<size_t>(width) * 4);
     return b;
 }
 
@@ -115,7 +115,8 @@ bool Bitmap::readSource(std::vector<uint8_t>& bytes) const
     } catch (const std::bad_alloc&) {
         return false;
     }
-    return static_cast<bool>(in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)));
+    return static_cast<bool>(
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)));
 }
 
 bool Bitmap::decodeLocked()
@@ -168,7 +169,8 @@ std::shared_ptr<Bitmap> Bitmap::thumbnail(int width, int height)
     // Not kept: a thumbnail must not leave the full picture in memory.
     std::vector<uint8_t> bytes;
     DecodedImage small;
-    if (!readSource(bytes) || !decodePicture(bytes, DecodeRequest{.minWidth = width, .minHeight = height}, small))
+    if (!readSource(bytes) ||
+        !decodePicture(bytes, DecodeRequest{.minWidth = width, .minHeight = height}, small))
         return nullptr;
     resampleArea(small.pixels.data(), small.width, small.height, small.width * 4, out->pixels_.data(), width,
                  height);
@@ -187,9 +189,17 @@ std::shared_ptr<Bitmap> Bitmap::copyArea(int x, int y, int width, int height)
 
 cairo_surface_t* Bitmap::sourceSurface()
 {
+    cairo_surface_t* s = referenceSourceSurface();
+    if (s)
+        cairo_surface_destroy(s);
+    return s;
+}
+
+cairo_surface_t* Bitmap::referenceSourceSurface()
+{
     std::lock_guard lock(mutex_);
     if (surface_)
-        return surface_;
+        return cairo_surface_reference(surface_);
     if (!decodeLocked())
         return nullptr;
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
@@ -217,12 +227,13 @@ cairo_surface_t* Bitmap::sourceSurface()
     }
     cairo_surface_mark_dirty(s);
     surface_ = s;
-    return s;
+    return cairo_surface_reference(s);
 }
 
 namespace {
 
-struct Tap {
+struct Tap
+{
     int index;
     float weight;
 };

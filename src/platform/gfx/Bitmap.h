@@ -15,7 +15,8 @@ namespace pictavo::platform {
 // A 32-bit picture: straight alpha, bytes B, G, R, A, top-down rows of width * 4 bytes.
 // One made from a file keeps only its path and size until its pixels are first needed, so a
 // list of many photos holds only their thumbnails.
-class Bitmap {
+class Bitmap
+{
 public:
     // Cleared to the given ARGB value; null beyond the decode bound.
     static std::shared_ptr<Bitmap> create(int width, int height, uint32_t argb = 0);
@@ -44,6 +45,9 @@ public:
 
     // Premultiplied copy for Cairo to draw from; owned by the bitmap, valid until changed().
     cairo_surface_t* sourceSurface();
+    // The same with a reference of the caller's own (release it with cairo_surface_destroy), so
+    // a change on another thread cannot pull it away mid-draw.
+    cairo_surface_t* referenceSourceSurface();
 
 private:
     Bitmap(int width, int height);

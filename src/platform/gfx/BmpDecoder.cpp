@@ -7,13 +7,27 @@
 namespace pictavo::platform {
 namespace {
 
-uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t le32(const uint8_t* p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+uint16_t le16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
-enum : uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6 };
+enum : uint32_t
+{
+    kRgb = 0,
+    kRle8 = 1,
+    kRle4 = 2,
+    kBitfields = 3,
+    kAlphaBitfields = 6
+};
 
 // Extracts a channel through its mask and widens it to 8 bits.
-struct Channel {
+struct Channel
+{
     uint32_t mask = 0;
     int shift = 0;
     int bits = 0;
@@ -37,7 +51,8 @@ struct Channel {
     }
 };
 
-struct Header {
+struct Header
+{
     int width = 0;
     int height = 0;
     bool topDown = false;
@@ -194,11 +209,17 @@ bool decodeBmp(std::span<const uint8_t> d, const DecodeRequest& request, Decoded
         uint8_t* dst = &out.pixels[static_cast<size_t>(y) * h.width * 4];
         for (int x = 0; x < h.width; ++x, dst += 4) {
             switch (h.bpp) {
-            case 1: putIndex(h, dst, src[x >> 3] >> (7 - (x & 7)) & 1); break;
-            case 4: putIndex(h, dst, x & 1 ? src[x >> 1] & 15 : src[x >> 1] >> 4); break;
-            case 8: putIndex(h, dst, src[x]); break;
+            case 1:
+                putIndex(h, dst, src[x >> 3] >> (7 - (x & 7)) & 1);
+                break;
+            case 4:
+                putIndex(h, dst, x & 1 ? src[x >> 1] & 15 : src[x >> 1] >> 4);
+                break;
+            case 8:
+                putIndex(h, dst, src[x]);
+                break;
             default: {
-                uint32_t v = h.bpp == 16 ? le16(src + x * 2)
+                uint32_t v = h.bpp == 16   ? le16(src + x * 2)
                              : h.bpp == 24 ? uint32_t{src[x * 3]} | src[x * 3 + 1] << 8 | src[x * 3 + 2] << 16
                                            : le32(src + x * 4);
                 dst[0] = h.b.get(v), dst[1] = h.g.get(v), dst[2] = h.r.get(v);

@@ -21,9 +21,22 @@ RECT intersect(const RECT& a, const RECT& b)
     return r;
 }
 
-bool empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
+bool empty(const RECT& r)
+{
+    return r.left >= r.right || r.top >= r.bottom;
+}
 
-uint32_t bgrOf(COLORREF c) { return GetBValue(c) | GetGValue(c) << 8 | GetRValue(c) << 16; }
+// The whole pixels a rectangle in floating point touches, kept within int.
+RECT coveredBy(double x, double y, double w, double h)
+{
+    auto c = [](double v) { return static_cast<LONG>(std::clamp(v, -1073741824.0, 1073741824.0)); };
+    return RECT{c(std::floor(x)), c(std::floor(y)), c(std::ceil(x + w)), c(std::ceil(y + h))};
+}
+
+uint32_t bgrOf(COLORREF c)
+{
+    return GetBValue(c) | GetGValue(c) << 8 | GetRValue(c) << 16;
+}
 
 // The mix mode's number minus one is its truth table over (pen bit, destination bit).
 uint32_t mix(int rop, uint32_t pen, uint32_t dst)
@@ -45,13 +58,20 @@ bool hatched(int hatch, int x, int y)
 {
     bool h = (y & 7) == 0, v = (x & 7) == 0, f = ((x - y) & 7) == 0, b = ((x + y) & 7) == 0;
     switch (hatch) {
-    case HS_HORIZONTAL: return h;
-    case HS_VERTICAL: return v;
-    case HS_FDIAGONAL: return f;
-    case HS_BDIAGONAL: return b;
-    case HS_CROSS: return h || v;
-    case HS_DIAGCROSS: return f || b;
-    default: return false;
+    case HS_HORIZONTAL:
+        return h;
+    case HS_VERTICAL:
+        return v;
+    case HS_FDIAGONAL:
+        return f;
+    case HS_BDIAGONAL:
+        return b;
+    case HS_CROSS:
+        return h || v;
+    case HS_DIAGCROSS:
+        return f || b;
+    default:
+        return false;
     }
 }
 
@@ -59,10 +79,14 @@ bool hatched(int hatch, int x, int y)
 bool penOn(int style, int n)
 {
     switch (style) {
-    case PS_NULL: return false;
-    case PS_DOT: return (n & 1) == 0;
-    case PS_DASH: return n % 9 < 6;
-    default: return true;
+    case PS_NULL:
+        return false;
+    case PS_DOT:
+        return (n & 1) == 0;
+    case PS_DASH:
+        return n % 9 < 6;
+    default:
+        return true;
     }
 }
 
@@ -79,7 +103,8 @@ std::u16string stripPrefixes(std::u16string_view text)
     return out;
 }
 
-struct Layout {
+struct Layout
+{
     PangoLayout* layout;
     explicit Layout(const FontSpec& font, std::u16string_view text)
     {
@@ -107,7 +132,10 @@ struct Layout {
 
 } // namespace
 
-Canvas::Canvas(std::shared_ptr<Bitmap> target) { setTarget(std::move(target)); }
+Canvas::Canvas(std::shared_ptr<Bitmap> target)
+{
+    setTarget(std::move(target));
+}
 
 void Canvas::setTarget(std::shared_ptr<Bitmap> target)
 {
@@ -117,7 +145,10 @@ void Canvas::setTarget(std::shared_ptr<Bitmap> target)
     resetClip();
 }
 
-void Canvas::resetClip() { state_.clip = RECT{0, 0, width(), height()}; }
+void Canvas::resetClip()
+{
+    state_.clip = RECT{0, 0, width(), height()};
+}
 
 int Canvas::save()
 {
@@ -136,7 +167,10 @@ bool Canvas::restore(int saved)
     return true;
 }
 
-void Canvas::intersectClip(const RECT& rect) { state_.clip = intersect(state_.clip, rect); }
+void Canvas::intersectClip(const RECT& rect)
+{
+    state_.clip = intersect(state_.clip, rect);
+}
 
 RECT Canvas::clipped(const RECT& rect) const
 {
@@ -148,7 +182,10 @@ RECT Canvas::clipped(const RECT& rect) const
     return intersect(r, state_.clip);
 }
 
-uint8_t* Canvas::bits() const { return target_ ? target_->pixels() : nullptr; }
+uint8_t* Canvas::bits() const
+{
+    return target_ ? target_->pixels() : nullptr;
+}
 
 void Canvas::put(int x, int y, COLORREF colour, int rop)
 {
@@ -177,7 +214,10 @@ void Canvas::fillPattern(const RECT& rect, const BrushSpec& brush, int rop)
     target_->changed();
 }
 
-void Canvas::fillRect(const RECT& rect, const BrushSpec& brush) { fillPattern(rect, brush, R2_COPYPEN); }
+void Canvas::fillRect(const RECT& rect, const BrushSpec& brush)
+{
+    fillPattern(rect, brush, R2_COPYPEN);
+}
 
 void Canvas::frameRect(const RECT& rect, const BrushSpec& brush)
 {
@@ -227,10 +267,41 @@ void Canvas::strokeLine(int x0, int y0, int x1, int y1, int& phase)
     if (!bits())
         return;
     const PenSpec& pen = state_.pen;
+    int w = std::max(1, pen.width);
+    const int64_t length = std::max(std::abs(int64_t{x1} - x0), std::abs(int64_t{y1} - y0));
+    if (length > 65536) {
+        // Far-flung ends: step only through the part near the clip (Liang-Barsky), keeping the
+        // pen pattern's phase, so a wild coordinate cannot stall the thread.
+        const RECT& c = state_.clip;
+        const double ex = static_cast<double>(x1) - x0, ey = static_cast<double>(y1) - y0;
+        const double p[4] = {-ex, ex, -ey, ey};
+        const double q[4] = {
+            static_cast<double>(x0) - (c.left - w - 1), (c.right + w + 1) - static_cast<double>(x0),
+            static_cast<double>(y0) - (c.top - w - 1), (c.bottom + w + 1) - static_cast<double>(y0)};
+        double t0 = 0, t1 = 1;
+        for (int i = 0; i < 4; ++i) {
+            if (p[i] == 0) {
+                if (q[i] < 0)
+                    t0 = 2;
+            } else if (p[i] < 0) {
+                t0 = std::max(t0, q[i] / p[i]);
+            } else {
+                t1 = std::min(t1, q[i] / p[i]);
+            }
+        }
+        if (t0 >= t1) {
+            phase += static_cast<int>(length & 0xFFFF);
+            return;
+        }
+        phase += static_cast<int>(static_cast<int64_t>(t0 * length) & 0xFFFF);
+        int nx0 = static_cast<int>(std::lround(x0 + t0 * ex)),
+            ny0 = static_cast<int>(std::lround(y0 + t0 * ey));
+        x1 = static_cast<int>(std::lround(x0 + t1 * ex)), y1 = static_cast<int>(std::lround(y0 + t1 * ey));
+        x0 = nx0, y0 = ny0;
+    }
     int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
     int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
-    int w = std::max(1, pen.width);
     while (x0 != x1 || y0 != y1) {
         if (penOn(pen.style, phase++)) {
             for (int oy = 0; oy < w; ++oy)
@@ -279,7 +350,8 @@ void Canvas::readPixels(int x, int y, int w, int h, uint8_t* out) const
     RECT r = intersect({x, y, x + w, y + h}, {0, 0, width(), height()});
     for (int row = r.top; row < r.bottom; ++row)
         std::memcpy(out + (static_cast<size_t>(row - y) * w + (r.left - x)) * 4,
-                    src + (static_cast<size_t>(row) * width() + r.left) * 4, static_cast<size_t>(r.right - r.left) * 4);
+                    src + (static_cast<size_t>(row) * width() + r.left) * 4,
+                    static_cast<size_t>(r.right - r.left) * 4);
 }
 
 void Canvas::setPixels(int x, int y, int w, int h, const uint8_t* bgra, int stride)
@@ -373,7 +445,8 @@ void Canvas::withCairo(const RECT& area, const std::function<void(cairo_t*)>& dr
                     continue;
                 for (int c = 0; c < 3; ++c)
                     p[c] = toPremultiplied ? static_cast<uint8_t>((p[c] * a + 127) / 255)
-                                           : a ? static_cast<uint8_t>(std::min(255u, (p[c] * 255 + a / 2) / a)) : 0;
+                           : a             ? static_cast<uint8_t>(std::min(255u, (p[c] * 255 + a / 2) / a))
+                                           : 0;
             }
     };
     if (translucent)
@@ -397,11 +470,10 @@ void Canvas::drawImage(Bitmap& image, double x, double y, double w, double h, do
 {
     if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0)
         return;
-    cairo_surface_t* src = image.sourceSurface();
+    cairo_surface_t* src = image.referenceSourceSurface();
     if (!src)
         return;
-    RECT area{static_cast<LONG>(std::floor(x)), static_cast<LONG>(std::floor(y)), static_cast<LONG>(std::ceil(x + w)),
-              static_cast<LONG>(std::ceil(y + h))};
+    RECT area = coveredBy(x, y, w, h);
     withCairo(area, [&](cairo_t* cr) {
         cairo_rectangle(cr, x, y, w, h);
         cairo_clip(cr);
@@ -409,18 +481,21 @@ void Canvas::drawImage(Bitmap& image, double x, double y, double w, double h, do
         cairo_scale(cr, w / sw, h / sh);
         cairo_set_source_surface(cr, src, -sx, -sy);
         cairo_pattern_t* p = cairo_get_source(cr);
-        cairo_pattern_set_filter(p, interpolation == Interpolation::Nearest ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+        cairo_pattern_set_filter(p, interpolation == Interpolation::Nearest ? CAIRO_FILTER_NEAREST
+                                                                            : CAIRO_FILTER_GOOD);
         cairo_pattern_set_extend(p, CAIRO_EXTEND_PAD);
         cairo_set_operator(cr, blend ? CAIRO_OPERATOR_OVER : CAIRO_OPERATOR_SOURCE);
         cairo_paint(cr);
     });
+    cairo_surface_destroy(src);
 }
 
 int Canvas::drawText(std::u16string_view raw, RECT& rect, UINT format)
 {
     std::u16string text = format & DT_NOPREFIX ? std::u16string(raw) : stripPrefixes(raw);
     if (format & DT_SINGLELINE)
-        std::replace_if(text.begin(), text.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
+        std::replace_if(
+            text.begin(), text.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
     auto lock = FontSet::instance().lock();
     Layout l(state_.font, text);
     const int boxWidth = rect.right - rect.left;
@@ -428,10 +503,18 @@ int Canvas::drawText(std::u16string_view raw, RECT& rect, UINT format)
         pango_layout_set_single_paragraph_mode(l.layout, TRUE);
     if (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS)) {
         pango_layout_set_width(l.layout, std::max(0, boxWidth) * PANGO_SCALE);
-        pango_layout_set_ellipsize(l.layout, format & DT_PATH_ELLIPSIS ? PANGO_ELLIPSIZE_MIDDLE : PANGO_ELLIPSIZE_END);
-    } else if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE)) {
+        pango_layout_set_ellipsize(l.layout,
+                                   format & DT_PATH_ELLIPSIS ? PANGO_ELLIPSIZE_MIDDLE : PANGO_ELLIPSIZE_END);
+    }
+    // Wrapped lines are aligned one by one inside the box.
+    const bool wrapped = (format & DT_WORDBREAK) && !(format & DT_SINGLELINE) &&
+                         !(format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS));
+    if (wrapped) {
         pango_layout_set_width(l.layout, std::max(0, boxWidth) * PANGO_SCALE);
         pango_layout_set_wrap(l.layout, PANGO_WRAP_WORD_CHAR);
+        pango_layout_set_alignment(l.layout, format & DT_CENTER  ? PANGO_ALIGN_CENTER
+                                             : format & DT_RIGHT ? PANGO_ALIGN_RIGHT
+                                                                 : PANGO_ALIGN_LEFT);
     }
     PangoRectangle logical = l.logical();
     const int tw = logical.width, th = logical.height;
@@ -441,7 +524,9 @@ int Canvas::drawText(std::u16string_view raw, RECT& rect, UINT format)
         return th;
     }
     int x = rect.left;
-    if (format & DT_CENTER)
+    if (wrapped)
+        x = rect.left + logical.x;
+    else if (format & DT_CENTER)
         x = rect.left + (boxWidth - tw) / 2;
     else if (format & DT_RIGHT)
         x = rect.right - tw;
@@ -468,7 +553,10 @@ int Canvas::drawText(std::u16string_view raw, RECT& rect, UINT format)
     return th;
 }
 
-SIZE Canvas::textExtent(std::u16string_view text) const { return textExtent(text, state_.font); }
+SIZE Canvas::textExtent(std::u16string_view text) const
+{
+    return textExtent(text, state_.font);
+}
 
 SIZE Canvas::textExtent(std::u16string_view text, const FontSpec& font)
 {
@@ -479,8 +567,8 @@ SIZE Canvas::textExtent(std::u16string_view text, const FontSpec& font)
     return SIZE{r.width, r.height};
 }
 
-void Canvas::drawString(std::u16string_view text, double x, double y, double w, double h, const FontSpec& font,
-                        uint32_t argb, const StringLayout& how)
+void Canvas::drawString(std::u16string_view text, double x, double y, double w, double h,
+                        const FontSpec& font, uint32_t argb, const StringLayout& how)
 {
     if (w <= 0 || h <= 0)
         return;
@@ -503,11 +591,10 @@ void Canvas::drawString(std::u16string_view text, double x, double y, double w, 
         top = y + std::floor((h - logical.height) / 2);
     else if (how.lineAlign == 2)
         top = y + h - logical.height;
-    RECT area{static_cast<LONG>(std::floor(x)), static_cast<LONG>(std::floor(y)), static_cast<LONG>(std::ceil(x + w)),
-              static_cast<LONG>(std::ceil(y + h))};
+    RECT area = coveredBy(x, y, w, h);
     withCairo(area, [&](cairo_t* cr) {
-        cairo_set_source_rgba(cr, (argb >> 16 & 0xFF) / 255.0, (argb >> 8 & 0xFF) / 255.0, (argb & 0xFF) / 255.0,
-                              (argb >> 24) / 255.0);
+        cairo_set_source_rgba(cr, (argb >> 16 & 0xFF) / 255.0, (argb >> 8 & 0xFF) / 255.0,
+                              (argb & 0xFF) / 255.0, (argb >> 24) / 255.0);
         cairo_move_to(cr, std::floor(x), top);
         pango_cairo_show_layout(cr, l.layout);
     });

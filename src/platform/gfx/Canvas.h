@@ -13,22 +13,29 @@ typedef struct _cairo cairo_t;
 
 namespace pictavo::platform {
 
-struct PenSpec {
+struct PenSpec
+{
     int style = PS_SOLID;
     int width = 1;
     COLORREF colour = 0;
 };
 
-struct BrushSpec {
+struct BrushSpec
+{
     int style = BS_SOLID;
     int hatch = HS_HORIZONTAL;
     COLORREF colour = 0xFFFFFF;
 };
 
-enum class Interpolation { Nearest, Smooth };
+enum class Interpolation
+{
+    Nearest,
+    Smooth
+};
 
 // How a GDI+-style string sits in its rectangle: 0 near, 1 centre, 2 far.
-struct StringLayout {
+struct StringLayout
+{
     int align = 0;
     int lineAlign = 0;
     bool ellipsis = false;
@@ -38,7 +45,8 @@ struct StringLayout {
 // Drawing onto a 32-bit bitmap, with the state of a GDI device context and the operations of
 // a GDI+ graphics object. Rectangles, lines and patterns are set pixel by pixel (exact, no
 // anti-aliasing, GDI mix modes); pictures and text go through Cairo and Pango.
-class Canvas {
+class Canvas
+{
 public:
     explicit Canvas(std::shared_ptr<Bitmap> target);
     void setTarget(std::shared_ptr<Bitmap> target);
@@ -97,7 +105,8 @@ public:
                     uint32_t argb, const StringLayout& layout);
 
 private:
-    struct State {
+    struct State
+    {
         PenSpec pen;
         BrushSpec brush{BS_SOLID, 0, 0xFFFFFF};
         FontSpec font;

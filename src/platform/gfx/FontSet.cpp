@@ -3,6 +3,8 @@
 #include "platform/kernel/Strings.h"
 
 #include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 #include <pango/pangofc-fontmap.h>
@@ -19,10 +21,32 @@ FontSet& FontSet::instance()
     return *set;
 }
 
-FontSet::FontSet()
+namespace {
+
+// The variable, then the source tree's file, then one shipped beside this library.
+std::string findConfig()
 {
     const char* env = std::getenv("PICTAVO_FONTS_CONF");
-    std::string path = env && *env ? env : PICTAVO_FONTS_CONF;
+    if (env && *env)
+        return env;
+    std::error_code ec;
+    if (std::filesystem::exists(PICTAVO_FONTS_CONF, ec))
+        return PICTAVO_FONTS_CONF;
+    Dl_info self{};
+    if (dladdr(reinterpret_cast<void*>(&findConfig), &self) && self.dli_fname) {
+        auto dir = std::filesystem::absolute(self.dli_fname, ec).parent_path();
+        for (auto candidate : {dir / "pictavo-fonts.conf", dir / "../share/pictavo/pictavo-fonts.conf"})
+            if (std::filesystem::exists(candidate, ec))
+                return candidate.lexically_normal().string();
+    }
+    return {};
+}
+
+} // namespace
+
+FontSet::FontSet()
+{
+    std::string path = findConfig();
     PangoFontMap* map = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
     if (!path.empty() && path.front() == '/') {
         FcConfig* config = FcConfigCreate();

@@ -9,7 +9,8 @@ typedef struct _PangoFontDescription PangoFontDescription;
 namespace pictavo::platform {
 
 // A font as GDI describes it: face, height in pixels (negative: character height), weight.
-struct FontSpec {
+struct FontSpec
+{
     std::u16string face = u"新宋体";
     int height = 12;
     int weight = 400;
@@ -19,7 +20,8 @@ struct FontSpec {
 
 // The process's fonts: the project's own fontconfig file (PICTAVO_FONTS_CONF or the one
 // built in), handed to one Pango font map. Pango calls go through lock().
-class FontSet {
+class FontSet
+{
 public:
     static FontSet& instance();
     // Where the fontconfig file was loaded from; empty when the system's fonts are used instead.

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace pictavo::platform {
 namespace {
@@ -15,45 +15,57 @@ std::mutex& tableMutex()
     static std::mutex m;
     return m;
 }
-std::unordered_set<GdiObject*>& table()
+// Handles are serial numbers, never reused, so a stale handle cannot reach a newer object that
+// happens to live at the old one's address.
+std::unordered_map<uintptr_t, GdiObject*>& table()
 {
-    static auto* t = new std::unordered_set<GdiObject*>;
+    static auto* t = new std::unordered_map<uintptr_t, GdiObject*>;
     return *t;
 }
+uintptr_t nextHandle = 0x10000;
 
 } // namespace
 
 HGDIOBJ registerObject(GdiObject* object)
 {
     std::lock_guard lock(tableMutex());
-    table().insert(object);
-    return object;
+    uintptr_t handle = nextHandle;
+    nextHandle += 4;
+    table().emplace(handle, object);
+    return reinterpret_cast<HGDIOBJ>(handle);
 }
 
 GdiObject* findObject(HGDIOBJ handle, int type)
 {
     std::lock_guard lock(tableMutex());
-    auto it = table().find(static_cast<GdiObject*>(handle));
+    auto it = table().find(reinterpret_cast<uintptr_t>(handle));
     if (it == table().end())
         return nullptr;
-    if (type && (*it)->type != type && !(type == OBJ_DC && (*it)->type == OBJ_MEMDC))
+    GdiObject* o = it->second;
+    if (type && o->type != type && !(type == OBJ_DC && o->type == OBJ_MEMDC))
         return nullptr;
-    return *it;
+    return o;
 }
 
 bool unregisterObject(HGDIOBJ handle)
 {
     std::lock_guard lock(tableMutex());
-    return table().erase(static_cast<GdiObject*>(handle)) > 0;
+    return table().erase(reinterpret_cast<uintptr_t>(handle)) > 0;
 }
 
 void dibPixel(const uint8_t* row, int bpp, int x, const RGBQUAD* palette, int colours, uint8_t* out)
 {
     int index = -1;
     switch (bpp) {
-    case 1: index = row[x >> 3] >> (7 - (x & 7)) & 1; break;
-    case 4: index = x & 1 ? row[x >> 1] & 15 : row[x >> 1] >> 4; break;
-    case 8: index = row[x]; break;
+    case 1:
+        index = row[x >> 3] >> (7 - (x & 7)) & 1;
+        break;
+    case 4:
+        index = x & 1 ? row[x >> 1] & 15 : row[x >> 1] >> 4;
+        break;
+    case 8:
+        index = row[x];
+        break;
     case 16: {
         unsigned v = row[x * 2] | row[x * 2 + 1] << 8;
         out[0] = static_cast<uint8_t>((v & 31) * 255 / 31);
@@ -61,8 +73,12 @@ void dibPixel(const uint8_t* row, int bpp, int x, const RGBQUAD* palette, int co
         out[2] = static_cast<uint8_t>((v >> 10 & 31) * 255 / 31);
         break;
     }
-    case 24: std::memcpy(out, row + x * 3, 3); break;
-    default: std::memcpy(out, row + x * 4, 3); break;
+    case 24:
+        std::memcpy(out, row + x * 3, 3);
+        break;
+    default:
+        std::memcpy(out, row + x * 4, 3);
+        break;
     }
     if (index >= 0) {
         if (index < colours)
@@ -82,7 +98,8 @@ void BitmapObject::pull()
     for (int y = 0; y < h; ++y) {
         const uint8_t* row = raw.data() + static_cast<size_t>(bottomUp ? h - 1 - y : y) * rowBytes;
         for (int x = 0; x < w; ++x)
-            dibPixel(row, bpp, x, palette.data(), static_cast<int>(palette.size()), dst + (static_cast<size_t>(y) * w + x) * 4);
+            dibPixel(row, bpp, x, palette.data(), static_cast<int>(palette.size()),
+                     dst + (static_cast<size_t>(y) * w + x) * 4);
     }
     pixels->changed();
 }
@@ -144,10 +161,14 @@ using namespace pictavo::platform;
 
 namespace {
 
-DcObject* dcOf(HDC handle) { return static_cast<DcObject*>(findObject(handle, OBJ_DC)); }
+DcObject* dcOf(HDC handle)
+{
+    return static_cast<DcObject*>(findObject(handle, OBJ_DC));
+}
 
 // Keeps a DIB section's own bits and its 32-bit copy in step around one drawing call.
-struct DrawScope {
+struct DrawScope
+{
     DcObject* dc;
     explicit DrawScope(DcObject* d) : dc(d)
     {
@@ -163,19 +184,20 @@ struct DrawScope {
     Canvas* operator->() const { return dc->canvas; }
 };
 
-GdiObject* stock(int index)
+HGDIOBJ stock(int index)
 {
     static GdiObject* objects[18] = {};
+    static HGDIOBJ handles[18] = {};
     static std::once_flag once;
     std::call_once(once, [] {
         auto brush = [](int style, COLORREF c) {
             auto* b = new BrushObject;
-            b->spec = BrushSpec{style, 0, c};
+            b->desc = BrushSpec{style, 0, c};
             return b;
         };
         auto pen = [](int style, COLORREF c) {
             auto* p = new PenObject;
-            p->spec = PenSpec{style, 1, c};
+            p->desc = PenSpec{style, 1, c};
             return p;
         };
         objects[WHITE_BRUSH] = brush(BS_SOLID, 0xFFFFFF);
@@ -192,13 +214,13 @@ GdiObject* stock(int index)
         auto* one = new BitmapObject;
         one->pixels = Bitmap::create(1, 1, 0xFF000000);
         objects[16] = one;
-        for (GdiObject* o : objects)
-            if (o) {
-                o->stock = true;
-                registerObject(o);
+        for (int i = 0; i < 18; ++i)
+            if (objects[i]) {
+                objects[i]->stock = true;
+                handles[i] = registerObject(objects[i]);
             }
     });
-    return index >= 0 && index < 18 ? objects[index] : nullptr;
+    return index >= 0 && index < 18 ? handles[index] : nullptr;
 }
 
 constexpr int kDefaultBitmap = 16;
@@ -206,11 +228,11 @@ constexpr int kDefaultBitmap = 16;
 void applySelection(DcObject* dc)
 {
     if (auto* p = static_cast<PenObject*>(findObject(dc->pen, OBJ_PEN)))
-        dc->canvas->setPen(p->spec);
+        dc->canvas->setPen(p->desc);
     if (auto* b = static_cast<BrushObject*>(findObject(dc->brush, OBJ_BRUSH)))
-        dc->canvas->setBrush(b->spec);
+        dc->canvas->setBrush(b->desc);
     if (auto* f = static_cast<FontObject*>(findObject(dc->font, OBJ_FONT)))
-        dc->canvas->setFont(f->spec);
+        dc->canvas->setFont(f->desc);
 }
 
 std::u16string_view textOf(LPCWSTR text, int length)
@@ -225,10 +247,10 @@ std::u16string_view textOf(LPCWSTR text, int length)
 HDC CreateCompatibleDC(HDC)
 {
     auto* dc = new DcObject;
-    auto* initial = static_cast<BitmapObject*>(stock(kDefaultBitmap));
+    auto* initial = static_cast<BitmapObject*>(findObject(stock(kDefaultBitmap), OBJ_BITMAP));
     dc->owned = std::make_unique<Canvas>(initial->pixels);
     dc->canvas = dc->owned.get();
-    dc->bitmapHandle = initial;
+    dc->bitmapHandle = stock(kDefaultBitmap);
     dc->pen = stock(BLACK_PEN);
     dc->brush = stock(WHITE_BRUSH);
     dc->font = stock(SYSTEM_FONT);
@@ -241,6 +263,9 @@ BOOL DeleteDC(HDC handle)
     DcObject* dc = dcOf(handle);
     if (!dc || !unregisterObject(handle))
         return FALSE;
+    if (auto* bm = static_cast<BitmapObject*>(findObject(dc->bitmapHandle, OBJ_BITMAP)))
+        if (bm->selectedInto == dc)
+            bm->selectedInto = nullptr;
     delete dc;
     return TRUE;
 }
@@ -282,28 +307,36 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object)
     switch (o->type) {
     case OBJ_PEN:
         previous = dc->pen, dc->pen = object;
-        dc->canvas->setPen(static_cast<PenObject*>(o)->spec);
+        dc->canvas->setPen(static_cast<PenObject*>(o)->desc);
         break;
     case OBJ_BRUSH:
         previous = dc->brush, dc->brush = object;
-        dc->canvas->setBrush(static_cast<BrushObject*>(o)->spec);
+        dc->canvas->setBrush(static_cast<BrushObject*>(o)->desc);
         break;
     case OBJ_FONT:
         previous = dc->font, dc->font = object;
-        dc->canvas->setFont(static_cast<FontObject*>(o)->spec);
+        dc->canvas->setFont(static_cast<FontObject*>(o)->desc);
         break;
     case OBJ_BITMAP: {
         if (!dc->owned)
             return nullptr;
         auto* bm = static_cast<BitmapObject*>(o);
+        // One context at a time, as in GDI.
+        if (bm->selectedInto && bm->selectedInto != dc && !bm->stock)
+            return nullptr;
         bm->pull();
+        if (auto* old = static_cast<BitmapObject*>(findObject(dc->bitmapHandle, OBJ_BITMAP)))
+            old->selectedInto = nullptr;
         previous = dc->bitmapHandle;
         dc->bitmapHandle = object;
         dc->bitmap = bm->dib ? bm : nullptr;
+        if (!bm->stock)
+            bm->selectedInto = dc;
         dc->canvas->setTarget(bm->pixels);
         break;
     }
-    default: return nullptr;
+    default:
+        return nullptr;
     }
     return previous;
 }
@@ -314,11 +347,16 @@ HGDIOBJ GetCurrentObject(HDC handle, UINT type)
     if (!dc)
         return nullptr;
     switch (type) {
-    case OBJ_PEN: return dc->pen;
-    case OBJ_BRUSH: return dc->brush;
-    case OBJ_FONT: return dc->font;
-    case OBJ_BITMAP: return dc->bitmapHandle;
-    default: return nullptr;
+    case OBJ_PEN:
+        return dc->pen;
+    case OBJ_BRUSH:
+        return dc->brush;
+    case OBJ_FONT:
+        return dc->font;
+    case OBJ_BITMAP:
+        return dc->bitmapHandle;
+    default:
+        return nullptr;
     }
 }
 
@@ -329,12 +367,17 @@ BOOL DeleteObject(HGDIOBJ object)
         return FALSE;
     if (o->stock)
         return TRUE;
+    if (o->type == OBJ_BITMAP && static_cast<BitmapObject*>(o)->selectedInto)
+        return FALSE;
     unregisterObject(object);
     delete o;
     return TRUE;
 }
 
-HGDIOBJ GetStockObject(int index) { return stock(index == kDefaultBitmap ? -1 : index); }
+HGDIOBJ GetStockObject(int index)
+{
+    return stock(index == kDefaultBitmap ? -1 : index);
+}
 
 int GetObjectW(HGDIOBJ object, int size, LPVOID out)
 {
@@ -347,8 +390,13 @@ int GetObjectW(HGDIOBJ object, int size, LPVOID out)
             return sizeof(BITMAP);
         if (size < static_cast<int>(sizeof(BITMAP)))
             return 0;
-        BITMAP b{0, bm->pixels->width(), bm->pixels->height(), bm->dib ? bm->rowBytes : bm->pixels->width() * 4, 1,
-                 static_cast<WORD>(bm->dib ? bm->bpp : 32), bm->dib ? bm->raw.data() : nullptr};
+        BITMAP b{0,
+                 bm->pixels->width(),
+                 bm->pixels->height(),
+                 bm->dib ? bm->rowBytes : bm->pixels->width() * 4,
+                 1,
+                 static_cast<WORD>(bm->dib ? bm->bpp : 32),
+                 bm->dib ? bm->raw.data() : nullptr};
         std::memcpy(out, &b, sizeof b);
         return sizeof(BITMAP);
     }
@@ -450,11 +498,13 @@ BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int s
     return TRUE;
 }
 
-BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh, DWORD rop)
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh,
+                DWORD rop)
 {
     DrawScope to(dcOf(dst));
     DcObject* from = dcOf(src);
-    if (!to || !from || !from->canvas->target() || rop != SRCCOPY || width <= 0 || height <= 0 || sw <= 0 || sh <= 0)
+    if (!to || !from || !from->canvas->target() || rop != SRCCOPY || width <= 0 || height <= 0 || sw <= 0 ||
+        sh <= 0)
         return FALSE;
     if (from->bitmap)
         from->bitmap->pull();
@@ -487,12 +537,14 @@ int SetDIBitsToDevice(HDC handle, int x, int y, DWORD width, DWORD height, int s
         return 0;
     const BITMAPINFOHEADER& h = info->bmiHeader;
     int bpp = h.biBitCount;
-    if (h.biWidth <= 0 || h.biHeight == 0 || (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32))
+    if (h.biWidth <= 0 || h.biHeight == 0 ||
+        (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32))
         return 0;
     const bool bottomUp = h.biHeight > 0;
     const int64_t dibHeight = bottomUp ? h.biHeight : -static_cast<int64_t>(h.biHeight);
     const size_t rowBytes = (static_cast<size_t>(h.biWidth) * bpp + 31) / 32 * 4;
-    int colours = bpp <= 8 ? static_cast<int>(h.biClrUsed ? std::min<DWORD>(h.biClrUsed, 1u << bpp) : 1u << bpp) : 0;
+    int colours =
+        bpp <= 8 ? static_cast<int>(h.biClrUsed ? std::min<DWORD>(h.biClrUsed, 1u << bpp) : 1u << bpp) : 0;
     // Only the part that is both in the source and visible is converted.
     int64_t w = std::min<int64_t>(width, static_cast<int64_t>(h.biWidth) - sx);
     int64_t hh = std::min<int64_t>(height, dibHeight - sy);
@@ -500,7 +552,8 @@ int SetDIBitsToDevice(HDC handle, int x, int y, DWORD width, DWORD height, int s
         return 0;
     RECT clip = dc->clipBox();
     RECT area{std::max<LONG>(x, clip.left), std::max<LONG>(y, clip.top),
-              static_cast<LONG>(std::min<int64_t>(x + w, clip.right)), static_cast<LONG>(std::min<int64_t>(y + hh, clip.bottom))};
+              static_cast<LONG>(std::min<int64_t>(x + w, clip.right)),
+              static_cast<LONG>(std::min<int64_t>(y + hh, clip.bottom))};
     if (area.left >= area.right || area.top >= area.bottom)
         return static_cast<int>(scanLines);
     const int aw = area.right - area.left;
@@ -511,9 +564,11 @@ int SetDIBitsToDevice(HDC handle, int x, int y, DWORD width, DWORD height, int s
         int64_t scan = bottomUp ? dibHeight - 1 - fromTop : fromTop;
         if (scan < startScan || scan >= static_cast<int64_t>(startScan) + scanLines)
             continue;
-        const uint8_t* src = static_cast<const uint8_t*>(bits) + static_cast<size_t>(scan - startScan) * rowBytes;
+        const uint8_t* src =
+            static_cast<const uint8_t*>(bits) + static_cast<size_t>(scan - startScan) * rowBytes;
         for (int dx = area.left; dx < area.right; ++dx)
-            dibPixel(src, bpp, sx + (dx - x), info->bmiColors, colours, &row[static_cast<size_t>(dx - area.left) * 4]);
+            dibPixel(src, bpp, sx + (dx - x), info->bmiColors, colours,
+                     &row[static_cast<size_t>(dx - area.left) * 4]);
         dc->setPixels(area.left, dy, aw, 1, row.data(), aw * 4);
     }
     return static_cast<int>(scanLines);
@@ -542,21 +597,22 @@ COLORREF SetPixel(HDC handle, int x, int y, COLORREF colour)
 HPEN CreatePen(int style, int width, COLORREF colour)
 {
     auto* p = new PenObject;
-    p->spec = PenSpec{style, std::max(1, width), colour & 0xFFFFFF};
+    // Wide pens are stamped pixel by pixel; nothing here draws wider than this.
+    p->desc = PenSpec{style, std::clamp(width, 1, 64), colour & 0xFFFFFF};
     return static_cast<HPEN>(registerObject(p));
 }
 
 HBRUSH CreateSolidBrush(COLORREF colour)
 {
     auto* b = new BrushObject;
-    b->spec = BrushSpec{BS_SOLID, 0, colour & 0xFFFFFF};
+    b->desc = BrushSpec{BS_SOLID, 0, colour & 0xFFFFFF};
     return static_cast<HBRUSH>(registerObject(b));
 }
 
 HBRUSH CreateHatchBrush(int hatch, COLORREF colour)
 {
     auto* b = new BrushObject;
-    b->spec = BrushSpec{BS_HATCHED, hatch, colour & 0xFFFFFF};
+    b->desc = BrushSpec{BS_HATCHED, hatch, colour & 0xFFFFFF};
     return static_cast<HBRUSH>(registerObject(b));
 }
 
@@ -566,7 +622,7 @@ int FillRect(HDC handle, const RECT* rect, HBRUSH brush)
     auto* b = static_cast<BrushObject*>(findObject(brush, OBJ_BRUSH));
     if (!dc || !rect || !b)
         return 0;
-    dc->fillRect(*rect, b->spec);
+    dc->fillRect(*rect, b->desc);
     return 1;
 }
 
@@ -576,7 +632,7 @@ int FrameRect(HDC handle, const RECT* rect, HBRUSH brush)
     auto* b = static_cast<BrushObject*>(findObject(brush, OBJ_BRUSH));
     if (!dc || !rect || !b)
         return 0;
-    dc->frameRect(*rect, b->spec);
+    dc->frameRect(*rect, b->desc);
     return 1;
 }
 
@@ -666,17 +722,17 @@ HFONT CreateFontIndirectW(const LOGFONTW* font)
     size_t n = 0;
     while (n < 32 && font->lfFaceName[n])
         ++n;
-    f->spec.face = n ? std::u16string(font->lfFaceName, n) : std::u16string(u"新宋体");
-    f->spec.height = font->lfHeight ? font->lfHeight : 12;
-    f->spec.weight = font->lfWeight ? font->lfWeight : FW_NORMAL;
-    f->spec.italic = font->lfItalic != 0;
-    f->spec.underline = font->lfUnderline != 0;
+    f->desc.face = n ? std::u16string(font->lfFaceName, n) : std::u16string(u"新宋体");
+    f->desc.height = font->lfHeight ? font->lfHeight : 12;
+    f->desc.weight = font->lfWeight ? font->lfWeight : FW_NORMAL;
+    f->desc.italic = font->lfItalic != 0;
+    f->desc.underline = font->lfUnderline != 0;
     return static_cast<HFONT>(registerObject(f));
 }
 
-HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
-                  DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
-                  DWORD pitchAndFamily, LPCWSTR face)
+HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
+                  DWORD quality, DWORD pitchAndFamily, LPCWSTR face)
 {
     LOGFONTW lf{height,
                 width,
@@ -727,5 +783,29 @@ BOOL GetTextExtentPoint32W(HDC handle, LPCWSTR text, int length, SIZE* size)
     if (!dc || !size || (length > 0 && !text))
         return FALSE;
     *size = dc->canvas->textExtent(textOf(text, length));
+    return TRUE;
+}
+
+BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT length,
+                 const INT*)
+{
+    DrawScope dc(dcOf(handle));
+    if (!dc)
+        return FALSE;
+    if ((options & ETO_OPAQUE) && rect)
+        dc->fillRect(*rect, BrushSpec{BS_SOLID, 0, dc->bkColour()});
+    if (!text || length == 0)
+        return TRUE;
+    std::u16string_view s(text, length);
+    SIZE size = dc->textExtent(s);
+    RECT box{x, y, x + size.cx, y + size.cy};
+    dc->save();
+    if ((options & ETO_CLIPPED) && rect)
+        dc->intersectClip(*rect);
+    // The opaque fill above already painted the background.
+    if (options & ETO_OPAQUE)
+        dc->setBkMode(TRANSPARENT);
+    dc->drawText(s, box, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+    dc->restore(-1);
     return TRUE;
 }

@@ -16,20 +16,23 @@ DECLARE_PICTAVO_HANDLE(HFONT);
 DECLARE_PICTAVO_HANDLE(HPALETTE);
 
 using COLORREF = DWORD;
-#define RGB(r, g, b) (static_cast<COLORREF>(static_cast<BYTE>(r) | static_cast<BYTE>(g) << 8 | static_cast<BYTE>(b) << 16))
-#define GetRValue(c) (static_cast<BYTE>((c) & 0xFF))
+#define RGB(r, g, b)                                                                                         \
+    (static_cast<COLORREF>(static_cast<BYTE>(r) | static_cast<BYTE>(g) << 8 | static_cast<BYTE>(b) << 16))
+#define GetRValue(c) (static_cast<BYTE>((c)&0xFF))
 #define GetGValue(c) (static_cast<BYTE>(((c) >> 8) & 0xFF))
 #define GetBValue(c) (static_cast<BYTE>(((c) >> 16) & 0xFF))
 #define CLR_INVALID 0xFFFFFFFF
 
-struct RGBQUAD {
+struct RGBQUAD
+{
     BYTE rgbBlue;
     BYTE rgbGreen;
     BYTE rgbRed;
     BYTE rgbReserved;
 };
 
-struct BITMAPINFOHEADER {
+struct BITMAPINFOHEADER
+{
     DWORD biSize;
     LONG biWidth;
     LONG biHeight;
@@ -44,12 +47,14 @@ struct BITMAPINFOHEADER {
 };
 static_assert(sizeof(BITMAPINFOHEADER) == 40);
 
-struct BITMAPINFO {
+struct BITMAPINFO
+{
     BITMAPINFOHEADER bmiHeader;
     RGBQUAD bmiColors[1];
 };
 
-struct BITMAP {
+struct BITMAP
+{
     LONG bmType;
     LONG bmWidth;
     LONG bmHeight;
@@ -59,7 +64,8 @@ struct BITMAP {
     LPVOID bmBits;
 };
 
-struct LOGFONTW {
+struct LOGFONTW
+{
     LONG lfHeight;
     LONG lfWidth;
     LONG lfEscapement;
@@ -177,9 +183,11 @@ int SelectClipRgn(HDC dc, void* region);
 // Bitmaps.
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
-HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop);
-BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh, DWORD rop);
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh,
+                DWORD rop);
 int SetStretchBltMode(HDC dc, int mode);
 int GetStretchBltMode(HDC dc);
 int SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, int sx, int sy, UINT startScan,
@@ -212,6 +220,12 @@ COLORREF SetTextColor(HDC dc, COLORREF colour);
 COLORREF GetTextColor(HDC dc);
 int DrawTextW(HDC dc, LPCWSTR text, int length, RECT* rect, UINT format);
 BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int length, SIZE* size);
+// Text with its top-left at (x, y); ETO_OPAQUE fills the rectangle with the background colour
+// first (also with no text), ETO_CLIPPED clips to it. Character spacing is the font's own.
+BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT length,
+                 const INT* dx);
+#define ETO_OPAQUE 0x0002
+#define ETO_CLIPPED 0x0004
 
 #define OBJ_PEN 1
 #define OBJ_BRUSH 2

@@ -10,32 +10,37 @@
 
 namespace pictavo::platform {
 
-struct GdiObject {
+struct GdiObject
+{
     explicit GdiObject(int t) : type(t) {}
     virtual ~GdiObject() = default;
     int type;
     bool stock = false;
 };
 
-struct PenObject : GdiObject {
+struct PenObject : GdiObject
+{
     PenObject() : GdiObject(OBJ_PEN) {}
-    PenSpec spec;
+    PenSpec desc;
 };
 
-struct BrushObject : GdiObject {
+struct BrushObject : GdiObject
+{
     BrushObject() : GdiObject(OBJ_BRUSH) {}
-    BrushSpec spec;
+    BrushSpec desc;
 };
 
-struct FontObject : GdiObject {
+struct FontObject : GdiObject
+{
     FontObject() : GdiObject(OBJ_FONT) {}
-    FontSpec spec;
+    FontSpec desc;
     LOGFONTW logFont{};
 };
 
 // A bitmap; a DIB section also keeps its bits in the layout its creator asked for, and the
 // two copies are brought in step around each use.
-struct BitmapObject : GdiObject {
+struct BitmapObject : GdiObject
+{
     BitmapObject() : GdiObject(OBJ_BITMAP) {}
     std::shared_ptr<Bitmap> pixels;
     bool dib = false;
@@ -44,11 +49,14 @@ struct BitmapObject : GdiObject {
     int rowBytes = 0;
     std::vector<uint8_t> raw;
     std::vector<RGBQUAD> palette;
+    // The memory context it is selected into; GDI refuses to delete it meanwhile.
+    struct DcObject* selectedInto = nullptr;
     void pull();
     void push();
 };
 
-struct DcObject : GdiObject {
+struct DcObject : GdiObject
+{
     DcObject() : GdiObject(OBJ_MEMDC) {}
     std::unique_ptr<Canvas> owned;
     Canvas* canvas = nullptr;
@@ -58,7 +66,8 @@ struct DcObject : GdiObject {
     HGDIOBJ brush = nullptr;
     HGDIOBJ font = nullptr;
     int stretchMode = BLACKONWHITE;
-    struct Selection {
+    struct Selection
+    {
         HGDIOBJ bitmap, pen, brush, font;
     };
     std::vector<Selection> saved;

@@ -5,27 +5,40 @@
 #include "platform/gfx/GdiObjects.h"
 #include "platform/kernel/Strings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 using namespace pictavo::platform;
 
-struct GpGraphics {
+struct GpGraphics
+{
     std::unique_ptr<Canvas> owned;
     Canvas* canvas = nullptr;
     Interpolation interpolation = Interpolation::Smooth;
+    bool clipped = false;
+    RECT clip{};
+    HDC dc = nullptr;
 };
-struct GpPen {
+struct GpCachedBitmap
+{
+    std::shared_ptr<Bitmap> bitmap;
+};
+struct GpPen
+{
     ARGB colour = 0;
     REAL width = 1;
 };
-struct GpFontFamily {
+struct GpFontFamily
+{
     std::u16string name;
 };
-struct GpFont {
-    FontSpec spec;
+struct GpFont
+{
+    FontSpec desc;
 };
-struct GpStringFormat {
+struct GpStringFormat
+{
     INT flags = 0;
     StringAlignment align = StringAlignmentNear;
     StringAlignment lineAlign = StringAlignmentNear;
@@ -43,7 +56,10 @@ GpBitmap* createGpBitmap(std::shared_ptr<Bitmap> bitmap)
     return b;
 }
 
-std::shared_ptr<Bitmap> bitmapOf(GpImage* image) { return image ? image->bitmap : nullptr; }
+std::shared_ptr<Bitmap> bitmapOf(GpImage* image)
+{
+    return image ? image->bitmap : nullptr;
+}
 
 } // namespace pictavo::platform
 
@@ -53,6 +69,27 @@ GpStatus fromBitmap(std::shared_ptr<Bitmap> bitmap, GpBitmap** out, GpStatus fai
 {
     *out = createGpBitmap(std::move(bitmap));
     return *out ? Ok : failure;
+}
+
+// Rectangles from callers may sit anywhere; keep the arithmetic inside int.
+RECT rectOf(int64_t x, int64_t y, int64_t w, int64_t h)
+{
+    auto c = [](int64_t v) {
+        return static_cast<LONG>(std::clamp<int64_t>(v, -(int64_t{1} << 30), int64_t{1} << 30));
+    };
+    return RECT{c(x), c(y), c(x + w), c(y + h)};
+}
+
+// Runs one drawing call with the graphics object's own clip on top of the canvas's.
+template <class Draw> GpStatus drawOn(GpGraphics* graphics, Draw draw)
+{
+    Canvas& c = *graphics->canvas;
+    c.save();
+    if (graphics->clipped)
+        c.intersectClip(graphics->clip);
+    draw(c);
+    c.restore(-1);
+    return Ok;
 }
 
 void makeOpaque(Bitmap& b)
@@ -97,6 +134,29 @@ GpStatus GdipLoadImageFromFile(LPCWSTR path, GpImage** image)
     return s;
 }
 
+GpStatus GdipCreateBitmapFromStream(IStream* stream, GpBitmap** bitmap)
+{
+    if (!stream || !bitmap)
+        return InvalidParameter;
+    *bitmap = nullptr;
+    // An encoded picture larger than this could not decode within the pixel bound anyway.
+    constexpr size_t kMaxEncoded = size_t{512} << 20;
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[64 * 1024];
+    for (;;) {
+        ULONG read = 0;
+        HRESULT hr = stream->Read(chunk, sizeof chunk, &read);
+        if (hr < 0)
+            return Win32Error;
+        if (bytes.size() + read > kMaxEncoded)
+            return OutOfMemory;
+        bytes.insert(bytes.end(), chunk, chunk + read);
+        if (read < sizeof chunk)
+            break;
+    }
+    return fromBitmap(Bitmap::fromMemory(std::move(bytes)), bitmap, UnknownImageFormat);
+}
+
 // Pictures among the module's resources are stored as type "PNG"; a bitmap resource also works.
 GpStatus GdipCreateBitmapFromResource(HINSTANCE module, LPCWSTR name, GpBitmap** bitmap)
 {
@@ -113,7 +173,8 @@ GpStatus GdipCreateBitmapFromResource(HINSTANCE module, LPCWSTR name, GpBitmap**
     DWORD size = SizeofResource(module, res);
     if (!bytes || !size)
         return Win32Error;
-    return fromBitmap(Bitmap::fromMemory(std::vector<uint8_t>(bytes, bytes + size)), bitmap, UnknownImageFormat);
+    return fromBitmap(Bitmap::fromMemory(std::vector<uint8_t>(bytes, bytes + size)), bitmap,
+                      UnknownImageFormat);
 }
 
 GpStatus GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format, BYTE* scan0,
@@ -230,8 +291,10 @@ GpStatus GdipGetImageThumbnail(GpImage* image, UINT width, UINT height, GpImage*
         return InvalidParameter;
     *thumbnail = nullptr;
     // The documented default size when none is asked for.
-    if (width == 0 || height == 0)
+    if (width == 0 && height == 0)
         width = height = 120;
+    width = std::max(1u, width);
+    height = std::max(1u, height);
     if (width > static_cast<UINT>(kMaxDecodedSide) || height > static_cast<UINT>(kMaxDecodedSide))
         return OutOfMemory;
     auto thumb = image->bitmap->thumbnail(static_cast<int>(width), static_cast<int>(height));
@@ -258,7 +321,8 @@ GpStatus GdipCloneBitmapAreaI(INT x, INT y, INT width, INT height, PixelFormat f
     return s;
 }
 
-GpStatus GdipBitmapLockBits(GpBitmap* bitmap, const GpRect* rect, UINT flags, PixelFormat format, BitmapData* data)
+GpStatus GdipBitmapLockBits(GpBitmap* bitmap, const GpRect* rect, UINT flags, PixelFormat format,
+                            BitmapData* data)
 {
     if (!bitmap || !data)
         return InvalidParameter;
@@ -284,7 +348,8 @@ GpStatus GdipBitmapLockBits(GpBitmap* bitmap, const GpRect* rect, UINT flags, Pi
         data->Stride = bw * 4;
         data->Scan0 = pixels + (static_cast<size_t>(r.Y) * bw + r.X) * 4;
     } else {
-        data->Stride = static_cast<INT>((static_cast<size_t>(r.Width) * (format == PixelFormat24bppRGB ? 3 : 4) + 3) & ~size_t{3});
+        data->Stride = static_cast<INT>(
+            (static_cast<size_t>(r.Width) * (format == PixelFormat24bppRGB ? 3 : 4) + 3) & ~size_t{3});
         bitmap->lockBuffer.assign(static_cast<size_t>(data->Stride) * r.Height, 0);
         data->Scan0 = bitmap->lockBuffer.data();
     }
@@ -322,11 +387,13 @@ GpStatus GdipBitmapUnlockBits(GpBitmap* bitmap, BitmapData* data)
     uint8_t* pixels = bitmap->bitmap->pixels();
     const int bw = bitmap->bitmap->width();
     const GpRect& r = bitmap->lockRect;
-    bool inPlace = data->Scan0 >= pixels && data->Scan0 < pixels + static_cast<size_t>(bw) * bitmap->bitmap->height() * 4;
+    bool inPlace = data->Scan0 >= pixels &&
+                   data->Scan0 < pixels + static_cast<size_t>(bw) * bitmap->bitmap->height() * 4;
     if ((bitmap->lockFlags & ImageLockModeWrite) && !inPlace) {
         for (int y = 0; y < r.Height; ++y) {
             uint8_t* dst = pixels + (static_cast<size_t>(r.Y + y) * bw + r.X) * 4;
-            const auto* src = static_cast<const uint8_t*>(data->Scan0) + static_cast<ptrdiff_t>(y) * data->Stride;
+            const auto* src =
+                static_cast<const uint8_t*>(data->Scan0) + static_cast<ptrdiff_t>(y) * data->Stride;
             for (int x = 0; x < r.Width; ++x) {
                 if (data->PixelFormat == PixelFormat24bppRGB) {
                     std::memcpy(dst + x * 4, src + x * 3, 3);
@@ -374,6 +441,8 @@ GpStatus GdipDeleteGraphics(GpGraphics* graphics)
 {
     if (!graphics)
         return InvalidParameter;
+    if (graphics->dc)
+        DeleteDC(graphics->dc);
     delete graphics;
     return Ok;
 }
@@ -382,7 +451,8 @@ GpStatus GdipSetInterpolationMode(GpGraphics* graphics, InterpolationMode mode)
 {
     if (!graphics)
         return InvalidParameter;
-    graphics->interpolation = mode == InterpolationModeNearestNeighbor ? Interpolation::Nearest : Interpolation::Smooth;
+    graphics->interpolation =
+        mode == InterpolationModeNearestNeighbor ? Interpolation::Nearest : Interpolation::Smooth;
     return Ok;
 }
 
@@ -394,19 +464,22 @@ GpStatus GdipGraphicsClear(GpGraphics* graphics, ARGB colour)
     auto b = Bitmap::create(1, 1, colour);
     if (!b)
         return OutOfMemory;
-    c.drawImage(*b, 0, 0, c.width(), c.height(), 0, 0, 1, 1, Interpolation::Nearest, false);
-    return Ok;
+    return drawOn(graphics, [&](Canvas& canvas) {
+        canvas.drawImage(*b, 0, 0, c.width(), c.height(), 0, 0, 1, 1, Interpolation::Nearest, false);
+    });
 }
 
-GpStatus GdipDrawImageRectRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height, INT sx,
-                                INT sy, INT sw, INT sh, GpUnit unit, const GpImageAttributes*, DrawImageAbort, void*)
+GpStatus GdipDrawImageRectRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height,
+                                INT sx, INT sy, INT sw, INT sh, GpUnit unit, const GpImageAttributes*,
+                                DrawImageAbort, void*)
 {
     if (!graphics || !image || (unit != UnitPixel && unit != UnitWorld))
         return InvalidParameter;
     if (!image->bitmap->pixels())
         return OutOfMemory;
-    graphics->canvas->drawImage(*image->bitmap, x, y, width, height, sx, sy, sw, sh, graphics->interpolation);
-    return Ok;
+    return drawOn(graphics, [&](Canvas& c) {
+        c.drawImage(*image->bitmap, x, y, width, height, sx, sy, sw, sh, graphics->interpolation);
+    });
 }
 
 GpStatus GdipDrawImageRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height)
@@ -445,8 +518,7 @@ GpStatus GdipFillRectangleI(GpGraphics* graphics, GpBrush* brush, INT x, INT y, 
 {
     if (!graphics || !brush)
         return InvalidParameter;
-    graphics->canvas->fillArgb(RECT{x, y, x + width, y + height}, brush->colour);
-    return Ok;
+    return drawOn(graphics, [&](Canvas& c) { c.fillArgb(rectOf(x, y, width, height), brush->colour); });
 }
 
 GpStatus GdipCreatePen1(ARGB colour, REAL width, GpUnit, GpPen** pen)
@@ -470,10 +542,12 @@ GpStatus GdipDrawRectangleI(GpGraphics* graphics, GpPen* pen, INT x, INT y, INT 
 {
     if (!graphics || !pen || width < 0 || height < 0)
         return InvalidParameter;
-    int w = std::max(1, static_cast<int>(std::lround(pen->width)));
-    int grow = (w - 1) / 2;
-    graphics->canvas->frameArgb(RECT{x - grow, y - grow, x + width + 1 + grow, y + height + 1 + grow}, pen->colour, w);
-    return Ok;
+    const int w = pen->width >= 1 ? static_cast<int>(std::lround(std::min(pen->width, 64.0f))) : 1;
+    // The pen is centred on the edges: w / 2 of it outside, the rest inside.
+    const int64_t out = w / 2, in = (w - 1) / 2;
+    const RECT frame = rectOf(int64_t{x} - out, int64_t{y} - out, int64_t{width} + 1 + out + in,
+                              int64_t{height} + 1 + out + in);
+    return drawOn(graphics, [&](Canvas& c) { c.frameArgb(frame, pen->colour, w); });
 }
 
 GpStatus GdipCreateFontFamilyFromName(LPCWSTR name, GpFontCollection*, GpFontFamily** family)
@@ -494,16 +568,16 @@ GpStatus GdipDeleteFontFamily(GpFontFamily* family)
 
 GpStatus GdipCreateFont(const GpFontFamily* family, REAL size, INT style, GpUnit unit, GpFont** font)
 {
-    if (!family || !font || size <= 0)
+    if (!family || !font || !(size > 0))
         return InvalidParameter;
     // Sizes are em heights; points are 96/72 pixels.
-    double px = unit == UnitPoint ? size * 96.0 / 72.0 : size;
+    double px = std::min(unit == UnitPoint ? size * 96.0 / 72.0 : static_cast<double>(size), 4096.0);
     auto* f = new GpFont;
-    f->spec.face = family->name;
-    f->spec.height = -std::max(1, static_cast<int>(std::lround(px)));
-    f->spec.weight = style & FontStyleBold ? FW_BOLD : FW_NORMAL;
-    f->spec.italic = (style & FontStyleItalic) != 0;
-    f->spec.underline = (style & FontStyleUnderline) != 0;
+    f->desc.face = family->name;
+    f->desc.height = -std::max(1, static_cast<int>(std::lround(px)));
+    f->desc.weight = style & FontStyleBold ? FW_BOLD : FW_NORMAL;
+    f->desc.italic = (style & FontStyleItalic) != 0;
+    f->desc.underline = (style & FontStyleUnderline) != 0;
     *font = f;
     return Ok;
 }
@@ -565,12 +639,13 @@ GpStatus GdipSetStringFormatFlags(GpStringFormat* format, INT flags)
     return Ok;
 }
 
-GpStatus GdipDrawString(GpGraphics* graphics, LPCWSTR text, INT length, const GpFont* font, const GpRectF* rect,
-                        const GpStringFormat* format, const GpBrush* brush)
+GpStatus GdipDrawString(GpGraphics* graphics, LPCWSTR text, INT length, const GpFont* font,
+                        const GpRectF* rect, const GpStringFormat* format, const GpBrush* brush)
 {
     if (!graphics || !text || !font || !rect || !brush)
         return InvalidParameter;
-    std::u16string_view s = length < 0 ? std::u16string_view(text) : std::u16string_view(text, static_cast<size_t>(length));
+    std::u16string_view s =
+        length < 0 ? std::u16string_view(text) : std::u16string_view(text, static_cast<size_t>(length));
     StringLayout layout;
     if (format) {
         layout.align = format->align;
@@ -578,6 +653,78 @@ GpStatus GdipDrawString(GpGraphics* graphics, LPCWSTR text, INT length, const Gp
         layout.ellipsis = format->trimming >= StringTrimmingEllipsisCharacter;
         layout.noWrap = (format->flags & StringFormatFlagsNoWrap) != 0;
     }
-    graphics->canvas->drawString(s, rect->X, rect->Y, rect->Width, rect->Height, font->spec, brush->colour, layout);
+    return drawOn(graphics, [&](Canvas& c) {
+        c.drawString(s, rect->X, rect->Y, rect->Width, rect->Height, font->desc, brush->colour, layout);
+    });
+}
+
+GpStatus GdipSetClipRectI(GpGraphics* graphics, INT x, INT y, INT width, INT height, CombineMode mode)
+{
+    if (!graphics || (mode != CombineModeReplace && mode != CombineModeIntersect))
+        return InvalidParameter;
+    RECT r = rectOf(x, y, width, height);
+    if (mode == CombineModeIntersect && graphics->clipped)
+        r = RECT{std::max(r.left, graphics->clip.left), std::max(r.top, graphics->clip.top),
+                 std::min(r.right, graphics->clip.right), std::min(r.bottom, graphics->clip.bottom)};
+    graphics->clip = r;
+    graphics->clipped = true;
     return Ok;
+}
+
+GpStatus GdipResetClip(GpGraphics* graphics)
+{
+    if (!graphics)
+        return InvalidParameter;
+    graphics->clipped = false;
+    return Ok;
+}
+
+GpStatus GdipGetDC(GpGraphics* graphics, HDC* dc)
+{
+    if (!graphics || !dc)
+        return InvalidParameter;
+    if (graphics->dc)
+        return ObjectBusy;
+    graphics->dc = createCanvasDC(graphics->canvas);
+    *dc = graphics->dc;
+    return Ok;
+}
+
+GpStatus GdipReleaseDC(GpGraphics* graphics, HDC dc)
+{
+    if (!graphics || !dc || dc != graphics->dc)
+        return InvalidParameter;
+    DeleteDC(dc);
+    graphics->dc = nullptr;
+    return Ok;
+}
+
+GpStatus GdipCreateCachedBitmap(GpBitmap* bitmap, GpGraphics* graphics, GpCachedBitmap** cached)
+{
+    if (!bitmap || !graphics || !cached)
+        return InvalidParameter;
+    *cached = nullptr;
+    auto copy = bitmap->bitmap->copyArea(0, 0, bitmap->bitmap->width(), bitmap->bitmap->height());
+    if (!copy)
+        return OutOfMemory;
+    *cached = new GpCachedBitmap{std::move(copy)};
+    return Ok;
+}
+
+GpStatus GdipDeleteCachedBitmap(GpCachedBitmap* cached)
+{
+    if (!cached)
+        return InvalidParameter;
+    delete cached;
+    return Ok;
+}
+
+GpStatus GdipDrawCachedBitmap(GpGraphics* graphics, GpCachedBitmap* cached, INT x, INT y)
+{
+    if (!graphics || !cached)
+        return InvalidParameter;
+    Bitmap& b = *cached->bitmap;
+    return drawOn(graphics, [&](Canvas& c) {
+        c.drawImage(b, x, y, b.width(), b.height(), 0, 0, b.width(), b.height(), Interpolation::Nearest);
+    });
 }

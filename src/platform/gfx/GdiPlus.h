@@ -5,12 +5,14 @@
 // rectangles and strings.
 
 #include "platform/gfx/Gdi.h"
+#include "platform/gfx/Stream.h"
 
 #include <memory>
 #include <vector>
 
 using GpStatus = int;
-enum Status {
+enum Status
+{
     Ok = 0,
     GenericError = 1,
     InvalidParameter = 2,
@@ -35,9 +37,21 @@ using PixelFormat = INT;
 #define PixelFormat32bppARGB 0x0026200A
 #define PixelFormat32bppPARGB 0x000E200B
 
-enum ImageLockMode { ImageLockModeRead = 1, ImageLockModeWrite = 2, ImageLockModeUserInputBuf = 4 };
-enum GpUnit { UnitWorld = 0, UnitDisplay = 1, UnitPixel = 2, UnitPoint = 3 };
-enum InterpolationMode {
+enum ImageLockMode
+{
+    ImageLockModeRead = 1,
+    ImageLockModeWrite = 2,
+    ImageLockModeUserInputBuf = 4
+};
+enum GpUnit
+{
+    UnitWorld = 0,
+    UnitDisplay = 1,
+    UnitPixel = 2,
+    UnitPoint = 3
+};
+enum InterpolationMode
+{
     InterpolationModeDefault = 0,
     InterpolationModeLowQuality = 1,
     InterpolationModeHighQuality = 2,
@@ -47,8 +61,14 @@ enum InterpolationMode {
     InterpolationModeHighQualityBilinear = 6,
     InterpolationModeHighQualityBicubic = 7,
 };
-enum StringAlignment { StringAlignmentNear = 0, StringAlignmentCenter = 1, StringAlignmentFar = 2 };
-enum StringTrimming {
+enum StringAlignment
+{
+    StringAlignmentNear = 0,
+    StringAlignmentCenter = 1,
+    StringAlignmentFar = 2
+};
+enum StringTrimming
+{
     StringTrimmingNone = 0,
     StringTrimmingCharacter = 1,
     StringTrimmingWord = 2,
@@ -58,16 +78,25 @@ enum StringTrimming {
 };
 #define StringFormatFlagsNoWrap 0x00001000
 #define StringFormatFlagsNoClip 0x00004000
-enum FontStyle { FontStyleRegular = 0, FontStyleBold = 1, FontStyleItalic = 2, FontStyleUnderline = 4 };
+enum FontStyle
+{
+    FontStyleRegular = 0,
+    FontStyleBold = 1,
+    FontStyleItalic = 2,
+    FontStyleUnderline = 4
+};
 
-struct GpRect {
+struct GpRect
+{
     INT X, Y, Width, Height;
 };
-struct GpRectF {
+struct GpRectF
+{
     REAL X, Y, Width, Height;
 };
 
-struct BitmapData {
+struct BitmapData
+{
     UINT Width;
     UINT Height;
     INT Stride;
@@ -76,7 +105,8 @@ struct BitmapData {
     UINT_PTR Reserved;
 };
 
-struct GdiplusStartupInput {
+struct GdiplusStartupInput
+{
     UINT GdiplusVersion = 1;
     void* DebugEventCallback = nullptr;
     BOOL SuppressBackgroundThread = FALSE;
@@ -87,7 +117,8 @@ namespace pictavo::platform {
 class Bitmap;
 }
 // Images are bitmaps here; the members are the platform's, never the component's business.
-struct GpImage {
+struct GpImage
+{
     std::shared_ptr<pictavo::platform::Bitmap> bitmap;
     PixelFormat format = PixelFormat32bppARGB;
     bool locked = false;
@@ -95,12 +126,16 @@ struct GpImage {
     GpRect lockRect{};
     std::vector<uint8_t> lockBuffer;
 };
-struct GpBitmap : GpImage {};
+struct GpBitmap : GpImage
+{};
 struct GpGraphics;
-struct GpBrush {
+struct GpCachedBitmap;
+struct GpBrush
+{
     ARGB colour = 0;
 };
-struct GpSolidFill : GpBrush {};
+struct GpSolidFill : GpBrush
+{};
 struct GpPen;
 struct GpFontFamily;
 struct GpFont;
@@ -116,6 +151,8 @@ void GdiplusShutdown(ULONG_PTR token);
 // Bitmaps. A bitmap from a file reads only the header until its pixels are needed.
 GpStatus GdipCreateBitmapFromFile(LPCWSTR path, GpBitmap** bitmap);
 GpStatus GdipLoadImageFromFile(LPCWSTR path, GpImage** image);
+// Reads the stream from its current position to its end.
+GpStatus GdipCreateBitmapFromStream(IStream* stream, GpBitmap** bitmap);
 GpStatus GdipCreateBitmapFromResource(HINSTANCE module, LPCWSTR name, GpBitmap** bitmap);
 GpStatus GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format, BYTE* scan0,
                                    GpBitmap** bitmap);
@@ -140,11 +177,25 @@ GpStatus GdipGetImageGraphicsContext(GpImage* image, GpGraphics** graphics);
 GpStatus GdipDeleteGraphics(GpGraphics* graphics);
 GpStatus GdipSetInterpolationMode(GpGraphics* graphics, InterpolationMode mode);
 GpStatus GdipGraphicsClear(GpGraphics* graphics, ARGB colour);
+enum CombineMode
+{
+    CombineModeReplace = 0,
+    CombineModeIntersect = 1
+};
+// Clips later drawing of this graphics object only, not its device context.
+GpStatus GdipSetClipRectI(GpGraphics* graphics, INT x, INT y, INT width, INT height, CombineMode mode);
+GpStatus GdipResetClip(GpGraphics* graphics);
+// A device context drawing onto the same pixels, until GdipReleaseDC.
+GpStatus GdipGetDC(GpGraphics* graphics, HDC* dc);
+GpStatus GdipReleaseDC(GpGraphics* graphics, HDC dc);
+GpStatus GdipCreateCachedBitmap(GpBitmap* bitmap, GpGraphics* graphics, GpCachedBitmap** cached);
+GpStatus GdipDeleteCachedBitmap(GpCachedBitmap* cached);
+GpStatus GdipDrawCachedBitmap(GpGraphics* graphics, GpCachedBitmap* cached, INT x, INT y);
 GpStatus GdipDrawImageI(GpGraphics* graphics, GpImage* image, INT x, INT y);
 GpStatus GdipDrawImageRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height);
-GpStatus GdipDrawImageRectRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height, INT sx,
-                                INT sy, INT sw, INT sh, GpUnit unit, const GpImageAttributes* attributes,
-                                DrawImageAbort callback, void* data);
+GpStatus GdipDrawImageRectRectI(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height,
+                                INT sx, INT sy, INT sw, INT sh, GpUnit unit,
+                                const GpImageAttributes* attributes, DrawImageAbort callback, void* data);
 GpStatus GdipCreateSolidFill(ARGB colour, GpSolidFill** brush);
 GpStatus GdipDeleteBrush(GpBrush* brush);
 GpStatus GdipFillRectangleI(GpGraphics* graphics, GpBrush* brush, INT x, INT y, INT width, INT height);
@@ -163,8 +214,8 @@ GpStatus GdipSetStringFormatAlign(GpStringFormat* format, StringAlignment align)
 GpStatus GdipSetStringFormatLineAlign(GpStringFormat* format, StringAlignment align);
 GpStatus GdipSetStringFormatTrimming(GpStringFormat* format, StringTrimming trimming);
 GpStatus GdipSetStringFormatFlags(GpStringFormat* format, INT flags);
-GpStatus GdipDrawString(GpGraphics* graphics, LPCWSTR text, INT length, const GpFont* font, const GpRectF* rect,
-                        const GpStringFormat* format, const GpBrush* brush);
+GpStatus GdipDrawString(GpGraphics* graphics, LPCWSTR text, INT length, const GpFont* font,
+                        const GpRectF* rect, const GpStringFormat* format, const GpBrush* brush);
 
 namespace pictavo::platform {
 class Bitmap;

@@ -8,7 +8,8 @@
 namespace pictavo::platform {
 namespace {
 
-struct Reader {
+struct Reader
+{
     std::span<const uint8_t> data;
     size_t pos = 0;
 };
@@ -22,7 +23,8 @@ int readFromMemory(GifFileType* gif, GifByteType* buffer, int size)
     return static_cast<int>(n);
 }
 
-struct GifCloser {
+struct GifCloser
+{
     void operator()(GifFileType* gif) const
     {
         int error = 0;

@@ -48,12 +48,23 @@ bool decodePicture(std::span<const uint8_t> data, const DecodeRequest& request, 
     out = DecodedImage{};
     bool ok = false;
     switch (sniffFormat(data)) {
-    case PictureFormat::Jpeg: ok = decodeJpeg(data, request, out); break;
-    case PictureFormat::Png: ok = decodePng(data, request, out); break;
-    case PictureFormat::Gif: ok = decodeGif(data, request, out); break;
-    case PictureFormat::Bmp: ok = decodeBmp(data, request, out); break;
-    case PictureFormat::Tiff: ok = decodeTiff(data, request, out); break;
-    case PictureFormat::Unknown: break;
+    case PictureFormat::Jpeg:
+        ok = decodeJpeg(data, request, out);
+        break;
+    case PictureFormat::Png:
+        ok = decodePng(data, request, out);
+        break;
+    case PictureFormat::Gif:
+        ok = decodeGif(data, request, out);
+        break;
+    case PictureFormat::Bmp:
+        ok = decodeBmp(data, request, out);
+        break;
+    case PictureFormat::Tiff:
+        ok = decodeTiff(data, request, out);
+        break;
+    case PictureFormat::Unknown:
+        break;
     }
     if (!ok)
         out = DecodedImage{};

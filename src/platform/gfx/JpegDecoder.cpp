@@ -7,7 +7,8 @@
 namespace pictavo::platform {
 namespace {
 
-struct ErrorManager {
+struct ErrorManager
+{
     jpeg_error_mgr pub;
     jmp_buf jump;
 };

@@ -7,7 +7,8 @@
 namespace pictavo::platform {
 namespace {
 
-struct Source {
+struct Source
+{
     std::span<const uint8_t> data;
     toff_t pos = 0;
 };
@@ -22,7 +23,10 @@ tsize_t readProc(thandle_t h, tdata_t buf, tsize_t size)
     s->pos += n;
     return static_cast<tsize_t>(n);
 }
-tsize_t writeProc(thandle_t, tdata_t, tsize_t) { return 0; }
+tsize_t writeProc(thandle_t, tdata_t, tsize_t)
+{
+    return 0;
+}
 toff_t seekProc(thandle_t h, toff_t off, int whence)
 {
     auto* s = static_cast<Source*>(h);
@@ -30,11 +34,23 @@ toff_t seekProc(thandle_t h, toff_t off, int whence)
     s->pos = base + off;
     return s->pos;
 }
-int closeProc(thandle_t) { return 0; }
-toff_t sizeProc(thandle_t h) { return static_cast<Source*>(h)->data.size(); }
-int mapProc(thandle_t, tdata_t*, toff_t*) { return 0; }
+int closeProc(thandle_t)
+{
+    return 0;
+}
+toff_t sizeProc(thandle_t h)
+{
+    return static_cast<Source*>(h)->data.size();
+}
+int mapProc(thandle_t, tdata_t*, toff_t*)
+{
+    return 0;
+}
 void unmapProc(thandle_t, tdata_t, toff_t) {}
-int quietHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int quietHandler(TIFF*, void*, const char*, const char*, va_list)
+{
+    return 1;
+}
 
 } // namespace
 
@@ -46,8 +62,8 @@ bool decodeTiff(std::span<const uint8_t> data, const DecodeRequest& request, Dec
     TIFFOpenOptionsSetWarningHandlerExtR(options, quietHandler, nullptr);
     // libtiff's own buffers (strips, tiles) are bounded like our pixels.
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(kMaxDecodedPixels * 4));
-    TIFF* tif = TIFFClientOpenExt("memory", "rm", &src, readProc, writeProc, seekProc, closeProc,
-                                  sizeProc, mapProc, unmapProc, options);
+    TIFF* tif = TIFFClientOpenExt("memory", "rm", &src, readProc, writeProc, seekProc, closeProc, sizeProc,
+                                  mapProc, unmapProc, options);
     TIFFOpenOptionsFree(options);
     if (!tif)
         return false;

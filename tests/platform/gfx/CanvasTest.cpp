@@ -11,7 +11,8 @@ using namespace pictavo::platform;
 namespace {
 
 // A memory context with a white bitmap of the given size selected.
-struct Surface {
+struct Surface
+{
     HDC dc;
     HBITMAP bitmap;
     HGDIOBJ previous;
@@ -135,6 +136,12 @@ TEST(Gdi, HatchAndDottedPatterns)
     EXPECT_NE(s.at(1, 15), 0u);
     EXPECT_EQ(s.at(2, 15), 0u);
     EXPECT_NE(s.at(10, 15), 0u) << "the end point is not drawn";
+    // A line from far outside still draws its visible part, at once.
+    SelectObject(s.dc, GetStockObject(BLACK_PEN));
+    MoveToEx(s.dc, -2000000000, 12, nullptr);
+    LineTo(s.dc, 2000000000, 12);
+    EXPECT_EQ(s.at(0, 12), 0u);
+    EXPECT_EQ(s.at(15, 12), 0u);
     SelectObject(s.dc, old);
     DeleteObject(dots);
     DeleteObject(hatch);
@@ -183,6 +190,16 @@ TEST(Gdi, StaleHandlesAreRefused)
     DeleteDC(dc);
     EXPECT_FALSE(Rectangle(dc, 0, 0, 1, 1));
     EXPECT_EQ(SelectObject(s.dc, reinterpret_cast<HGDIOBJ>(0x1234)), nullptr);
+
+    // A bitmap stays alive while a context has it selected, and belongs to one context.
+    EXPECT_FALSE(DeleteObject(s.bitmap));
+    HDC other = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(SelectObject(other, s.bitmap), nullptr);
+    DeleteDC(other);
+    RECT one{0, 0, 1, 1};
+    HBRUSH black = CreateSolidBrush(0);
+    EXPECT_EQ(FillRect(s.dc, &one, black), 1);
+    DeleteObject(black);
 }
 
 TEST(GdiPlus, ArgbFillsBlendAndLockBitsIsStraightBgra)
@@ -221,7 +238,8 @@ TEST(GdiPlus, ArgbFillsBlendAndLockBitsIsStraightBgra)
     GdipBitmapUnlockBits(bmp, &data);
 
     GpRect outside{2, 2, 4, 4};
-    EXPECT_EQ(GdipBitmapLockBits(bmp, &outside, ImageLockModeRead, PixelFormat32bppARGB, &data), InvalidParameter);
+    EXPECT_EQ(GdipBitmapLockBits(bmp, &outside, ImageLockModeRead, PixelFormat32bppARGB, &data),
+              InvalidParameter);
     GpBitmap* clone = nullptr;
     ASSERT_EQ(GdipCloneBitmapAreaI(1, 0, 3, 4, PixelFormat32bppARGB, bmp, &clone), Ok);
     UINT w = 0;
@@ -255,4 +273,79 @@ TEST(GdiPlus, DrawsImagesAtNaturalSizeAndStretched)
     EXPECT_EQ(s.at(4, 6), RGB(0, 0, 255));
     GdipDeleteGraphics(g);
     GdipDisposeImage(image);
+}
+
+TEST(GdiPlus, ThumbnailSizesDefaultsAndBound)
+{
+    GpBitmap* bmp = nullptr;
+    ASSERT_EQ(GdipCreateBitmapFromScan0(50, 40, 0, PixelFormat32bppARGB, nullptr, &bmp), Ok);
+    auto size = [&](UINT w, UINT h, GpStatus expected) {
+        GpImage* thumb = nullptr;
+        EXPECT_EQ(GdipGetImageThumbnail(bmp, w, h, &thumb, nullptr, nullptr), expected);
+        UINT tw = 0, th = 0;
+        if (thumb) {
+            GdipGetImageWidth(thumb, &tw);
+            GdipGetImageHeight(thumb, &th);
+            GdipDisposeImage(thumb);
+        }
+        return std::pair{tw, th};
+    };
+    EXPECT_EQ(size(0, 0, Ok), (std::pair{120u, 120u}));
+    EXPECT_EQ(size(10, 0, Ok), (std::pair{10u, 1u}));
+    EXPECT_EQ(size(135, 104, Ok), (std::pair{135u, 104u}));
+    EXPECT_EQ(size(65535, 65535, OutOfMemory), (std::pair{0u, 0u}));
+    GdipDisposeImage(bmp);
+}
+
+TEST(GdiPlus, GraphicsClipDeviceContextCachedBitmapsAndWidePens)
+{
+    Surface s(12, 12);
+    GpGraphics* g = nullptr;
+    ASSERT_EQ(GdipCreateFromHDC(s.dc, &g), Ok);
+    GpSolidFill* red = nullptr;
+    GdipCreateSolidFill(0xFFFF0000, &red);
+    GdipSetClipRectI(g, 0, 0, 4, 4, CombineModeReplace);
+    GdipSetClipRectI(g, 2, 2, 10, 10, CombineModeIntersect);
+    GdipFillRectangleI(g, red, 0, 0, 12, 12);
+    EXPECT_EQ(s.at(2, 2), RGB(255, 0, 0));
+    EXPECT_EQ(s.at(3, 3), RGB(255, 0, 0));
+    EXPECT_EQ(s.at(4, 4), 0xFFFFFFu);
+    EXPECT_EQ(s.at(1, 1), 0xFFFFFFu);
+    RECT box{};
+    GetClipBox(s.dc, &box);
+    EXPECT_EQ(box.right, 12) << "the context keeps its own clip";
+    GdipResetClip(g);
+
+    // Two pixels wide: one outside the edge line, one inside.
+    GpPen* pen = nullptr;
+    GdipCreatePen1(0xFF0000FF, 2, UnitPixel, &pen);
+    GdipDrawRectangleI(g, pen, 5, 5, 4, 4);
+    EXPECT_EQ(s.at(4, 6), RGB(0, 0, 255));
+    EXPECT_EQ(s.at(5, 6), RGB(0, 0, 255));
+    EXPECT_EQ(s.at(6, 6), 0xFFFFFFu);
+    EXPECT_EQ(s.at(9, 6), RGB(0, 0, 255));
+    EXPECT_EQ(s.at(10, 6), 0xFFFFFFu);
+
+    HDC dc = nullptr;
+    ASSERT_EQ(GdipGetDC(g, &dc), Ok);
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    RECT r{10, 0, 12, 2};
+    FillRect(dc, &r, green);
+    EXPECT_EQ(GdipReleaseDC(g, dc), Ok);
+    EXPECT_EQ(s.at(11, 1), RGB(0, 255, 0));
+    DeleteObject(green);
+
+    uint32_t px[4] = {0xFF00FFFF, 0xFF00FFFF, 0xFF00FFFF, 0x00000000};
+    GpBitmap* bmp = nullptr;
+    GdipCreateBitmapFromScan0(2, 2, 8, PixelFormat32bppARGB, reinterpret_cast<BYTE*>(px), &bmp);
+    GpCachedBitmap* cached = nullptr;
+    ASSERT_EQ(GdipCreateCachedBitmap(bmp, g, &cached), Ok);
+    GdipDisposeImage(bmp);
+    GdipDrawCachedBitmap(g, cached, 0, 10);
+    EXPECT_EQ(s.at(0, 10), RGB(0, 255, 255));
+    EXPECT_EQ(s.at(1, 11), 0xFFFFFFu) << "the transparent pixel";
+    GdipDeleteCachedBitmap(cached);
+    GdipDeletePen(pen);
+    GdipDeleteBrush(red);
+    GdipDeleteGraphics(g);
 }

@@ -45,6 +45,27 @@ TEST(Decoders, LosslessFormatsGiveExactStraightAlphaPixels)
     expectSample(decode(makeTiff(dir.file("s.tif").string())), true);
 }
 
+TEST(Decoders, RunLengthBmpFillsRunsAndLiteralsBottomUp)
+{
+    Bytes b = makeBmp8();
+    b[30] = 1; // BI_RLE8; the 8 indices become runs
+    b.resize(54 + 32);
+    const uint8_t rle[] = {4, 3,          // bottom row: four of colour 3 (white)
+                           0, 0,          // end of line
+                           0, 4, 0, 1, 2, 7, // top row: literal red, green, blue, magenta
+                           0, 1};         // end of picture
+    b.insert(b.end(), std::begin(rle), std::end(rle));
+    b[22] = 2, b[23] = 0, b[24] = 0, b[25] = 0; // bottom-up
+    DecodedImage img = decode(b);
+    ASSERT_EQ(img.width, 4);
+    EXPECT_EQ(img.pixels[(4 + 2) * 4 + 0], 255) << "bottom row white";
+    EXPECT_EQ(img.pixels[(4 + 2) * 4 + 1], 255);
+    EXPECT_EQ(img.pixels[2], 255) << "top-left red";
+    EXPECT_EQ(img.pixels[0], 0);
+    EXPECT_EQ(img.pixels[3 * 4 + 0], 255) << "magenta";
+    EXPECT_EQ(img.pixels[3 * 4 + 1], 0);
+}
+
 TEST(Decoders, GifTakesFirstFrameWithTransparentIndex)
 {
     DecodedImage img = decode(makeGif());
@@ -73,8 +94,8 @@ TEST(Decoders, JpegScalesByDctWhenAskedForLess)
 TEST(Decoders, TruncatedAndGarbledFilesFailOrDecodeWithoutHarm)
 {
     TempDir dir;
-    std::vector<Bytes> files{makePng(64, 64), makeJpeg(64, 64), makeGif(), makeBmp24(), makeBmp8(),
-                             makeTiff(dir.file("t.tif").string())};
+    std::vector<Bytes> files{makePng(64, 64), makeJpeg(64, 64), makeGif(),
+                             makeBmp24(),     makeBmp8(),       makeTiff(dir.file("t.tif").string())};
     for (const Bytes& f : files) {
         for (size_t cut : {size_t{0}, size_t{1}, size_t{8}, f.size() / 2, f.size() - 1}) {
             Bytes part(f.begin(), f.begin() + static_cast<ptrdiff_t>(cut));
@@ -111,6 +132,25 @@ TEST(Decoders, DeclaredSizesBeyondTheBoundFailBeforeAllocating)
     Bytes gif = makeGif();
     gif[6] = 0xFF, gif[7] = 0xFF, gif[8] = 0xFF, gif[9] = 0xFF; // logical screen 65535 x 65535
     EXPECT_FALSE(decodePicture(gif, {}, out));
+    Bytes jpg = makeJpeg(16, 16);
+    for (size_t i = 0; i + 8 < jpg.size(); ++i)
+        if (jpg[i] == 0xFF && jpg[i + 1] == 0xC0) {
+            jpg[i + 5] = 0xFF, jpg[i + 6] = 0xDC, jpg[i + 7] = 0xFF, jpg[i + 8] = 0xDC; // 65500 x 65500
+            break;
+        }
+    EXPECT_FALSE(decodePicture(jpg, {}, out));
+    // A TIFF whose directory claims 60000 x 60000.
+    TempDir dir;
+    Bytes tif = makeTiff(dir.file("big.tif").string());
+    size_t ifd = tif[4] | tif[5] << 8 | tif[6] << 16 | size_t{tif[7]} << 24;
+    int entries = tif[ifd] | tif[ifd + 1] << 8;
+    for (int i = 0; i < entries; ++i) {
+        uint8_t* e = &tif[ifd + 2 + i * 12];
+        int tag = e[0] | e[1] << 8;
+        if (tag == 256 || tag == 257)
+            e[8] = 0x60, e[9] = 0xEA, e[10] = 0, e[11] = 0;
+    }
+    EXPECT_FALSE(decodePicture(tif, {}, out));
     EXPECT_FALSE(withinDecodeBound(65535, 65535));
     EXPECT_TRUE(withinDecodeBound(8192, 8192));
 }

@@ -17,8 +17,14 @@ const uint8_t kSample[2][4][4] = {
     {{0, 0, 0, 255}, {128, 128, 128, 255}, {0, 255, 255, 255}, {255, 0, 255, 128}},
 };
 
-void put16(Bytes& b, unsigned v) { b.push_back(v & 255), b.push_back(v >> 8 & 255); }
-void put32(Bytes& b, unsigned v) { put16(b, v & 0xFFFF), put16(b, v >> 16); }
+void put16(Bytes& b, unsigned v)
+{
+    b.push_back(v & 255), b.push_back(v >> 8 & 255);
+}
+void put32(Bytes& b, unsigned v)
+{
+    put16(b, v & 0xFFFF), put16(b, v >> 16);
+}
 
 } // namespace
 

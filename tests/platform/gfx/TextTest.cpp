@@ -9,7 +9,8 @@ using namespace pictavo::platform;
 
 namespace {
 
-struct TextSurface {
+struct TextSurface
+{
     std::shared_ptr<Bitmap> bitmap = Bitmap::create(120, 40, 0xFFFFFFFF);
     Canvas canvas{bitmap};
     HDC dc = createCanvasDC(&canvas);
@@ -86,6 +87,22 @@ TEST(Text, OpaqueBackgroundFillsTheTextBox)
     EXPECT_EQ(t.canvas.pixel(13, 0), 0xFFFFFFu);
 }
 
+TEST(Text, ExtTextOutFillsTheOpaqueRectangle)
+{
+    TextSurface t;
+    SetBkColor(t.dc, 0xE4D4C6);
+    RECT r{5, 5, 50, 20};
+    EXPECT_TRUE(ExtTextOutW(t.dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr));
+    EXPECT_EQ(t.canvas.pixel(5, 5), 0xE4D4C6u);
+    EXPECT_EQ(t.canvas.pixel(49, 19), 0xE4D4C6u);
+    EXPECT_EQ(t.canvas.pixel(50, 19), 0xFFFFFFu);
+    SetTextColor(t.dc, 0x0000FF);
+    EXPECT_TRUE(ExtTextOutW(t.dc, 60, 5, ETO_CLIPPED, &r, u"图", 1, nullptr));
+    EXPECT_EQ(t.inked(0x0000FF).right, -1) << "clipped away entirely";
+    EXPECT_TRUE(ExtTextOutW(t.dc, 60, 5, 0, nullptr, u"图", 1, nullptr));
+    EXPECT_GE(t.inked(0x0000FF).left, 60);
+}
+
 TEST(Text, GdiPlusStringIsCentredAndTrimmed)
 {
     TextSurface t;
@@ -116,4 +133,49 @@ TEST(Text, GdiPlusStringIsCentredAndTrimmed)
     GdipDeleteFont(font);
     GdipDeleteFontFamily(family);
     GdipDeleteGraphics(g);
+}
+
+TEST(Text, BoldIsSimulatedWithTheSameAdvance)
+{
+    auto inkCount = [](int weight) {
+        TextSurface t;
+        HFONT f = CreateFontW(12, 0, 0, 0, weight, 0, 0, 0, 0, 0, 0, 0, 32, u"新宋体");
+        SelectObject(t.dc, f);
+        SetTextColor(t.dc, 0);
+        SetBkMode(t.dc, TRANSPARENT);
+        RECT r{0, 0, 120, 40};
+        DrawTextW(t.dc, u"上传图片", -1, &r, DT_LEFT | DT_SINGLELINE);
+        SIZE size{};
+        GetTextExtentPoint32W(t.dc, u"上传图片", -1, &size);
+        EXPECT_EQ(size.cx, 48);
+        int n = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 120; ++x)
+                n += t.canvas.pixel(x, y) == 0;
+        SelectObject(t.dc, GetStockObject(SYSTEM_FONT));
+        DeleteObject(f);
+        return n;
+    };
+    EXPECT_GT(inkCount(FW_BOLD), inkCount(FW_NORMAL) * 5 / 4);
+}
+
+TEST(Text, WrappedLinesAreCentredOneByOne)
+{
+    TextSurface t;
+    SetTextColor(t.dc, 0);
+    SetBkMode(t.dc, TRANSPARENT);
+    RECT r{0, 0, 120, 40};
+    DrawTextW(t.dc, u"上传图片上传图片上传\n图", -1, &r, DT_CENTER | DT_WORDBREAK);
+    auto rowInk = [&](int top, int bottom) {
+        int left = 1000, right = -1;
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < 120; ++x)
+                if (t.canvas.pixel(x, y) == 0)
+                    left = std::min(left, x), right = std::max(right, x + 1);
+        return (left + right) / 2.0;
+    };
+    SIZE line{};
+    GetTextExtentPoint32W(t.dc, u"图", 1, &line);
+    EXPECT_NEAR(rowInk(0, line.cy), 60, 2);
+    EXPECT_NEAR(rowInk(line.cy, 2 * line.cy), 60, 2) << "the short second line is centred too";
 }
