@@ -125,6 +125,7 @@ TEST_F(Dialogs, NestedDialogsEndInnermostFirst)
 
 TEST_F(Dialogs, QuitEndsTheLoopAndIsPassedOn)
 {
+    registerClasses();
     const auto tmpl = simpleTemplate(u"Quit");
     Script script;
     script.onOpen = [](HWND) { PostQuitMessage(3); };
