@@ -214,12 +214,15 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             return TRUE;
         const LRESULT hit = static_cast<SHORT>(LOWORD(lParam));
         if (hit == HTCLIENT) {
-            std::lock_guard lk(s.mutex);
-            auto w = s.find(hwnd);
-            if (w && w->cls->cursor)
-                s.cursor = w->cls->cursor;
-            else if (w)
-                return FALSE;
+            // The class cursor, when the class has one; otherwise the shape stays as it is.
+            HCURSOR cursor = nullptr;
+            {
+                std::lock_guard lk(s.mutex);
+                if (auto w = s.find(hwnd))
+                    cursor = w->cls->cursor;
+            }
+            if (cursor)
+                SetCursor(cursor);
             return FALSE;
         }
         SetCursor(cursorForHit(hit));

@@ -512,6 +512,14 @@ bool WindowSystem::routeInput(InputEvent& e, MSG& out)
     LRESULT hit = HTCLIENT;
     if (!captured) {
         hit = SendMessageW(target, WM_NCHITTEST, 0, MAKELPARAM(e.pt.x, e.pt.y));
+        // A transparent spot passes the pointer to the parent underneath.
+        while (hit == HTTRANSPARENT) {
+            HWND parent = GetAncestor(target, GA_PARENT);
+            if (!parent)
+                return false;
+            target = parent;
+            hit = SendMessageW(target, WM_NCHITTEST, 0, MAKELPARAM(e.pt.x, e.pt.y));
+        }
         if (e.kind == InputEvent::Kind::Move)
             SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target),
                          MAKELPARAM(hit, WM_MOUSEMOVE));

@@ -284,3 +284,36 @@ TEST_F(Input, FilteredGetsLeaveInputQueuedAndALookTakesNothing)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Input, TransparentSpotsPassThePointerToTheParentAndClassCursorsShow)
+{
+    setHandler(child, [](HWND, UINT m, WPARAM, LPARAM, LRESULT& r) {
+        if (m != WM_NCHITTEST)
+            return false;
+        r = HTTRANSPARENT;
+        return true;
+    });
+    Automation::click(160, 160);
+    pump();
+    auto downs = of(WM_LBUTTONDOWN);
+    ASSERT_EQ(downs.size(), 1u);
+    EXPECT_EQ(downs[0].hwnd, top);
+    EXPECT_EQ(GET_X_LPARAM(downs[0].lParam), 60);
+
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hCursor = LoadCursorW(nullptr, IDC_HAND);
+    wc.lpszClassName = u"HandCursor";
+    RegisterClassExW(&wc);
+    HWND hand = CreateWindowExW(0, u"HandCursor", u"", WS_CHILD | WS_VISIBLE, 0, 0, 20, 20, top, nullptr,
+                                nullptr, nullptr);
+    Automation::moveMouse(105, 105);
+    pump();
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
+    DestroyWindow(hand);
+}
+
+} // namespace
