@@ -472,7 +472,7 @@ void stopDisplay()
     }
     ThreadQueue::current()->setWaitHook(nullptr, nullptr);
     backend.reset();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_Quit(); // the window layer is SDL's only user
     g_display = DisplayKind::Headless;
 }
 
