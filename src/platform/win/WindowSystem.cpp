@@ -483,7 +483,10 @@ bool WindowSystem::routeInput(InputEvent& e, MSG& out)
             tracking.dwFlags = 0;
             if (auto lw = find(left)) {
                 out = MSG{left, WM_MOUSELEAVE, 0, 0, e.time, e.pt};
-                return lw->thread == thread;
+                if (lw->thread == thread)
+                    return true;
+                if (auto q = ThreadQueue::find(lw->thread))
+                    q->post(out);
             }
         }
         return false;
