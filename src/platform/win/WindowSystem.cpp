@@ -14,6 +14,8 @@ namespace pictavo::platform {
 
 namespace {
 
+constexpr size_t kMaxPendingInput = 65536;
+
 bool inRange(UINT message, UINT min, UINT max)
 {
     return (min == 0 && max == 0) || (message >= min && message <= max);
@@ -310,9 +312,13 @@ void WindowSystem::inject(InputEvent e)
             break;
         }
         }
-        if (!thread)
+        // Input for a thread that has ended, or that stopped taking input, goes nowhere.
+        if (!thread || !ThreadQueue::find(thread))
             return;
-        input[thread].push_back(std::move(e));
+        auto& pending = input[thread];
+        if (pending.size() >= kMaxPendingInput)
+            return;
+        pending.push_back(std::move(e));
     }
     wakeThread(thread);
 }
