@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <vector>
 
+// The GDI handle types, without GDI's macros (see platform/gfx/Gdi.h).
+struct HDC__;
+struct HBITMAP__;
+
 // Largest pixel area Create accepts, in bytes. Fuzzing builds lower it so that hostile headers
 // cost milliseconds rather than a quarter-gigabyte fill each.
 #ifdef PICTAVO_FUZZ_MAX_MEMORY
@@ -134,6 +138,15 @@ public:
     bool ApplyLut(const BYTE* lut);
     bool Saturate(LONG amount, LONG colorspace = 1);
     bool PromoteBitDepth(WORD bpp);
+
+    // A DIB section of the pixels (no alpha), made on dc or on a temporary memory context.
+    HBITMAP__* ToHBitmap(HDC__* dc = nullptr) const;
+    // Paints at (x, y) in w x h (negative: natural size), composing alpha and the transparent
+    // colour in software; returns 1 when anything was attempted.
+    LONG DrawTo(HDC__* dc, LONG x, LONG y, LONG w = -1, LONG h = -1, const RECT* clip = nullptr, bool smooth = false);
+    void SetPaintingEnabled(bool enabled) { info.bEnabled = enabled; }
+    void SetAlphaPaletteEnabled(bool enabled) { info.bAlphaPaletteEnabled = enabled; }
+    void SetAlphaMax(BYTE level) { info.nAlphaMax = level; }
 
 protected:
     void Startup(DWORD imagetype);

@@ -44,7 +44,8 @@ void PostQuitMessage(int exitCode)
 
 LRESULT DispatchMessageW(const MSG* msg)
 {
-    if (!msg || !msg->hwnd)
+    // A thread timer (no window) still has a procedure to call: WM_TIMER with lParam set.
+    if (!msg || (!msg->hwnd && !(msg->message == 0x0113 && msg->lParam)))
         return 0;
     DispatchHook hook;
     {

@@ -49,7 +49,8 @@ LRESULT DispatchMessageW(const MSG* msg);
 
 namespace pictavo::platform {
 
-// The window layer's dispatcher for messages with a window; returns the previous one.
+// The window layer's dispatcher for messages with a window (and for WM_TIMER with a timer
+// procedure); returns the previous one.
 using DispatchHook = std::function<LRESULT(const MSG&)>;
 DispatchHook setDispatchHook(DispatchHook hook);
 
