@@ -7,7 +7,7 @@ namespace pictavo::host {
 
 const char* HostOptions::usage()
 {
-    return "usage: pictavo-host --script FILE.js [--module PATH] [--timeout SECONDS]";
+    return "usage: pictavo-host --script FILE.js [--module PATH] [--timeout SECONDS] [--display auto|headless|sdl] [--headless]";
 }
 
 std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& args, std::string& error)
@@ -20,7 +20,7 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
         if (auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
-        } else if (arg == "--script" || arg == "--module" || arg == "--timeout") {
+        } else if (arg == "--script" || arg == "--module" || arg == "--timeout" || arg == "--display") {
             if (i + 1 >= args.size()) {
                 error = arg + " needs a value";
                 return std::nullopt;
@@ -29,6 +29,14 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
         }
         if (name == "--script") {
             options.script = value;
+        } else if (name == "--display") {
+            if (value != "auto" && value != "headless" && value != "sdl") {
+                error = "--display wants auto, headless or sdl, not \"" + value + "\"";
+                return std::nullopt;
+            }
+            options.display = value;
+        } else if (arg == "--headless") {
+            options.display = "headless";
         } else if (name == "--module") {
             options.module = value;
         } else if (name == "--timeout") {

@@ -6,6 +6,7 @@
 
 #include "platform/com/Apartment.h"
 #include "platform/kernel/ThreadQueue.h"
+#include "platform/win/Display.h"
 
 #include <cstdio>
 #include <memory>
@@ -39,6 +40,10 @@ int main(int argc, char** argv)
     // The page's thread is an apartment-threaded COM thread with a message queue.
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     pictavo::platform::ThreadQueue::current();
+    using pictavo::platform::DisplayKind;
+    pictavo::platform::startDisplay(options->display == "sdl"        ? DisplayKind::Sdl
+                                    : options->display == "headless" ? DisplayKind::Headless
+                                                                     : DisplayKind::Automatic);
     int code;
     {
         ScriptHost host;
@@ -49,6 +54,7 @@ int main(int argc, char** argv)
         else
             code = MessagePump::run(host, deadline);
     }
+    pictavo::platform::stopDisplay();
     if (SUCCEEDED(hr))
         CoUninitialize();
     return code;

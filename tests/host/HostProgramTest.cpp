@@ -143,3 +143,18 @@ TEST_F(HostProgramTest, ExitCodes)
 }
 
 } // namespace
+
+// The page host picks where windows appear; without a display it runs headless.
+TEST_F(HostProgramTest, DisplayIsChosenByOptionOrEnvironment)
+{
+    const std::string page = "console.log(host.display); host.exit(0);";
+    Run r = host(page, "--timeout 20 --headless");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "headless\n");
+    r = shell("env -u DISPLAY -u WAYLAND_DISPLAY PICTAVO_DISPLAY= " + bin() + "/pictavo-host --timeout 20 --script '" +
+              dir.write("d.js", page).string() + "'");
+    EXPECT_EQ(r.out, "headless\n") << r.err;
+    r = host(page, "--display sideways");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("--display wants auto, headless or sdl"), std::string::npos) << r.err;
+}
