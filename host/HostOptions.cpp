@@ -7,7 +7,8 @@ namespace pictavo::host {
 
 const char* HostOptions::usage()
 {
-    return "usage: pictavo-host --script FILE.js [--module PATH] [--timeout SECONDS] [--display auto|headless|sdl] [--headless]";
+    return "usage: pictavo-host --script FILE.js [--module PATH] [--timeout SECONDS] [--display "
+           "auto|headless|sdl] [--headless]";
 }
 
 std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& args, std::string& error)

@@ -205,7 +205,8 @@ void ScriptHost::installGlobals()
     duk_put_prop_string(ctx, -2, "exit");
     duk_push_c_function(ctx, hostGetenv, 1);
     duk_put_prop_string(ctx, -2, "getenv");
-    duk_push_string(ctx, pictavo::platform::currentDisplay() == pictavo::platform::DisplayKind::Sdl ? "sdl" : "headless");
+    duk_push_string(
+        ctx, pictavo::platform::currentDisplay() == pictavo::platform::DisplayKind::Sdl ? "sdl" : "headless");
     duk_put_prop_string(ctx, -2, "display");
     duk_put_prop_string(ctx, -2, "host");
 

@@ -8,8 +8,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    const VARTYPE targets[] = {VT_I1, VT_UI1, VT_I2, VT_UI2, VT_I4, VT_UI4, VT_I8, VT_UI8, VT_INT,
-                               VT_UINT, VT_R4, VT_R8, VT_BOOL, VT_BSTR, VT_CY, VT_DATE, VT_ERROR};
+    const VARTYPE targets[] = {VT_I1,   VT_UI1, VT_I2, VT_UI2,  VT_I4,   VT_UI4, VT_I8,   VT_UI8,  VT_INT,
+                               VT_UINT, VT_R4,  VT_R8, VT_BOOL, VT_BSTR, VT_CY,  VT_DATE, VT_ERROR};
     const VARTYPE to = targets[data[0] % (sizeof targets / sizeof targets[0])];
     const size_t units = (size - 1) / 2;
     VARIANT src;

@@ -143,7 +143,8 @@ public:
     HBITMAP__* ToHBitmap(HDC__* dc = nullptr) const;
     // Paints at (x, y) in w x h (negative: natural size), composing alpha and the transparent
     // colour in software; returns 1 when anything was attempted.
-    LONG DrawTo(HDC__* dc, LONG x, LONG y, LONG w = -1, LONG h = -1, const RECT* clip = nullptr, bool smooth = false);
+    LONG DrawTo(HDC__* dc, LONG x, LONG y, LONG w = -1, LONG h = -1, const RECT* clip = nullptr,
+                bool smooth = false);
     void SetPaintingEnabled(bool enabled) { info.bEnabled = enabled; }
     void SetAlphaPaletteEnabled(bool enabled) { info.bAlphaPaletteEnabled = enabled; }
     void SetAlphaMax(BYTE level) { info.nAlphaMax = level; }

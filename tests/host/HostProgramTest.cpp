@@ -151,8 +151,8 @@ TEST_F(HostProgramTest, DisplayIsChosenByOptionOrEnvironment)
     Run r = host(page, "--timeout 20 --headless");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "headless\n");
-    r = shell("env -u DISPLAY -u WAYLAND_DISPLAY PICTAVO_DISPLAY= " + bin() + "/pictavo-host --timeout 20 --script '" +
-              dir.write("d.js", page).string() + "'");
+    r = shell("env -u DISPLAY -u WAYLAND_DISPLAY PICTAVO_DISPLAY= " + bin() +
+              "/pictavo-host --timeout 20 --script '" + dir.write("d.js", page).string() + "'");
     EXPECT_EQ(r.out, "headless\n") << r.err;
     r = host(page, "--display sideways");
     EXPECT_EQ(r.code, 2);

@@ -6,7 +6,8 @@
 namespace pictavo::test {
 
 // A fresh folder under the system's temporary folder, removed with its content on destruction.
-class TempDir {
+class TempDir
+{
 public:
     TempDir();
     ~TempDir();

@@ -6,7 +6,8 @@
 
 namespace {
 
-struct ThreadApartment {
+struct ThreadApartment
+{
     pictavo::platform::ApartmentKind kind = pictavo::platform::ApartmentKind::None;
     unsigned count = 0;
 };
@@ -17,7 +18,10 @@ thread_local ThreadApartment t_apartment;
 
 namespace pictavo::platform {
 
-ApartmentKind currentApartment() { return t_apartment.kind; }
+ApartmentKind currentApartment()
+{
+    return t_apartment.kind;
+}
 
 } // namespace pictavo::platform
 
@@ -43,7 +47,10 @@ HRESULT CoInitializeEx(void* reserved, DWORD coInit)
     return S_FALSE;
 }
 
-HRESULT CoInitialize(void* reserved) { return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED); }
+HRESULT CoInitialize(void* reserved)
+{
+    return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED);
+}
 
 void CoUninitialize()
 {
@@ -54,6 +61,15 @@ void CoUninitialize()
         a.kind = pictavo::platform::ApartmentKind::None;
 }
 
-void* CoTaskMemAlloc(SIZE_T size) { return std::malloc(size ? size : 1); }
-void* CoTaskMemRealloc(void* block, SIZE_T size) { return std::realloc(block, size ? size : 1); }
-void CoTaskMemFree(void* block) { std::free(block); }
+void* CoTaskMemAlloc(SIZE_T size)
+{
+    return std::malloc(size ? size : 1);
+}
+void* CoTaskMemRealloc(void* block, SIZE_T size)
+{
+    return std::realloc(block, size ? size : 1);
+}
+void CoTaskMemFree(void* block)
+{
+    std::free(block);
+}

@@ -26,7 +26,8 @@ void CoTaskMemFree(void* block);
 // messages or blocks in platform waits); the caller waits for the answer. Arguments cross as
 // copied VARIANTs: BSTRs and arrays are copied, interface pointers in them are passed as they
 // are (not marshalled). A call to a thread that has ended fails with RPC_E_DISCONNECTED.
-struct IGlobalInterfaceTable : IUnknown {
+struct IGlobalInterfaceTable : IUnknown
+{
     virtual HRESULT RegisterInterfaceInGlobal(IUnknown* object, REFIID riid, DWORD* cookie) = 0;
     virtual HRESULT RevokeInterfaceFromGlobal(DWORD cookie) = 0;
     virtual HRESULT GetInterfaceFromGlobal(DWORD cookie, REFIID riid, void** object) = 0;
@@ -40,7 +41,12 @@ PICTAVO_DECLARE_IID(IGlobalInterfaceTable, IID_IGlobalInterfaceTable)
 
 namespace pictavo::platform {
 
-enum class ApartmentKind { None, SingleThreaded, MultiThreaded };
+enum class ApartmentKind
+{
+    None,
+    SingleThreaded,
+    MultiThreaded
+};
 ApartmentKind currentApartment();
 
 } // namespace pictavo::platform

@@ -52,7 +52,10 @@ BSTR SysAllocStringLen(const OLECHAR* text, UINT length)
     return allocBytes(text, size_t{length} * sizeof(OLECHAR));
 }
 
-BSTR SysAllocStringByteLen(const char* bytes, UINT length) { return allocBytes(bytes, length); }
+BSTR SysAllocStringByteLen(const char* bytes, UINT length)
+{
+    return allocBytes(bytes, length);
+}
 
 INT SysReAllocStringLen(BSTR* target, const OLECHAR* text, UINT length)
 {
@@ -94,4 +97,7 @@ UINT SysStringByteLen(BSTR text)
     return length;
 }
 
-UINT SysStringLen(BSTR text) { return SysStringByteLen(text) / sizeof(OLECHAR); }
+UINT SysStringLen(BSTR text)
+{
+    return SysStringByteLen(text) / sizeof(OLECHAR);
+}

@@ -7,8 +7,7 @@
 #include <cstddef>
 #include <utility>
 
-template <class T>
-class ComPtr
+template <class T> class ComPtr
 {
 public:
     using InterfaceType = T;
@@ -18,11 +17,7 @@ public:
     ComPtr(T* p) : p_(p) { addRef(); }
     ComPtr(const ComPtr& o) : p_(o.p_) { addRef(); }
     ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
-    template <class U>
-    ComPtr(const ComPtr<U>& o) : p_(o.Get())
-    {
-        addRef();
-    }
+    template <class U> ComPtr(const ComPtr<U>& o) : p_(o.Get()) { addRef(); }
     ~ComPtr() { release(); }
 
     ComPtr& operator=(const ComPtr& o)
@@ -80,8 +75,7 @@ public:
         addRef();
         return S_OK;
     }
-    template <class U>
-    HRESULT As(ComPtr<U>* out) const
+    template <class U> HRESULT As(ComPtr<U>* out) const
     {
         if (!out)
             return E_POINTER;
@@ -110,8 +104,7 @@ private:
     T* p_ = nullptr;
 };
 
-template <class T>
-ComPtr<T> attachCom(T* ownedReference)
+template <class T> ComPtr<T> attachCom(T* ownedReference)
 {
     ComPtr<T> p;
     p.Attach(ownedReference);

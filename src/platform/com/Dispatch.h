@@ -28,14 +28,16 @@ inline constexpr LCID LOCALE_USER_DEFAULT = 0x400;
 inline constexpr LCID LOCALE_NEUTRAL = 0;
 
 // rgvarg holds the arguments last-first, as COM passes them.
-struct DISPPARAMS {
+struct DISPPARAMS
+{
     VARIANTARG* rgvarg;
     DISPID* rgdispidNamedArgs;
     UINT cArgs;
     UINT cNamedArgs;
 };
 
-struct EXCEPINFO {
+struct EXCEPINFO
+{
     WORD wCode;
     WORD wReserved;
     BSTR bstrSource;
@@ -49,7 +51,8 @@ struct EXCEPINFO {
 
 struct ITypeInfo; // no type information objects exist; GetTypeInfo answers E_NOTIMPL
 
-struct IDispatch : IUnknown {
+struct IDispatch : IUnknown
+{
     virtual HRESULT GetTypeInfoCount(UINT* count) = 0;
     virtual HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) = 0;
     virtual HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) = 0;
@@ -62,7 +65,8 @@ protected:
 using LPDISPATCH = IDispatch*;
 PICTAVO_DECLARE_IID(IDispatch, IID_IDispatch)
 
-struct IServiceProvider : IUnknown {
+struct IServiceProvider : IUnknown
+{
     virtual HRESULT QueryService(REFGUID service, REFIID riid, void** object) = 0;
 
 protected:
@@ -77,7 +81,8 @@ inline constexpr DWORD fdexNameCaseInsensitive = 0x8;
 inline constexpr DWORD fdexEnumDefault = 0x1;
 inline constexpr DWORD fdexEnumAll = 0x2;
 
-struct IDispatchEx : IDispatch {
+struct IDispatchEx : IDispatch
+{
     virtual HRESULT GetDispID(BSTR name, DWORD flags, DISPID* id) = 0;
     virtual HRESULT InvokeEx(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                              EXCEPINFO* excepInfo, IServiceProvider* caller) = 0;

@@ -9,9 +9,18 @@ namespace pictavo::platform {
 
 namespace {
 
-bool isRetval(const TypeParam& p) { return p.flags & PARAMFLAG_FRETVAL; }
-bool isOut(const TypeParam& p) { return p.flags & PARAMFLAG_FOUT; }
-bool isIn(const TypeParam& p) { return (p.flags & PARAMFLAG_FIN) || !(p.flags & PARAMFLAG_FOUT); }
+bool isRetval(const TypeParam& p)
+{
+    return p.flags & PARAMFLAG_FRETVAL;
+}
+bool isOut(const TypeParam& p)
+{
+    return p.flags & PARAMFLAG_FOUT;
+}
+bool isIn(const TypeParam& p)
+{
+    return (p.flags & PARAMFLAG_FIN) || !(p.flags & PARAMFLAG_FOUT);
+}
 
 // The parameters the caller passes: all but a retval.
 std::vector<const TypeParam*> passedParams(const TypeMember& m)
@@ -101,7 +110,8 @@ HRESULT storeThrough(VARIANT& ref, VARIANT& value)
     return S_OK;
 }
 
-struct ArgsGuard {
+struct ArgsGuard
+{
     std::vector<VARIANT> args;
     ~ArgsGuard()
     {
@@ -112,9 +122,9 @@ struct ArgsGuard {
 
 } // namespace
 
-DispatchImpl::DispatchImpl(const TypeInterface& type, Invoker invoker) : type_(type), invoker_(std::move(invoker))
-{
-}
+DispatchImpl::DispatchImpl(const TypeInterface& type, Invoker invoker)
+    : type_(type), invoker_(std::move(invoker))
+{}
 
 HRESULT DispatchImpl::GetTypeInfoCount(UINT* count)
 {

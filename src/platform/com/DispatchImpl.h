@@ -17,8 +17,7 @@ public:
     // declared type ([out] ones arrive VT_EMPTY; what the object leaves there goes back to the
     // caller). The args are cleared after the call: AddRef or copy what the object keeps.
     // result: where a retval goes; never null. kind: the member's one DISPATCH_* bit.
-    using Invoker =
-        std::function<HRESULT(DISPID id, WORD kind, VARIANT* args, UINT count, VARIANT* result)>;
+    using Invoker = std::function<HRESULT(DISPID id, WORD kind, VARIANT* args, UINT count, VARIANT* result)>;
 
     DispatchImpl(const TypeInterface& type, Invoker invoker);
 

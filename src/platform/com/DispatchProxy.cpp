@@ -9,7 +9,8 @@ namespace pictavo::platform {
 
 namespace {
 
-struct CopiedArgs {
+struct CopiedArgs
+{
     std::vector<VARIANT> args;
     std::vector<DISPID> named;
     DISPPARAMS params{nullptr, nullptr, 0, 0};
@@ -43,8 +44,7 @@ struct CopiedArgs {
 
 DispatchProxy::DispatchProxy(std::shared_ptr<ThreadQueue> owner, IDispatch* target, IDispatchEx* targetEx)
     : owner_(std::move(owner)), target_(target), targetEx_(targetEx)
-{
-}
+{}
 
 DispatchProxy::~DispatchProxy()
 {
@@ -67,7 +67,10 @@ HRESULT DispatchProxy::onThread(ThreadQueue& owner, const std::function<HRESULT(
     return hr;
 }
 
-HRESULT DispatchProxy::remote(const std::function<HRESULT()>& call) { return onThread(*owner_, call); }
+HRESULT DispatchProxy::remote(const std::function<HRESULT()>& call)
+{
+    return onThread(*owner_, call);
+}
 
 HRESULT DispatchProxy::QueryInterface(REFIID riid, void** object)
 {
@@ -83,7 +86,10 @@ HRESULT DispatchProxy::QueryInterface(REFIID riid, void** object)
     return S_OK;
 }
 
-ULONG DispatchProxy::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+ULONG DispatchProxy::AddRef()
+{
+    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 ULONG DispatchProxy::Release()
 {
@@ -93,8 +99,9 @@ ULONG DispatchProxy::Release()
     return left;
 }
 
-HRESULT DispatchProxy::invokeRemote(const std::function<HRESULT(DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)>& call,
-                                    DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr)
+HRESULT
+DispatchProxy::invokeRemote(const std::function<HRESULT(DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)>& call,
+                            DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr)
 {
     CopiedArgs copied;
     if (HRESULT hr = copied.copyFrom(params); FAILED(hr))
@@ -133,14 +140,12 @@ HRESULT DispatchProxy::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
     return remote([&] { return target_->GetIDsOfNames(riid, names, count, lcid, ids); });
 }
 
-HRESULT DispatchProxy::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                              EXCEPINFO* excepInfo, UINT* argErr)
+HRESULT DispatchProxy::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                              VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr)
 {
-    return invokeRemote(
-        [&](DISPPARAMS* p, VARIANT* r, EXCEPINFO* e, UINT* a) {
-            return target_->Invoke(id, riid, lcid, flags, p, r, e, a);
-        },
-        params, result, excepInfo, argErr);
+    return invokeRemote([&](DISPPARAMS* p, VARIANT* r, EXCEPINFO* e,
+                            UINT* a) { return target_->Invoke(id, riid, lcid, flags, p, r, e, a); },
+                        params, result, excepInfo, argErr);
 }
 
 HRESULT DispatchProxy::GetDispID(BSTR name, DWORD flags, DISPID* id)
@@ -172,7 +177,8 @@ HRESULT DispatchProxy::DeleteMemberByDispID(DISPID id)
 
 HRESULT DispatchProxy::GetMemberProperties(DISPID id, DWORD fetch, DWORD* properties)
 {
-    return remote([&] { return targetEx_ ? targetEx_->GetMemberProperties(id, fetch, properties) : E_NOTIMPL; });
+    return remote(
+        [&] { return targetEx_ ? targetEx_->GetMemberProperties(id, fetch, properties) : E_NOTIMPL; });
 }
 
 HRESULT DispatchProxy::GetMemberName(DISPID id, BSTR* name)

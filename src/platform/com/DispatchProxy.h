@@ -30,8 +30,8 @@ public:
                    EXCEPINFO* excepInfo, UINT* argErr) override;
 
     HRESULT GetDispID(BSTR name, DWORD flags, DISPID* id) override;
-    HRESULT InvokeEx(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
-                     IServiceProvider* caller) override;
+    HRESULT InvokeEx(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                     EXCEPINFO* excepInfo, IServiceProvider* caller) override;
     HRESULT DeleteMemberByName(BSTR name, DWORD flags) override;
     HRESULT DeleteMemberByDispID(DISPID id) override;
     HRESULT GetMemberProperties(DISPID id, DWORD fetch, DWORD* properties) override;

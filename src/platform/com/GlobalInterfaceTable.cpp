@@ -14,7 +14,8 @@ namespace pictavo::platform {
 
 namespace {
 
-struct Entry {
+struct Entry
+{
     IUnknown* object; // one reference, held for the registration
     IID iid;
     DWORD ownerThread;
@@ -174,7 +175,10 @@ HRESULT Table::makeProxy(const Entry& entry, REFIID riid, void** object)
 
 } // namespace
 
-IGlobalInterfaceTable* GlobalInterfaceTable::instance() { return &table(); }
+IGlobalInterfaceTable* GlobalInterfaceTable::instance()
+{
+    return &table();
+}
 
 void GlobalInterfaceTable::registerProxyFactory(REFIID riid, ProxyFactory factory)
 {

@@ -16,7 +16,10 @@ int hexValue(char16_t c)
 }
 
 // Positions of the 32 digits in "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", in order.
-constexpr bool isDash(int i) { return i == 9 || i == 14 || i == 19 || i == 24; }
+constexpr bool isDash(int i)
+{
+    return i == 9 || i == 14 || i == 19 || i == 24;
+}
 
 bool parseGuid(LPCOLESTR text, GUID* out)
 {

@@ -4,7 +4,8 @@
 
 #include "platform/com/HResult.h"
 
-struct GUID {
+struct GUID
+{
     DWORD Data1;
     WORD Data2;
     WORD Data3;
@@ -28,10 +29,22 @@ constexpr bool InlineIsEqualGUID(REFGUID a, REFGUID b)
             return false;
     return true;
 }
-constexpr bool IsEqualGUID(REFGUID a, REFGUID b) { return InlineIsEqualGUID(a, b); }
-constexpr bool IsEqualIID(REFIID a, REFIID b) { return InlineIsEqualGUID(a, b); }
-constexpr bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return InlineIsEqualGUID(a, b); }
-constexpr bool operator==(REFGUID a, REFGUID b) { return InlineIsEqualGUID(a, b); }
+constexpr bool IsEqualGUID(REFGUID a, REFGUID b)
+{
+    return InlineIsEqualGUID(a, b);
+}
+constexpr bool IsEqualIID(REFIID a, REFIID b)
+{
+    return InlineIsEqualGUID(a, b);
+}
+constexpr bool IsEqualCLSID(REFCLSID a, REFCLSID b)
+{
+    return InlineIsEqualGUID(a, b);
+}
+constexpr bool operator==(REFGUID a, REFGUID b)
+{
+    return InlineIsEqualGUID(a, b);
+}
 
 // Writes "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (upper case); returns the characters written
 // including the terminator (39), or 0 when cchMax is too small.

@@ -6,12 +6,16 @@ namespace pictavo::platform {
 
 namespace {
 
-struct Named {
+struct Named
+{
     HRESULT hr;
     const char* name;
 };
 
-#define PICTAVO_NAMED(x) {x, #x}
+#define PICTAVO_NAMED(x)                                                                                     \
+    {                                                                                                        \
+        x, #x                                                                                                \
+    }
 constexpr Named kNames[] = {
     PICTAVO_NAMED(S_OK),
     PICTAVO_NAMED(S_FALSE),

@@ -8,8 +8,14 @@
 
 using SCODE = LONG;
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 constexpr HRESULT MAKE_HRESULT(unsigned severity, unsigned facility, unsigned code)
 {
     return static_cast<HRESULT>((severity << 31) | (facility << 16) | code);
@@ -21,12 +27,18 @@ inline constexpr unsigned FACILITY_ITF = 4;
 inline constexpr unsigned FACILITY_WIN32 = 7;
 constexpr HRESULT HRESULT_FROM_WIN32(DWORD error)
 {
-    return static_cast<HRESULT>(error) <= 0 ? static_cast<HRESULT>(error)
-                                            : static_cast<HRESULT>((error & 0xFFFF) | (FACILITY_WIN32 << 16) |
-                                                                   0x80000000u);
+    return static_cast<HRESULT>(error) <= 0
+               ? static_cast<HRESULT>(error)
+               : static_cast<HRESULT>((error & 0xFFFF) | (FACILITY_WIN32 << 16) | 0x80000000u);
 }
-constexpr unsigned HRESULT_CODE(HRESULT hr) { return static_cast<unsigned>(hr) & 0xFFFF; }
-constexpr unsigned HRESULT_FACILITY(HRESULT hr) { return (static_cast<unsigned>(hr) >> 16) & 0x1FFF; }
+constexpr unsigned HRESULT_CODE(HRESULT hr)
+{
+    return static_cast<unsigned>(hr) & 0xFFFF;
+}
+constexpr unsigned HRESULT_FACILITY(HRESULT hr)
+{
+    return (static_cast<unsigned>(hr) >> 16) & 0x1FFF;
+}
 
 #define PICTAVO_HR(name, value) inline constexpr HRESULT name = static_cast<HRESULT>(value##u)
 

@@ -15,11 +15,13 @@ using PVOID = void*;
 inline constexpr VARIANT_BOOL VARIANT_TRUE = -1;
 inline constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 
-struct CY {
+struct CY
+{
     LONGLONG int64; // value times 10000
 };
 
-enum VARENUM : VARTYPE {
+enum VARENUM : VARTYPE
+{
     VT_EMPTY = 0,
     VT_NULL = 1,
     VT_I2 = 2,
@@ -76,13 +78,15 @@ enum VARENUM : VARTYPE {
 
 struct IDispatch;
 
-struct SAFEARRAYBOUND {
+struct SAFEARRAYBOUND
+{
     ULONG cElements;
     LONG lLbound;
 };
 
 // rgsabound holds the dimensions right-most first, as on Windows.
-struct SAFEARRAY {
+struct SAFEARRAY
+{
     USHORT cDims;
     USHORT fFeatures;
     ULONG cbElements;
@@ -104,7 +108,8 @@ inline constexpr USHORT FADF_UNKNOWN = 0x200;
 inline constexpr USHORT FADF_DISPATCH = 0x400;
 inline constexpr USHORT FADF_VARIANT = 0x800;
 
-struct VARIANT {
+struct VARIANT
+{
     VARTYPE vt;
     WORD wReserved1;
     WORD wReserved2;
@@ -152,7 +157,8 @@ struct VARIANT {
         ULONGLONG* pullVal;
         INT* pintVal;
         UINT* puintVal;
-        struct {
+        struct
+        {
             PVOID pvRecord;
             PVOID pRecInfo;
         } record;

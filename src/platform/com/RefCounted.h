@@ -12,8 +12,7 @@
 
 namespace pictavo::platform {
 
-template <class... Interfaces>
-class RefCounted : public Interfaces...
+template <class... Interfaces> class RefCounted : public Interfaces...
 {
 public:
     RefCounted(const RefCounted&) = delete;
@@ -52,16 +51,14 @@ protected:
     virtual HRESULT queryOther(REFIID, void**) { return E_NOINTERFACE; }
 
 private:
-    template <class I>
-    bool find(REFIID riid, void** object)
+    template <class I> bool find(REFIID riid, void** object)
     {
         if (!IsEqualIID(riid, iidOf<I>()))
             return false;
         *object = static_cast<I*>(this);
         return true;
     }
-    template <class I>
-    bool findDispatch(void** object)
+    template <class I> bool findDispatch(void** object)
     {
         if constexpr (std::is_base_of_v<IDispatch, I>) {
             *object = static_cast<IDispatch*>(static_cast<I*>(this));
@@ -69,18 +66,13 @@ private:
         }
         return false;
     }
-    template <class First, class...>
-    IUnknown* firstOf()
-    {
-        return static_cast<First*>(this);
-    }
+    template <class First, class...> IUnknown* firstOf() { return static_cast<First*>(this); }
     IUnknown* firstUnknown() { return firstOf<Interfaces...>(); }
 
     std::atomic<ULONG> refs_{1};
 };
 
-template <class T, class... Args>
-ComPtr<T> makeCom(Args&&... args)
+template <class T, class... Args> ComPtr<T> makeCom(Args&&... args)
 {
     return attachCom(new T(std::forward<Args>(args)...));
 }

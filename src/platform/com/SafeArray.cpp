@@ -67,7 +67,10 @@ VARTYPE& hiddenType(SAFEARRAY* psa)
     return *reinterpret_cast<VARTYPE*>(reinterpret_cast<unsigned char*>(psa) - kHidden);
 }
 
-size_t descriptorSize(UINT dims) { return offsetof(SAFEARRAY, rgsabound) + dims * sizeof(SAFEARRAYBOUND); }
+size_t descriptorSize(UINT dims)
+{
+    return offsetof(SAFEARRAY, rgsabound) + dims * sizeof(SAFEARRAYBOUND);
+}
 
 // Element count of all dimensions, or false when the data would be too large.
 bool totalElements(const SAFEARRAY* psa, size_t* count)
@@ -174,7 +177,10 @@ HRESULT elementOffset(const SAFEARRAY* psa, const LONG* indices, size_t* offset)
 
 } // namespace
 
-SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT dims, SAFEARRAYBOUND* bounds) { return allocate(vt, dims, bounds); }
+SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT dims, SAFEARRAYBOUND* bounds)
+{
+    return allocate(vt, dims, bounds);
+}
 
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lowerBound, ULONG elements)
 {
@@ -196,8 +202,14 @@ HRESULT SafeArrayDestroy(SAFEARRAY* psa)
     return S_OK;
 }
 
-UINT SafeArrayGetDim(SAFEARRAY* psa) { return psa ? psa->cDims : 0; }
-UINT SafeArrayGetElemsize(SAFEARRAY* psa) { return psa ? psa->cbElements : 0; }
+UINT SafeArrayGetDim(SAFEARRAY* psa)
+{
+    return psa ? psa->cDims : 0;
+}
+UINT SafeArrayGetElemsize(SAFEARRAY* psa)
+{
+    return psa ? psa->cbElements : 0;
+}
 
 HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT dim, LONG* lower)
 {
@@ -257,7 +269,10 @@ HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** data)
     return S_OK;
 }
 
-HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) { return SafeArrayUnlock(psa); }
+HRESULT SafeArrayUnaccessData(SAFEARRAY* psa)
+{
+    return SafeArrayUnlock(psa);
+}
 
 HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* indices, void* out)
 {

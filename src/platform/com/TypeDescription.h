@@ -29,7 +29,8 @@ inline constexpr WORD TYPEFLAG_FDISPATCHABLE = 0x1000;
 namespace pictavo::platform {
 
 // The DISPATCH_* bit the member answers to.
-enum class MemberKind : WORD {
+enum class MemberKind : WORD
+{
     Method = DISPATCH_METHOD,
     PropertyGet = DISPATCH_PROPERTYGET,
     PropertyPut = DISPATCH_PROPERTYPUT,
@@ -38,13 +39,15 @@ enum class MemberKind : WORD {
 
 // type is the value's VARTYPE; out and retval parameters name the pointed-to type
 // (a "long*" retval is VT_I4, a "VARIANT*" one VT_VARIANT).
-struct TypeParam {
+struct TypeParam
+{
     const char16_t* name;
     VARTYPE type;
     WORD flags;
 };
 
-struct TypeMember {
+struct TypeMember
+{
     DISPID id;
     const char16_t* name;
     MemberKind kind;
@@ -52,7 +55,8 @@ struct TypeMember {
     const char16_t* help;
 };
 
-struct TypeInterface {
+struct TypeInterface
+{
     IID iid;
     const char16_t* name;
     const char16_t* help;
@@ -66,7 +70,8 @@ struct TypeInterface {
     const TypeMember* findMember(const char16_t* name) const;
 };
 
-struct TypeCoclass {
+struct TypeCoclass
+{
     CLSID clsid;
     const char16_t* name;
     const char16_t* help;
@@ -75,7 +80,8 @@ struct TypeCoclass {
     std::span<const IID> interfaces; // every interface the class implements, default first
 };
 
-struct TypeLibrary {
+struct TypeLibrary
+{
     GUID libid;
     WORD majorVersion;
     WORD minorVersion;

@@ -5,18 +5,17 @@
 #include "platform/com/Guid.h"
 
 // Declared, never defined: every interface gets a specialisation through PICTAVO_DECLARE_IID.
-template <class Interface>
-const IID& iidOf();
+template <class Interface> const IID& iidOf();
 
 // Use at global scope, after the interface: PICTAVO_DECLARE_IID(IPictavo, IID_IPictavo).
-#define PICTAVO_DECLARE_IID(Interface, iidValue)                                                            \
-    template <>                                                                                              \
-    inline const IID& iidOf<Interface>()                                                                     \
+#define PICTAVO_DECLARE_IID(Interface, iidValue)                                                             \
+    template <> inline const IID& iidOf<Interface>()                                                         \
     {                                                                                                        \
         return iidValue;                                                                                     \
     }
 
-struct IUnknown {
+struct IUnknown
+{
     virtual HRESULT QueryInterface(REFIID riid, void** object) = 0;
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
@@ -27,7 +26,8 @@ protected:
 using LPUNKNOWN = IUnknown*;
 PICTAVO_DECLARE_IID(IUnknown, IID_IUnknown)
 
-struct IClassFactory : IUnknown {
+struct IClassFactory : IUnknown
+{
     virtual HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) = 0;
     virtual HRESULT LockServer(BOOL lock) = 0;
 

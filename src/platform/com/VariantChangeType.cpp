@@ -12,20 +12,41 @@
 namespace {
 
 // A numeric value on its way between types; integers stay exact.
-struct Number {
-    enum Kind { Signed, Unsigned, Real } kind = Signed;
+struct Number
+{
+    enum Kind
+    {
+        Signed,
+        Unsigned,
+        Real
+    } kind = Signed;
     long long i = 0;
     unsigned long long u = 0;
     double d = 0;
 };
 
-Number fromSigned(long long v) { return {Number::Signed, v, 0, 0}; }
-Number fromUnsigned(unsigned long long v) { return {Number::Unsigned, 0, v, 0}; }
-Number fromReal(double v) { return {Number::Real, 0, 0, v}; }
+Number fromSigned(long long v)
+{
+    return {Number::Signed, v, 0, 0};
+}
+Number fromUnsigned(unsigned long long v)
+{
+    return {Number::Unsigned, 0, v, 0};
+}
+Number fromReal(double v)
+{
+    return {Number::Real, 0, 0, v};
+}
 
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0x3000; }
+bool isBlank(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0x3000;
+}
 
-char16_t lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
+char16_t lower(char16_t c)
+{
+    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+}
 
 // Text of a BSTR without leading and trailing blanks.
 std::u16string_view trimmed(BSTR s)

@@ -6,7 +6,8 @@
 ULONGLONG GetTickCount64()
 {
     using namespace std::chrono;
-    return static_cast<ULONGLONG>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    return static_cast<ULONGLONG>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 DWORD GetTickCount()

@@ -47,7 +47,8 @@ using HANDLE = void*;
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 
 #define DECLARE_PICTAVO_HANDLE(name)                                                                         \
-    struct name##__ {                                                                                        \
+    struct name##__                                                                                          \
+    {                                                                                                        \
         int unused;                                                                                          \
     };                                                                                                       \
     using name = name##__*
@@ -56,24 +57,28 @@ DECLARE_PICTAVO_HANDLE(HINSTANCE);
 DECLARE_PICTAVO_HANDLE(HKEY);
 using HMODULE = HINSTANCE;
 
-struct POINT {
+struct POINT
+{
     LONG x;
     LONG y;
 };
 
-struct SIZE {
+struct SIZE
+{
     LONG cx;
     LONG cy;
 };
 
-struct RECT {
+struct RECT
+{
     LONG left;
     LONG top;
     LONG right;
     LONG bottom;
 };
 
-struct FILETIME {
+struct FILETIME
+{
     DWORD dwLowDateTime;
     DWORD dwHighDateTime;
 };

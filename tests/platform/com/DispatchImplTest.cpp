@@ -18,7 +18,8 @@ constexpr TypeParam kTitleOut[] = {{u"value", VT_BSTR, PARAMFLAG_FOUT | PARAMFLA
 constexpr TypeParam kAdd[] = {{u"fieldName", VT_BSTR, PARAMFLAG_FIN}, {u"count", VT_I4, PARAMFLAG_FIN}};
 constexpr TypeParam kCount[] = {{u"val", VT_I4, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL}};
 constexpr TypeParam kTwice[] = {{u"n", VT_I4, PARAMFLAG_FIN | PARAMFLAG_FOUT}};
-constexpr TypeParam kOptional[] = {{u"a", VT_I4, PARAMFLAG_FIN}, {u"b", VT_VARIANT, PARAMFLAG_FIN | PARAMFLAG_FOPT}};
+constexpr TypeParam kOptional[] = {{u"a", VT_I4, PARAMFLAG_FIN},
+                                   {u"b", VT_VARIANT, PARAMFLAG_FIN | PARAMFLAG_FOPT}};
 
 constexpr TypeMember kMembers[] = {
     {1, u"Width", MemberKind::PropertyPut, kWidth, u"property Width"},
@@ -38,7 +39,8 @@ constexpr TypeInterface kTestInterface{pictavo::platform::makeGuid("11111111-222
                                        IID_IDispatch,
                                        kMembers};
 
-struct Call {
+struct Call
+{
     DISPID id;
     WORD kind;
     std::vector<Var> args;
@@ -47,7 +49,8 @@ struct Call {
 class DispatchImplTest : public ::testing::Test
 {
 protected:
-    DispatchImpl dispatch{kTestInterface, [this](DISPID id, WORD kind, VARIANT* args, UINT count, VARIANT* result) {
+    DispatchImpl dispatch{kTestInterface,
+                          [this](DISPID id, WORD kind, VARIANT* args, UINT count, VARIANT* result) {
                               Call call{id, kind, {}};
                               for (UINT i = 0; i < count; ++i) {
                                   Var copy;
@@ -84,8 +87,8 @@ protected:
     HRESULT call(DISPID id, std::vector<Var> comOrder, Var* result = nullptr, UINT* argErr = nullptr)
     {
         DISPPARAMS params{comOrder.data(), nullptr, static_cast<UINT>(comOrder.size()), 0};
-        return dispatch.Invoke(id, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, result, nullptr,
-                               argErr);
+        return dispatch.Invoke(id, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, result,
+                               nullptr, argErr);
     }
 };
 
@@ -231,7 +234,8 @@ public:
     {
         return impl_.GetIDsOfNames(r, n, c, l, d);
     }
-    HRESULT Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e, UINT* a) override
+    HRESULT Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e,
+                   UINT* a) override
     {
         return impl_.Invoke(d, r, l, f, p, v, e, a);
     }
@@ -250,17 +254,21 @@ TEST_F(DispatchImplTest, CallHelpersTakeDeclarationOrder)
     Var width = Var::r8(120);
     ASSERT_EQ(invokeByName(object.Get(), u"WIDTH", DISPATCH_PROPERTYPUT, &width, 1, nullptr), S_OK);
     EXPECT_EQ(calls.back().args[0].uiVal, 120);
-    EXPECT_EQ(invokeByName(object.Get(), u"Height", DISPATCH_PROPERTYPUT, &width, 1, nullptr), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(invokeByName(object.Get(), u"Height", DISPATCH_PROPERTYPUT, &width, 1, nullptr),
+              DISP_E_UNKNOWNNAME);
 }
 
 TEST_F(DispatchImplTest, ObjectFailuresBecomeExceptions)
 {
-    DispatchImpl failing{kTestInterface, [](DISPID, WORD, VARIANT*, UINT, VARIANT*) { return E_ACCESSDENIED; }};
+    DispatchImpl failing{kTestInterface,
+                         [](DISPID, WORD, VARIANT*, UINT, VARIANT*) { return E_ACCESSDENIED; }};
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     EXCEPINFO info;
-    EXPECT_EQ(failing.Invoke(7, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, &info, nullptr), DISP_E_EXCEPTION);
+    EXPECT_EQ(failing.Invoke(7, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, &info, nullptr),
+              DISP_E_EXCEPTION);
     EXPECT_EQ(info.scode, E_ACCESSDENIED);
-    EXPECT_EQ(failing.Invoke(7, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), E_ACCESSDENIED);
+    EXPECT_EQ(failing.Invoke(7, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+              E_ACCESSDENIED);
 }
 
 } // namespace

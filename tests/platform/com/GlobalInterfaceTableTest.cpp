@@ -58,7 +58,8 @@ public:
     {
         return dispatch_.GetIDsOfNames(r, n, c, l, d);
     }
-    HRESULT Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e, UINT* a) override
+    HRESULT Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e,
+                   UINT* a) override
     {
         return dispatch_.Invoke(d, r, l, f, p, v, e, a);
     }
@@ -83,7 +84,11 @@ private:
 class Owner
 {
 public:
-    enum class Mode { Pump, WaitOnEvent };
+    enum class Mode
+    {
+        Pump,
+        WaitOnEvent
+    };
 
     explicit Owner(Mode mode) : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
     {
@@ -164,7 +169,8 @@ TEST(GlobalInterfaceTable, CallsRunOnTheRegisteringThreadWhileItPumps)
     Owner owner(Owner::Mode::Pump);
     IGlobalInterfaceTable* git = GlobalInterfaceTable::instance();
     ComPtr<IDispatch> proxy;
-    ASSERT_EQ(git->GetInterfaceFromGlobal(owner.cookie, IID_IDispatch, reinterpret_cast<void**>(&proxy)), S_OK);
+    ASSERT_EQ(git->GetInterfaceFromGlobal(owner.cookie, IID_IDispatch, reinterpret_cast<void**>(&proxy)),
+              S_OK);
     EXPECT_NE(proxy.Get(), static_cast<IDispatch*>(owner.echo));
     EXPECT_EQ(static_cast<DWORD>(threadOfCall(proxy.Get())), owner.threadId);
 
@@ -184,7 +190,8 @@ TEST(GlobalInterfaceTable, CallsRunOnTheRegisteringThreadWhileItPumps)
     Var wrong;
     wrong.vt = VT_NULL;
     DISPPARAMS bad{&wrong, nullptr, 1, 0};
-    EXPECT_EQ(proxy->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &bad, nullptr, nullptr, &argErr), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(proxy->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &bad, nullptr, nullptr, &argErr),
+              DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argErr, 0u);
 
     // No IDispatchEx on the object: none on the proxy either, but InvokeEx still reaches Invoke.
@@ -216,8 +223,8 @@ TEST(GlobalInterfaceTable, ManyCallersAllReachTheOneThread)
     for (int t = 0; t < 4; ++t)
         callers.emplace_back([&] {
             ComPtr<IDispatch> proxy;
-            ASSERT_EQ(GlobalInterfaceTable::instance()->GetInterfaceFromGlobal(owner.cookie, IID_IDispatch,
-                                                                               reinterpret_cast<void**>(&proxy)),
+            ASSERT_EQ(GlobalInterfaceTable::instance()->GetInterfaceFromGlobal(
+                          owner.cookie, IID_IDispatch, reinterpret_cast<void**>(&proxy)),
                       S_OK);
             for (int i = 0; i < 50; ++i)
                 if (static_cast<DWORD>(threadOfCall(proxy.Get())) == owner.threadId)
@@ -256,8 +263,8 @@ TEST(GlobalInterfaceTable, AProxyToAnEndedThreadFailsQuickly)
         {
             Owner owner(Owner::Mode::Pump);
             cookie = owner.cookie;
-            ASSERT_EQ(GlobalInterfaceTable::instance()->GetInterfaceFromGlobal(cookie, IID_IDispatch,
-                                                                               reinterpret_cast<void**>(&proxy)),
+            ASSERT_EQ(GlobalInterfaceTable::instance()->GetInterfaceFromGlobal(
+                          cookie, IID_IDispatch, reinterpret_cast<void**>(&proxy)),
                       S_OK);
         } // the owner thread ends here
         auto start = std::chrono::steady_clock::now();
@@ -284,7 +291,8 @@ public:
     {
         return inner_->GetIDsOfNames(r, n, c, l, d);
     }
-    HRESULT Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e, UINT* a) override
+    HRESULT Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e,
+                   UINT* a) override
     {
         return inner_->Invoke(d, r, l, f, p, v, e, a);
     }
@@ -310,10 +318,11 @@ TEST(GlobalInterfaceTable, TypedProxiesComeFromTheRegisteredFactory)
     ComPtr<IDispatch> typed;
     EXPECT_EQ(git->GetInterfaceFromGlobal(owner.cookie, IID_ITyped, reinterpret_cast<void**>(&typed)),
               E_NOINTERFACE);
-    GlobalInterfaceTable::registerProxyFactory(IID_ITyped, [](IDispatch* marshalled, REFIID riid, void** out) {
-        auto proxy = makeCom<TypedProxy>(marshalled);
-        return proxy->QueryInterface(riid, out);
-    });
+    GlobalInterfaceTable::registerProxyFactory(IID_ITyped,
+                                               [](IDispatch* marshalled, REFIID riid, void** out) {
+                                                   auto proxy = makeCom<TypedProxy>(marshalled);
+                                                   return proxy->QueryInterface(riid, out);
+                                               });
     ASSERT_EQ(git->GetInterfaceFromGlobal(owner.cookie, IID_ITyped, reinterpret_cast<void**>(&typed)), S_OK);
     EXPECT_EQ(static_cast<DWORD>(threadOfCall(typed.Get())), owner.threadId);
     git->RevokeInterfaceFromGlobal(owner.cookie);

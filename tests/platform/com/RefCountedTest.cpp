@@ -6,11 +6,13 @@ namespace {
 
 using namespace pictavo::platform;
 
-struct IWidget : IDispatch {
+struct IWidget : IDispatch
+{
     virtual int size() = 0;
 };
 constexpr IID IID_IWidget = makeGuid("5A1B2C3D-0000-0000-0000-000000000001");
-struct IOther : IUnknown {
+struct IOther : IUnknown
+{
     virtual int other() = 0;
 };
 constexpr IID IID_IOther = makeGuid("5A1B2C3D-0000-0000-0000-000000000002");

@@ -122,9 +122,10 @@ TEST(Guid, StringRoundTripAndRejects)
     CLSID clsid{};
     EXPECT_EQ(CLSIDFromString(u"{00000323-0000-0000-C000-000000000046}", &clsid), S_OK);
     EXPECT_EQ(clsid, CLSID_StdGlobalInterfaceTable);
-    for (const char16_t* bad : {u"A6EF9860-C720-11D0-9337-00A0C90DCAA9", u"{A6EF9860-C720-11D0-9337-00A0C90DCAA9",
-                                u"{A6EF9860-C720-11D0-9337-00A0C90DCAA9}x", u"{A6EF9860+C720-11D0-9337-00A0C90DCAA9}",
-                                u"{G6EF9860-C720-11D0-9337-00A0C90DCAA9}", u""})
+    for (const char16_t* bad :
+         {u"A6EF9860-C720-11D0-9337-00A0C90DCAA9", u"{A6EF9860-C720-11D0-9337-00A0C90DCAA9",
+          u"{A6EF9860-C720-11D0-9337-00A0C90DCAA9}x", u"{A6EF9860+C720-11D0-9337-00A0C90DCAA9}",
+          u"{G6EF9860-C720-11D0-9337-00A0C90DCAA9}", u""})
         EXPECT_EQ(CLSIDFromString(bad, &clsid), CO_E_CLASSSTRING);
 }
 

@@ -20,7 +20,7 @@ TEST(Bstr, LengthPrefixEmbeddedNulsAndNull)
     EXPECT_EQ(SysStringByteLen(s), 6u);
     EXPECT_EQ(s[1], 0);
     EXPECT_EQ(s[2], u'b');
-    EXPECT_EQ(s[3], 0); // terminator after the text
+    EXPECT_EQ(s[3], 0);                       // terminator after the text
     EXPECT_TRUE(SysReAllocString(&s, s + 2)); // source inside the old string
     EXPECT_EQ(SysStringLen(s), 1u);
     EXPECT_EQ(s[0], u'b');
@@ -173,7 +173,8 @@ public:
     HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override
+    HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                   UINT*) override
     {
         if (id != DISPID_VALUE || !(flags & DISPATCH_PROPERTYGET))
             return DISP_E_MEMBERNOTFOUND;

@@ -5,7 +5,8 @@
 #include <string>
 
 // A VARIANT that clears itself.
-struct Var : VARIANT {
+struct Var : VARIANT
+{
     Var() { VariantInit(this); }
     explicit Var(const char16_t* text)
     {
@@ -46,5 +47,8 @@ struct Var : VARIANT {
     }
     ~Var() { VariantClear(this); }
 
-    std::u16string text() const { return vt == VT_BSTR ? std::u16string(bstrVal, SysStringLen(bstrVal)) : u"?"; }
+    std::u16string text() const
+    {
+        return vt == VT_BSTR ? std::u16string(bstrVal, SysStringLen(bstrVal)) : u"?";
+    }
 };

@@ -50,10 +50,10 @@ TEST(Decoders, RunLengthBmpFillsRunsAndLiteralsBottomUp)
     Bytes b = makeBmp8();
     b[30] = 1; // BI_RLE8; the 8 indices become runs
     b.resize(54 + 32);
-    const uint8_t rle[] = {4, 3,          // bottom row: four of colour 3 (white)
-                           0, 0,          // end of line
+    const uint8_t rle[] = {4, 3,             // bottom row: four of colour 3 (white)
+                           0, 0,             // end of line
                            0, 4, 0, 1, 2, 7, // top row: literal red, green, blue, magenta
-                           0, 1};         // end of picture
+                           0, 1};            // end of picture
     b.insert(b.end(), std::begin(rle), std::end(rle));
     b[22] = 2, b[23] = 0, b[24] = 0, b[25] = 0; // bottom-up
     DecodedImage img = decode(b);
