@@ -30,34 +30,7 @@ TEST(Automation, UserThreadDrivesAFormOnItsUiThreadLikeAPerson)
                                return false;
                            });
         SetWindowTextW(form, u"上传图片");
-        HWND edit = create(
-            WS_CHILD | WS_VISIBLE, 10, 10, 200, 30, form, [](HWND hwnd, UINT m, WPARAM w, LPARAM, LRESULT&) {
-                if (m == WM_LBUTTONDOWN)
-                    SetFocus(hwnd);
-                if (m == WM_CHAR) {
-                    std::u16string text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, 0);
-                    GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
-                    text.pop_back();
-                    text.push_back(static_cast<char16_t>(w));
-                    SetWindowTextW(hwnd, text.c_str());
-                    InvalidateRect(hwnd, nullptr, FALSE);
-                }
-                if (m != WM_PAINT)
-                    return false;
-                PAINTSTRUCT ps;
-                HDC dc = BeginPaint(hwnd, &ps);
-                RECT r;
-                GetClientRect(hwnd, &r);
-                HBRUSH green = CreateSolidBrush(RGB(0, 160, 0));
-                FillRect(dc, &r, green);
-                r.right = GetWindowTextLengthW(hwnd) * 10;
-                HBRUSH red = CreateSolidBrush(RGB(220, 0, 0));
-                FillRect(dc, &r, red);
-                DeleteObject(green);
-                DeleteObject(red);
-                EndPaint(hwnd, &ps);
-                return true;
-            });
+        HWND edit = create(WS_CHILD | WS_VISIBLE, 10, 10, 200, 30, form, typingBox(10));
         pictavo::platform::setFileDropHandler(
             [&](HWND target, POINT at, const std::vector<std::u16string>& files) {
                 dropTarget = target;

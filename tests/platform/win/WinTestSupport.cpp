@@ -114,4 +114,35 @@ void destroyAll()
     g_log.clear();
 }
 
+Handler typingBox(int pixelsPerChar)
+{
+    return [pixelsPerChar](HWND hwnd, UINT m, WPARAM w, LPARAM, LRESULT&) {
+        if (m == WM_LBUTTONDOWN)
+            SetFocus(hwnd);
+        if (m == WM_CHAR && w >= 0x20) {
+            std::u16string text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, 0);
+            GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
+            text.pop_back();
+            text.push_back(static_cast<char16_t>(w));
+            SetWindowTextW(hwnd, text.c_str());
+            InvalidateRect(hwnd, nullptr, FALSE);
+        }
+        if (m != WM_PAINT)
+            return false;
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        RECT r;
+        GetClientRect(hwnd, &r);
+        HBRUSH green = CreateSolidBrush(RGB(0, 160, 0));
+        FillRect(dc, &r, green);
+        r.right = GetWindowTextLengthW(hwnd) * pixelsPerChar;
+        HBRUSH red = CreateSolidBrush(RGB(220, 0, 0));
+        FillRect(dc, &r, red);
+        DeleteObject(green);
+        DeleteObject(red);
+        EndPaint(hwnd, &ps);
+        return true;
+    };
+}
+
 } // namespace wintest

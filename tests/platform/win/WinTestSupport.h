@@ -33,5 +33,8 @@ void clearLog();
 void pump();
 // Destroys every window still alive that this file created, so tests do not leak state.
 void destroyAll();
+// A box a person types into: a click focuses it, printable characters append to its text, and
+// it paints green with a red bar of pixelsPerChar for each character typed.
+Handler typingBox(int pixelsPerChar);
 
 } // namespace wintest
