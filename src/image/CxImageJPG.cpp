@@ -39,6 +39,18 @@ void emitMessage(j_common_ptr cinfo, int level)
         err->hitMarker = true;
 }
 
+// Errors leave by a jump into the caller's frame and write the library's text into text.
+jpeg_error_mgr* attachErrors(ErrorManager& err, char* text)
+{
+    jpeg_std_error(&err.pub);
+    err.pub.error_exit = errorExit;
+    err.pub.emit_message = emitMessage;
+    err.text = text;
+    err.hitMarker = false;
+    err.fakeEoi = false;
+    return &err.pub;
+}
+
 // Progressive files with endless scans would otherwise keep the decoder busy for minutes.
 void progressMonitor(j_common_ptr cinfo)
 {
@@ -171,12 +183,7 @@ bool CxImageJPG::DecodePixels(CxFile* file)
     ErrorManager err;
     Source src;
     jpeg_progress_mgr progress;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = errorExit;
-    err.pub.emit_message = emitMessage;
-    err.text = info.szLastError;
-    err.hitMarker = false;
-    err.fakeEoi = false;
+    cinfo.err = attachErrors(err, info.szLastError);
 
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
@@ -291,12 +298,7 @@ bool CxImageJPG::EncodePixels(CxFile* file)
     jpeg_compress_struct cinfo;
     ErrorManager err;
     Destination dest;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = errorExit;
-    err.pub.emit_message = emitMessage;
-    err.text = info.szLastError;
-    err.hitMarker = false;
-    err.fakeEoi = false;
+    cinfo.err = attachErrors(err, info.szLastError);
 
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
