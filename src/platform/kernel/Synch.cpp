@@ -3,9 +3,14 @@
 #include "platform/kernel/KernelState.h"
 #include "platform/kernel/Strings.h"
 
-#include <system_error>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
+
+#include <pthread.h>
 
 using namespace pictavo::platform;
 
@@ -162,6 +167,82 @@ DWORD GetCurrentThreadId()
     return kernel::currentThreadId();
 }
 
+namespace {
+
+// A thread's handle is signalled only once the thread is gone, the thread-exit handlers of the
+// libraries it used included, as on Windows: a process may end as soon as its wait returns.
+// One joiner thread collects the ended threads and signals their handles.
+class ThreadJoiner
+{
+public:
+    static ThreadJoiner& instance()
+    {
+        static ThreadJoiner* joiner = new ThreadJoiner; // outlives every thread, never destroyed
+        return *joiner;
+    }
+
+    void add(pthread_t thread, std::shared_ptr<ThreadObject> object, unsigned exitCode)
+    {
+        std::lock_guard lk(m_lock);
+        m_ended.push_back({thread, std::move(object), exitCode});
+        if (!m_running) {
+            m_running = true;
+            std::thread([this] { run(); }).detach();
+        }
+        m_wake.notify_one();
+    }
+
+private:
+    struct Ended
+    {
+        pthread_t thread;
+        std::shared_ptr<ThreadObject> object;
+        unsigned exitCode;
+    };
+
+    [[noreturn]] void run()
+    {
+        for (;;) {
+            std::unique_lock lk(m_lock);
+            m_wake.wait(lk, [this] { return !m_ended.empty(); });
+            Ended ended = std::move(m_ended.front());
+            m_ended.pop_front();
+            lk.unlock();
+            pthread_join(ended.thread, nullptr);
+            std::lock_guard klk(kernel::lock());
+            ended.object->exitCode = ended.exitCode;
+            ended.object->ended = true;
+            kernel::changed();
+        }
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::deque<Ended> m_ended;
+    bool m_running = false;
+};
+
+struct ThreadStart
+{
+    std::shared_ptr<ThreadObject> object;
+    std::shared_ptr<ThreadQueue> queue;
+    DWORD id;
+    unsigned (*start)(void*);
+    void* arg;
+};
+
+void* threadMain(void* raw)
+{
+    std::unique_ptr<ThreadStart> s(static_cast<ThreadStart*>(raw));
+    kernel::adoptThread(s->id, s->queue);
+    const unsigned code = s->start(s->arg);
+    KernelAccess::teardown(*s->queue);
+    ThreadJoiner::instance().add(pthread_self(), std::move(s->object), code);
+    return nullptr;
+}
+
+} // namespace
+
 uintptr_t _beginthreadex(void*, unsigned, unsigned (*start)(void*), void* arg, unsigned, unsigned* threadId)
 {
     if (!start)
@@ -174,17 +255,10 @@ uintptr_t _beginthreadex(void*, unsigned, unsigned (*start)(void*), void* arg, u
         std::lock_guard lk(kernel::lock());
         handle = kernel::insertHandle(thread);
     }
-    try {
-        std::thread([thread, queue, id, start, arg] {
-            kernel::adoptThread(id, queue);
-            const unsigned code = start(arg);
-            KernelAccess::teardown(*queue);
-            std::lock_guard lk(kernel::lock());
-            thread->exitCode = code;
-            thread->ended = true;
-            kernel::changed();
-        }).detach();
-    } catch (const std::system_error&) {
+    auto* s = new ThreadStart{thread, queue, id, start, arg};
+    pthread_t native;
+    if (pthread_create(&native, nullptr, &threadMain, s) != 0) {
+        delete s;
         KernelAccess::teardown(*queue);
         std::lock_guard lk(kernel::lock());
         kernel::eraseHandle(handle);

@@ -100,6 +100,38 @@ TEST(Threads, BeginThreadGivesAQueueAndAWaitableHandle)
     EXPECT_TRUE(CloseHandle(thread));
 }
 
+namespace {
+
+std::atomic<bool> exitHandlerDone{false};
+
+struct SlowExitHandler
+{
+    ~SlowExitHandler()
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        exitHandlerDone = true;
+    }
+};
+
+unsigned useThreadLocal(void*)
+{
+    thread_local SlowExitHandler handler;
+    (void)&handler;
+    return 0;
+}
+
+} // namespace
+
+// A process may end as soon as the wait returns, so the thread's exit handlers must be done.
+TEST(Threads, HandleIsSignalledOnlyAfterThreadExitHandlers)
+{
+    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, useThreadLocal, nullptr, 0, nullptr));
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(exitHandlerDone.load());
+    CloseHandle(thread);
+}
+
 TEST(Threads, MsgWaitReturnsForMessagesAndObjects)
 {
     auto q = ThreadQueue::current();
