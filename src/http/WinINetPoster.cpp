@@ -13,6 +13,7 @@
 #include "platform/kernel/Synch.h"
 #include "platform/kernel/Tick.h"
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -24,8 +25,9 @@ struct WinINetPoster::Upload
     int itemId = -1;
     DWORD state = kStarting;
     int errorCode = 0;
+    // Set under the poster's lock; read without it once per chunk.
+    std::atomic<int> cancel{0};
     // Guarded by the poster's lock.
-    int cancel = 0;
     HINTERNET request = nullptr;
     HANDLE thread = nullptr;
     DWORD threadId = 0;
@@ -98,10 +100,7 @@ void WinINetPoster::Cancel()
 
 bool WinINetPoster::IsCancelled(Upload& upload)
 {
-    m_lock.Lock();
-    const bool cancelled = upload.cancel != 0;
-    m_lock.Unlock();
-    return cancelled;
+    return upload.cancel.load(std::memory_order_acquire) != 0;
 }
 
 bool WinINetPoster::WaitForPrevious(DWORD timeoutMs)

@@ -311,9 +311,12 @@ TEST_F(PosterTest, CancelDuringDataThenPostAgain)
     const auto cancelled = Clock::now();
     poster.Cancel();
 
-    Fill("small");
+    // The cancelled worker may still read its stream until the next Post has waited for it.
+    CxMemFile small;
+    small.Open();
+    small.Write("small", 1, 5);
     poster.GetForm().RemoveAllFields();
-    ASSERT_TRUE(poster.Post(11, &file, u"small.jpg"));
+    ASSERT_TRUE(poster.Post(11, &small, u"small.jpg"));
     const Event* outcome = sink.WaitOutcome();
     ASSERT_NE(outcome, nullptr);
     EXPECT_EQ(outcome->kind, Event::Complete);

@@ -5,6 +5,7 @@
 #include "platform/kernel/Strings.h"
 #include "platform/kernel/Synch.h"
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -71,11 +72,31 @@ template <class T> bool lookup(HINTERNET handle, T& out)
     return false;
 }
 
-std::shared_ptr<CurlRequest> request(HINTERNET handle)
+// Counts closed handles: while it stands still, a thread's last request needs no table lookup.
+std::atomic<uint64_t> closedHandles{0};
+
+// The poster writes in small pieces, one lookup each. A thread keeps its last request, and a
+// reference to it, until a handle is closed anywhere; so a request closed by another thread
+// lives on until the call using it has returned.
+struct LastRequest
 {
+    HINTERNET handle = nullptr;
+    uint64_t closed = 0;
+    std::shared_ptr<CurlRequest> object;
+};
+thread_local LastRequest lastRequest;
+
+CurlRequest* request(HINTERNET handle)
+{
+    const uint64_t closed = closedHandles.load(std::memory_order_acquire);
+    if (handle == lastRequest.handle && closed == lastRequest.closed && handle)
+        return lastRequest.object.get();
+    lastRequest = {};
     std::shared_ptr<CurlRequest> r;
-    lookup(handle, r);
-    return r;
+    if (!lookup(handle, r))
+        return nullptr;
+    lastRequest = {handle, closed, std::move(r)};
+    return lastRequest.object.get();
 }
 
 std::string narrow(LPCWSTR text)
@@ -306,6 +327,7 @@ BOOL InternetSetOptionW(HINTERNET internet, DWORD option, LPVOID buffer, DWORD l
 
 BOOL InternetCloseHandle(HINTERNET internet)
 {
+    lastRequest = {};
     Object object;
     {
         HandleTable& t = table();
@@ -318,6 +340,7 @@ BOOL InternetCloseHandle(HINTERNET internet)
         object = std::move(it->second);
         t.objects.erase(it);
     }
+    closedHandles.fetch_add(1, std::memory_order_release);
     // A call blocked on this request on another thread returns at once; the request itself
     // is freed when that call lets go of it.
     if (auto* r = std::get_if<std::shared_ptr<CurlRequest>>(&object))

@@ -3,6 +3,7 @@
 #include "platform/kernel/WinTypes.h"
 
 // Milliseconds since an arbitrary start; wraps after about 49.7 days like the original.
+// Cheap and coarse (a few milliseconds): measure short waits with a precise clock.
 DWORD GetTickCount();
 ULONGLONG GetTickCount64();
 void Sleep(DWORD milliseconds);

@@ -5,6 +5,7 @@
 
 #include "platform/inet/WinInet.h"
 #include "platform/kernel/Strings.h"
+#include "platform/kernel/Synch.h"
 #include "support/TempDir.h"
 
 #include <chrono>
@@ -210,6 +211,7 @@ TEST(WinInet, ClosingFromAnotherThreadEndsABlockedCallAtOnce)
     // The handle is gone: a second close and any further call fail.
     EXPECT_FALSE(InternetCloseHandle(req));
     EXPECT_FALSE(InternetWriteFile(req, "x", 1, &written));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     InternetCloseHandle(conn);
     InternetCloseHandle(root);
 }

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <gtest/gtest.h>
+
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -19,9 +21,11 @@ TEST(Events, ManualAndAutoReset)
     EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(automatic, 10), WAIT_TIMEOUT); // consumed by the first wait
     ResetEvent(manual);
-    const auto start = GetTickCount64();
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(WaitForSingleObject(manual, 50), WAIT_TIMEOUT);
-    EXPECT_GE(GetTickCount64() - start, 50u);
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                  .count(),
+              50);
     CloseHandle(manual);
     CloseHandle(automatic);
 }

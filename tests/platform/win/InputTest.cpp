@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 using namespace wintest;
 using pictavo::platform::Automation;
 
@@ -132,10 +134,12 @@ TEST_F(Input, HoverComesAfterThePointerRests)
     TRACKMOUSEEVENT tme{sizeof tme, TME_HOVER | TME_LEAVE, child, 30};
     ASSERT_TRUE(TrackMouseEvent(&tme));
     MSG msg;
-    const DWORD start = GetTickCount();
+    const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_MOUSEHOVER));
-    EXPECT_GE(GetTickCount() - start, 20u);
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                  .count(),
+              20);
     EXPECT_EQ(GET_X_LPARAM(msg.lParam), 10);
 }
 

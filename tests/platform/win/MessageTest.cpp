@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <atomic>
 #include <thread>
 
@@ -147,9 +149,11 @@ TEST_F(Messages, PostedMessagesComeBeforeInputPaintAndTimers)
     EXPECT_EQ(msg.wParam, 3u);
 
     // The timer repeats until killed; a killed timer stays quiet.
-    const DWORD start = GetTickCount();
+    const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(GetMessageW(&msg, h, WM_TIMER, WM_TIMER));
-    EXPECT_GE(GetTickCount() - start, 5u);
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                  .count(),
+              5);
     EXPECT_TRUE(KillTimer(h, 3));
     EXPECT_FALSE(KillTimer(h, 3));
     Sleep(30);
