@@ -65,7 +65,7 @@ int main(int argc, char** argv)
     resetPeak();
     t = std::chrono::steady_clock::now();
     CxImage fitted;
-    if (!image.FitInto(boxW, boxH, CxRgbQuad{255, 255, 255, 0}, &fitted))
+    if (!image.FitInto(boxW, boxH, RGBQUAD{255, 255, 255, 0}, &fitted))
         return 1;
     std::printf("fit     %8.1f ms  peak %7ld KiB  (%ux%u)\n", since(t), peakKiB(), fitted.GetWidth(),
                 fitted.GetHeight());

@@ -112,7 +112,7 @@ void* CxImage::Create(DWORD width, DWORD height, DWORD bpp, DWORD imagetype)
     info.dwEffWidth = static_cast<DWORD>(stride);
     DWORD colours = bpp == 1 ? 2 : bpp == 4 ? 16 : bpp == 8 ? 256 : 0;
 
-    head.biSize = sizeof(CxDibHeader);
+    head.biSize = sizeof(BITMAPINFOHEADER);
     head.biWidth = static_cast<LONG>(width);
     head.biHeight = static_cast<LONG>(height);
     head.biPlanes = 1;
@@ -130,19 +130,19 @@ void* CxImage::Create(DWORD width, DWORD height, DWORD bpp, DWORD imagetype)
         return nullptr;
     }
     if (colours != 0)
-        std::memset(GetPalette(), 0, colours * sizeof(CxRgbQuad));
+        std::memset(GetPalette(), 0, colours * sizeof(RGBQUAD));
     std::free(pSelection);
     pSelection = nullptr;
     std::free(pAlpha);
     pAlpha = nullptr;
     std::memcpy(pDib, &head, sizeof head);
-    info.pImage = static_cast<BYTE*>(pDib) + sizeof(CxDibHeader) + colours * sizeof(CxRgbQuad);
+    info.pImage = static_cast<BYTE*>(pDib) + sizeof(BITMAPINFOHEADER) + colours * sizeof(RGBQUAD);
     return pDib;
 }
 
 DWORD CxImage::GetSize() const
 {
-    return head.biSize + head.biSizeImage + head.biClrUsed * sizeof(CxRgbQuad);
+    return head.biSize + head.biSizeImage + head.biClrUsed * sizeof(RGBQUAD);
 }
 
 BYTE* CxImage::GetBits(DWORD row) const
@@ -230,7 +230,7 @@ void CxImage::CopyFrom(const CxImage& src, bool copyPixels, bool copySelection, 
     if (copyPixels) {
         std::memcpy(pDib, src.pDib, GetSize());
     } else {
-        std::memcpy(GetPalette(), src.GetPalette(), GetNumColors() * sizeof(CxRgbQuad));
+        std::memcpy(GetPalette(), src.GetPalette(), GetNumColors() * sizeof(RGBQUAD));
         UpdateDibHeader();
     }
     size_t plane = size_t{GetWidth()} * GetHeight();
@@ -299,42 +299,42 @@ void CxImage::Transfer(CxImage& from, bool transferFrames)
     std::memset(&from.head, 0, sizeof from.head);
 }
 
-CxRgbQuad* CxImage::GetPalette() const
+RGBQUAD* CxImage::GetPalette() const
 {
     if (pDib == nullptr || head.biClrUsed == 0)
         return nullptr;
-    return reinterpret_cast<CxRgbQuad*>(static_cast<BYTE*>(pDib) + sizeof(CxDibHeader));
+    return reinterpret_cast<RGBQUAD*>(static_cast<BYTE*>(pDib) + sizeof(BITMAPINFOHEADER));
 }
 
-CxRgbQuad CxImage::GetPaletteColor(BYTE index) const
+RGBQUAD CxImage::GetPaletteColor(BYTE index) const
 {
-    CxRgbQuad colour{0, 0, 0, 0};
-    if (CxRgbQuad* pal = GetPalette(); pal != nullptr && index < head.biClrUsed)
+    RGBQUAD colour{0, 0, 0, 0};
+    if (RGBQUAD* pal = GetPalette(); pal != nullptr && index < head.biClrUsed)
         colour = pal[index];
     return colour;
 }
 
-void CxImage::SetPaletteColor(BYTE index, CxRgbQuad colour)
+void CxImage::SetPaletteColor(BYTE index, RGBQUAD colour)
 {
-    if (CxRgbQuad* pal = GetPalette(); pal != nullptr && index < head.biClrUsed)
+    if (RGBQUAD* pal = GetPalette(); pal != nullptr && index < head.biClrUsed)
         pal[index] = colour;
 }
 
 void CxImage::SetGreyPalette()
 {
-    CxRgbQuad* pal = GetPalette();
+    RGBQUAD* pal = GetPalette();
     DWORD n = head.biClrUsed;
     if (pal == nullptr || n < 2)
         return;
     for (DWORD i = 0; i < n; ++i) {
         BYTE v = static_cast<BYTE>(i * 255 / (n - 1));
-        pal[i] = CxRgbQuad{v, v, v, 0};
+        pal[i] = RGBQUAD{v, v, v, 0};
     }
 }
 
 bool CxImage::IsGreyPalette() const
 {
-    CxRgbQuad* pal = GetPalette();
+    RGBQUAD* pal = GetPalette();
     if (pal == nullptr)
         return false;
     for (DWORD i = 0; i < head.biClrUsed; ++i) {
@@ -344,9 +344,9 @@ bool CxImage::IsGreyPalette() const
     return true;
 }
 
-BYTE CxImage::GetNearestIndex(CxRgbQuad c) const
+BYTE CxImage::GetNearestIndex(RGBQUAD c) const
 {
-    CxRgbQuad* pal = GetPalette();
+    RGBQUAD* pal = GetPalette();
     if (pal == nullptr)
         return 0;
     long best = -1;
@@ -366,7 +366,7 @@ BYTE CxImage::GetNearestIndex(CxRgbQuad c) const
     return index;
 }
 
-CxRgbQuad CxImage::GetTransparentColour() const
+RGBQUAD CxImage::GetTransparentColour() const
 {
     if (head.biBitCount < 24 && info.nBkgndIndex >= 0)
         return GetPaletteColor(static_cast<BYTE>(info.nBkgndIndex));
@@ -415,9 +415,9 @@ void CxImage::SetPixelIndex(LONG x, LONG y, BYTE index)
     }
 }
 
-CxRgbQuad CxImage::PixelColour(LONG x, LONG y, bool getAlpha) const
+RGBQUAD CxImage::PixelColour(LONG x, LONG y, bool getAlpha) const
 {
-    CxRgbQuad c{0, 0, 0, 255};
+    RGBQUAD c{0, 0, 0, 255};
     if (!IsInside(x, y))
         return c;
     if (head.biClrUsed != 0) {
@@ -434,7 +434,7 @@ CxRgbQuad CxImage::PixelColour(LONG x, LONG y, bool getAlpha) const
     return c;
 }
 
-void CxImage::SetPixelColour(LONG x, LONG y, CxRgbQuad c, bool setAlpha)
+void CxImage::SetPixelColour(LONG x, LONG y, RGBQUAD c, bool setAlpha)
 {
     if (!IsInside(x, y))
         return;
@@ -565,7 +565,7 @@ void CxImage::SetXDPI(LONG dpi)
     info.xDPI = dpi;
     head.biXPelsPerMeter = pelsPerMetre(dpi);
     if (pDib != nullptr)
-        static_cast<CxDibHeader*>(pDib)->biXPelsPerMeter = head.biXPelsPerMeter;
+        static_cast<BITMAPINFOHEADER*>(pDib)->biXPelsPerMeter = head.biXPelsPerMeter;
 }
 
 void CxImage::SetYDPI(LONG dpi)
@@ -575,7 +575,7 @@ void CxImage::SetYDPI(LONG dpi)
     info.yDPI = dpi;
     head.biYPelsPerMeter = pelsPerMetre(dpi);
     if (pDib != nullptr)
-        static_cast<CxDibHeader*>(pDib)->biYPelsPerMeter = head.biYPelsPerMeter;
+        static_cast<BITMAPINFOHEADER*>(pDib)->biYPelsPerMeter = head.biYPelsPerMeter;
 }
 
 namespace {

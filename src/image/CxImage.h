@@ -1,7 +1,7 @@
 #pragma once
 
 #include "image/CxFile.h"
-#include "image/DibTypes.h"
+#include "platform/gfx/Gdi.h"
 #include "image/ImageFormat.h"
 #include "platform/com/Resource.h"
 
@@ -35,7 +35,7 @@ public:
         LONG nProgress;
         LONG nEscape;
         LONG nBkgndIndex;
-        CxRgbQuad nBkgndColor;
+        RGBQUAD nBkgndColor;
         float fQuality;
         DWORD dwCodecOpt[5];
         LONG xDPI;
@@ -72,7 +72,7 @@ public:
     DWORD GetSize() const;
     BYTE* GetBits(DWORD row = 0) const;
     void* GetDIB() const { return pDib; }
-    const CxDibHeader& GetHeader() const { return head; }
+    const BITMAPINFOHEADER& GetHeader() const { return head; }
     DWORD GetType() const { return info.dwType; }
     const char* GetLastError() const { return info.szLastError; }
     void SetLastError(const char* text);
@@ -80,23 +80,23 @@ public:
     void SetEscape(LONG escape) { info.nEscape = escape; }
     LONG GetEscape() const { return info.nEscape; }
 
-    CxRgbQuad* GetPalette() const;
-    CxRgbQuad GetPaletteColor(BYTE index) const;
-    void SetPaletteColor(BYTE index, CxRgbQuad colour);
+    RGBQUAD* GetPalette() const;
+    RGBQUAD GetPaletteColor(BYTE index) const;
+    void SetPaletteColor(BYTE index, RGBQUAD colour);
     void SetGreyPalette();
     bool IsGreyPalette() const;
-    BYTE GetNearestIndex(CxRgbQuad colour) const;
+    BYTE GetNearestIndex(RGBQUAD colour) const;
 
     LONG GetBkgndIndex() const { return info.nBkgndIndex; }
     void SetBkgndIndex(LONG index) { info.nBkgndIndex = index; }
-    void SetBkgndColor(CxRgbQuad colour) { info.nBkgndColor = colour; }
-    CxRgbQuad GetTransparentColour() const;
+    void SetBkgndColor(RGBQUAD colour) { info.nBkgndColor = colour; }
+    RGBQUAD GetTransparentColour() const;
 
     bool IsInside(LONG x, LONG y) const;
     BYTE GetPixelIndex(LONG x, LONG y) const;
     void SetPixelIndex(LONG x, LONG y, BYTE index);
-    CxRgbQuad PixelColour(LONG x, LONG y, bool getAlpha = true) const;
-    void SetPixelColour(LONG x, LONG y, CxRgbQuad colour, bool setAlpha = false);
+    RGBQUAD PixelColour(LONG x, LONG y, bool getAlpha = true) const;
+    void SetPixelColour(LONG x, LONG y, RGBQUAD colour, bool setAlpha = false);
 
     bool AlphaCreate();
     void AlphaDelete();
@@ -130,7 +130,7 @@ public:
     static DWORD FormatFromExtension(LPCWSTR ext);
 
     bool Scale(DWORD newWidth, DWORD newHeight, int mode = 0, CxImage* dst = nullptr);
-    bool FitInto(LONG boxWidth, LONG boxHeight, CxRgbQuad canvas, CxImage* dst);
+    bool FitInto(LONG boxWidth, LONG boxHeight, RGBQUAD canvas, CxImage* dst);
     bool Rotate90Left(CxImage* dst = nullptr);
     bool Rotate90Right(CxImage* dst = nullptr);
     bool CropTo(LONG left, LONG top, LONG right, LONG bottom, CxImage* dst = nullptr);
@@ -162,7 +162,7 @@ protected:
     void Install(CxImage& tmp, CxImage* dst);
 
     void* pDib;
-    CxDibHeader head;
+    BITMAPINFOHEADER head;
     ImageInfo info;
     BYTE* pSelection;
     BYTE* pAlpha;

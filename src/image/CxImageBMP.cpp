@@ -6,14 +6,6 @@
 
 namespace {
 
-constexpr DWORD BI_RGB = 0;
-constexpr DWORD BI_RLE8 = 1;
-constexpr DWORD BI_RLE4 = 2;
-constexpr DWORD BI_BITFIELDS = 3;
-constexpr DWORD BI_JPEG = 4;
-constexpr DWORD BI_PNG = 5;
-constexpr DWORD BI_ALPHABITFIELDS = 6;
-
 void put32(BYTE* p, DWORD v)
 {
     for (int i = 0; i < 4; ++i)
@@ -73,7 +65,7 @@ bool CxImageBMP::Encode(CxFile* file)
     BYTE fileHeader[14] = {'B', 'M'};
     bool withAlpha = head.biClrUsed == 0 && pAlpha != nullptr && head.biBitCount == 24;
     if (!withAlpha) {
-        DWORD offset = 14 + sizeof(CxDibHeader) + head.biClrUsed * sizeof(CxRgbQuad);
+        DWORD offset = 14 + sizeof(BITMAPINFOHEADER) + head.biClrUsed * sizeof(RGBQUAD);
         put32(fileHeader + 2, 14 + GetSize());
         put32(fileHeader + 10, offset);
         if (file->Write(fileHeader, 14, 1) != 1 || file->Write(pDib, GetSize(), 1) != 1) {
@@ -85,7 +77,7 @@ bool CxImageBMP::Encode(CxFile* file)
 
     DWORD width = GetWidth();
     DWORD height = GetHeight();
-    CxDibHeader h32 = head;
+    BITMAPINFOHEADER h32 = head;
     h32.biBitCount = 32;
     h32.biCompression = BI_RGB;
     h32.biSizeImage = width * 4 * height;
@@ -242,9 +234,9 @@ bool CxImageBMP::Decode(CxFile* file)
         size_t entry = core ? 3 : 4;
         BYTE pal[256 * 4];
         size_t got = file->Read(pal, entry, n);
-        CxRgbQuad* palette = GetPalette();
+        RGBQUAD* palette = GetPalette();
         for (size_t i = 0; i < got; ++i)
-            palette[i] = CxRgbQuad{pal[i * entry], pal[i * entry + 1], pal[i * entry + 2], 0};
+            palette[i] = RGBQUAD{pal[i * entry], pal[i * entry + 1], pal[i * entry + 2], 0};
         UpdateDibHeader();
     }
 

@@ -82,12 +82,12 @@ LONG CxImage::DrawTo(HDC dc, LONG x, LONG y, LONG cx, LONG cy, const RECT* clip,
     }
 
     // The colour, alpha and palette alpha of a stored pixel.
-    const CxRgbQuad transparent = GetTransparentColour();
+    const RGBQUAD transparent = GetTransparentColour();
     auto stored = [&](LONG sx, LONG row) {
-        CxRgbQuad c;
+        RGBQUAD c;
         if (head.biBitCount == 24) {
             const BYTE* p = info.pImage + static_cast<size_t>(row) * info.dwEffWidth + sx * 3;
-            c = CxRgbQuad{p[0], p[1], p[2], 0};
+            c = RGBQUAD{p[0], p[1], p[2], 0};
         } else {
             c = PixelColour(sx, row, false);
         }
@@ -111,17 +111,17 @@ LONG CxImage::DrawTo(HDC dc, LONG x, LONG y, LONG cx, LONG cy, const RECT* clip,
         LONG x0 = static_cast<LONG>(fx), y0 = static_cast<LONG>(fy);
         LONG x1 = std::min(width - 1, x0 + 1), y1 = std::min(height - 1, y0 + 1);
         double dx = fx - x0, dy = fy - y0;
-        auto [c00, s00] = stored(x0, height - 1 - y0);
-        auto [c10, s10] = stored(x1, height - 1 - y0);
-        auto [c01, s01] = stored(x0, height - 1 - y1);
-        auto [c11, s11] = stored(x1, height - 1 - y1);
+        const auto p00 = stored(x0, height - 1 - y0);
+        const auto p10 = stored(x1, height - 1 - y0);
+        const auto p01 = stored(x0, height - 1 - y1);
+        const auto p11 = stored(x1, height - 1 - y1);
         auto mixc = [&](int Rgba::*ch) {
-            double top = c00.*ch + (c10.*ch - c00.*ch) * dx;
-            double bottom = c01.*ch + (c11.*ch - c01.*ch) * dx;
+            double top = p00.first.*ch + (p10.first.*ch - p00.first.*ch) * dx;
+            double bottom = p01.first.*ch + (p11.first.*ch - p01.first.*ch) * dx;
             return static_cast<int>(top + (bottom - top) * dy);
         };
         return std::pair{Rgba{mixc(&Rgba::b), mixc(&Rgba::g), mixc(&Rgba::r), mixc(&Rgba::a)},
-                         s00 && s10 && s01 && s11};
+                         p00.second && p10.second && p01.second && p11.second};
     };
 
     BITMAPINFOHEADER header = dib24(vw, vh);

@@ -184,9 +184,9 @@ bool CxImagePNG::Decode(CxFile* file)
         png_colorp palette = nullptr;
         int count = 0;
         png_get_PLTE(png, pinfo, &palette, &count);
-        CxRgbQuad* pal = GetPalette();
+        RGBQUAD* pal = GetPalette();
         for (int i = 0; i < count && DWORD(i) < head.biClrUsed; ++i)
-            pal[i] = CxRgbQuad{palette[i].blue, palette[i].green, palette[i].red, 0};
+            pal[i] = RGBQUAD{palette[i].blue, palette[i].green, palette[i].red, 0};
         info.nBkgndIndex = background;
     }
     png_uint_32 xppm = 0, yppm = 0;
@@ -272,7 +272,7 @@ bool CxImagePNG::Encode(CxFile* file)
                  PNG_FILTER_TYPE_DEFAULT);
     if (palette) {
         png_color colours[256];
-        CxRgbQuad* pal = GetPalette();
+        RGBQUAD* pal = GetPalette();
         for (DWORD i = 0; i < head.biClrUsed; ++i)
             colours[i] = png_color{pal[i].rgbRed, pal[i].rgbGreen, pal[i].rgbBlue};
         png_set_PLTE(png, pinfo, colours, static_cast<int>(head.biClrUsed));

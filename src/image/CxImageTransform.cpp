@@ -104,12 +104,12 @@ float hueToValue(float m1, float m2, float x)
     return m1;
 }
 
-CxRgbQuad hslToRgb(Hsl c)
+RGBQUAD hslToRgb(Hsl c)
 {
     float h = static_cast<float>(c.h * 360.0 / 255.0);
     float s = static_cast<float>(c.s / 255.0);
     float l = static_cast<float>(c.l / 255.0);
-    CxRgbQuad out{0, 0, 0, 0};
+    RGBQUAD out{0, 0, 0, 0};
     if (s == 0.0f) {
         BYTE v = clampByte(double(l) * 255.0);
         out.rgbRed = out.rgbGreen = out.rgbBlue = v;
@@ -124,7 +124,7 @@ CxRgbQuad hslToRgb(Hsl c)
     return out;
 }
 
-CxRgbQuad saturateYuv(CxRgbQuad c, const BYTE* table)
+RGBQUAD saturateYuv(RGBQUAD c, const BYTE* table)
 {
     double r = c.rgbRed, g = c.rgbGreen, b = c.rgbBlue;
     double y = 0.299 * r + 0.587 * g + 0.114 * b;
@@ -165,7 +165,7 @@ bool CxImage::Scale(DWORD newWidth, DWORD newHeight, int mode, CxImage* dst)
         return false;
     }
     if (head.biClrUsed != 0)
-        std::memcpy(out.GetPalette(), GetPalette(), head.biClrUsed * sizeof(CxRgbQuad));
+        std::memcpy(out.GetPalette(), GetPalette(), head.biClrUsed * sizeof(RGBQUAD));
 
     bool done = true;
     if (mode == 1 || head.biClrUsed != 0) {
@@ -350,7 +350,7 @@ void CxImage::ScaleBicubic(CxImage& out, float xScale, float yScale)
     }
 }
 
-bool CxImage::FitInto(LONG boxWidth, LONG boxHeight, CxRgbQuad, CxImage* dst)
+bool CxImage::FitInto(LONG boxWidth, LONG boxHeight, RGBQUAD, CxImage* dst)
 {
     if (pDib == nullptr || boxWidth <= 0 || boxHeight <= 0)
         return false;
@@ -404,7 +404,7 @@ bool CxImage::Rotate90(CxImage* dst, bool left)
         return false;
     }
     if (head.biClrUsed != 0)
-        std::memcpy(out.GetPalette(), GetPalette(), head.biClrUsed * sizeof(CxRgbQuad));
+        std::memcpy(out.GetPalette(), GetPalette(), head.biClrUsed * sizeof(RGBQUAD));
     if ((pAlpha != nullptr && !out.AlphaCreate()) || (pSelection != nullptr && !out.SelectionCreate())) {
         SetLastError("CxImage::Create can't allocate memory");
         return false;
@@ -460,7 +460,7 @@ bool CxImage::CropTo(LONG left, LONG top, LONG right, LONG bottom, CxImage* dst)
         return false;
     }
     if (head.biClrUsed != 0)
-        std::memcpy(out.GetPalette(), GetPalette(), head.biClrUsed * sizeof(CxRgbQuad));
+        std::memcpy(out.GetPalette(), GetPalette(), head.biClrUsed * sizeof(RGBQUAD));
     for (DWORD y = 0; y < nh; ++y) {
         DWORD sy = DWORD(endRow) + y;
         if (GetBpp() >= 8) {
@@ -510,7 +510,7 @@ bool CxImage::ApplyLut(const BYTE* lut)
                     if (SelectionIsInside(x, y))
                         SetPixelIndex(x, y, lut[GetPixelIndex(x, y)]);
         } else {
-            CxRgbQuad* pal = GetPalette();
+            RGBQUAD* pal = GetPalette();
             for (DWORD i = 0; i < head.biClrUsed; ++i) {
                 pal[i].rgbBlue = lut[pal[i].rgbBlue];
                 pal[i].rgbGreen = lut[pal[i].rgbGreen];
@@ -553,7 +553,7 @@ bool CxImage::Saturate(LONG amount, LONG colorspace)
         table[k] = colorspace == 1 ? clampByte(int64_t{k} + amount)
                                    : clampByte((k - 128) * (amount + 100.0) / 100.0 + 128.5);
     }
-    auto change = [&](CxRgbQuad c) {
+    auto change = [&](RGBQUAD c) {
         if (colorspace == 2)
             return saturateYuv(c, table);
         Hsl hsl = rgbToHsl(c.rgbRed, c.rgbGreen, c.rgbBlue);
@@ -561,7 +561,7 @@ bool CxImage::Saturate(LONG amount, LONG colorspace)
         return hslToRgb(hsl);
     };
     if (head.biClrUsed != 0) {
-        CxRgbQuad* pal = GetPalette();
+        RGBQUAD* pal = GetPalette();
         for (DWORD i = 0; i < head.biClrUsed; ++i) {
             BYTE reserved = pal[i].rgbReserved;
             pal[i] = change(pal[i]);
@@ -583,7 +583,7 @@ bool CxImage::Saturate(LONG amount, LONG colorspace)
         for (LONG x = xMin; x < xMax; ++x, p += 3) {
             if (pSelection != nullptr && pSelection[size_t(y) * head.biWidth + x] == 0)
                 continue;
-            CxRgbQuad c = change(CxRgbQuad{p[0], p[1], p[2], 0});
+            RGBQUAD c = change(RGBQUAD{p[0], p[1], p[2], 0});
             p[0] = c.rgbBlue;
             p[1] = c.rgbGreen;
             p[2] = c.rgbRed;
@@ -609,7 +609,7 @@ bool CxImage::PromoteBitDepth(WORD bpp)
         return false;
     }
     if (bpp < 24)
-        std::memcpy(out.GetPalette(), GetPalette(), head.biClrUsed * sizeof(CxRgbQuad));
+        std::memcpy(out.GetPalette(), GetPalette(), head.biClrUsed * sizeof(RGBQUAD));
     else
         out.info.nBkgndColor = GetTransparentColour();
     for (DWORD y = 0; y < h; ++y) {
@@ -619,7 +619,7 @@ bool CxImage::PromoteBitDepth(WORD bpp)
             if (bpp < 24) {
                 out.SetPixelIndex(LONG(x), LONG(y), index);
             } else {
-                CxRgbQuad c = GetPaletteColor(index);
+                RGBQUAD c = GetPaletteColor(index);
                 d[3 * x] = c.rgbBlue;
                 d[3 * x + 1] = c.rgbGreen;
                 d[3 * x + 2] = c.rgbRed;

@@ -97,8 +97,8 @@ TEST(Bridges, DrawToBlendsAlphaWithTheIntegerFormula)
     CxImage image;
     image.Create(2, 1, 24);
     image.AlphaCreate();
-    image.SetPixelColour(0, 0, CxRgbQuad{0, 0, 255, 128}, true);
-    image.SetPixelColour(1, 0, CxRgbQuad{0, 0, 255, 0}, true);
+    image.SetPixelColour(0, 0, RGBQUAD{0, 0, 255, 128}, true);
+    image.SetPixelColour(1, 0, RGBQUAD{0, 0, 255, 0}, true);
     Target t(2, 1, 0xFFFFFFFF);
     image.DrawTo(t.dc, 0, 0);
     // a = 128 * 256 >> 8; red (255*128 + 255*127) >> 8, green (0*128 + 255*127) >> 8.
@@ -116,11 +116,11 @@ TEST(Bridges, DrawToSkipsTheTransparentColourAndHonoursClipAndStretch)
 {
     CxImage image;
     image.Create(2, 2, 24);
-    image.SetPixelColour(0, 1, CxRgbQuad{255, 0, 255, 0});
-    image.SetPixelColour(1, 1, CxRgbQuad{0, 0, 255, 0});
-    image.SetPixelColour(0, 0, CxRgbQuad{0, 255, 0, 0});
-    image.SetPixelColour(1, 0, CxRgbQuad{255, 0, 0, 0});
-    image.SetBkgndColor(CxRgbQuad{255, 0, 255, 0});
+    image.SetPixelColour(0, 1, RGBQUAD{255, 0, 255, 0});
+    image.SetPixelColour(1, 1, RGBQUAD{0, 0, 255, 0});
+    image.SetPixelColour(0, 0, RGBQUAD{0, 255, 0, 0});
+    image.SetPixelColour(1, 0, RGBQUAD{255, 0, 0, 0});
+    image.SetBkgndColor(RGBQUAD{255, 0, 255, 0});
     image.SetBkgndIndex(0);
     Target t(4, 4, 0xFF000000);
     image.DrawTo(t.dc, 0, 0, 4, 4);
@@ -174,7 +174,7 @@ TEST(Bridges, ToHBitmapAndBitmapFromImageDropAlpha)
     image.AlphaCreate();
     for (LONG y = 0; y < 2; ++y)
         for (LONG x = 0; x < 3; ++x)
-            image.SetPixelColour(x, y, CxRgbQuad{BYTE(10 * x), BYTE(20 * y), 200, 0}, true);
+            image.SetPixelColour(x, y, RGBQUAD{BYTE(10 * x), BYTE(20 * y), 200, 0}, true);
     HBITMAP hbm = image.ToHBitmap();
     ASSERT_NE(hbm, nullptr);
     BITMAP info{};

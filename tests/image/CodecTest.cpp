@@ -94,7 +94,7 @@ int maxDifference(const CxImage& a, const CxImage& b)
     int worst = 0;
     for (LONG y = 0; y < LONG(a.GetHeight()); ++y)
         for (LONG x = 0; x < LONG(a.GetWidth()); ++x) {
-            CxRgbQuad p = a.PixelColour(x, y), q = b.PixelColour(x, y);
+            RGBQUAD p = a.PixelColour(x, y), q = b.PixelColour(x, y);
             worst = std::max({worst, std::abs(p.rgbBlue - q.rgbBlue), std::abs(p.rgbGreen - q.rgbGreen),
                               std::abs(p.rgbRed - q.rgbRed)});
         }
@@ -109,10 +109,10 @@ TEST(BmpCodec, RoundTripsEveryDepth)
         CxImage image;
         image.Create(13, 5, bpp);
         for (DWORD i = 0; i < image.GetNumColors(); ++i)
-            image.SetPaletteColor(BYTE(i), CxRgbQuad{BYTE(i * 3), BYTE(255 - i), BYTE(i * 7), 0});
+            image.SetPaletteColor(BYTE(i), RGBQUAD{BYTE(i * 3), BYTE(255 - i), BYTE(i * 7), 0});
         for (LONG y = 0; y < 5; ++y)
             for (LONG x = 0; x < 13; ++x)
-                image.SetPixelColour(x, y, CxRgbQuad{BYTE(x * 20), BYTE(255 - y * 40), BYTE(x * y), 0});
+                image.SetPixelColour(x, y, RGBQUAD{BYTE(x * 20), BYTE(255 - y * 40), BYTE(x * y), 0});
         image.SetXDPI(200);
         std::string bytes = encode(image, ImageFormat::Bmp);
         ASSERT_EQ(bytes.size(), 14 + image.GetSize()) << bpp;
@@ -229,7 +229,7 @@ TEST(PngCodec, RoundTripsRgbAlphaAndPalette)
     CxImage pal;
     pal.Create(5, 3, 4);
     for (DWORD i = 0; i < 16; ++i)
-        pal.SetPaletteColor(BYTE(i), CxRgbQuad{BYTE(i * 16), BYTE(i), BYTE(200 - i), 0});
+        pal.SetPaletteColor(BYTE(i), RGBQUAD{BYTE(i * 16), BYTE(i), BYTE(200 - i), 0});
     for (LONG y = 0; y < 3; ++y)
         for (LONG x = 0; x < 5; ++x)
             pal.SetPixelIndex(x, y, BYTE((x + 3 * y) % 16));

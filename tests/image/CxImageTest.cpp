@@ -117,13 +117,13 @@ TEST(CxImageSettings, ResolutionQualityAndTransparentColour)
     EXPECT_EQ(image.GetXDPI(), 96);
     image.SetYDPI(72);
     EXPECT_EQ(image.GetHeader().biYPelsPerMeter, 2835);
-    EXPECT_EQ(static_cast<const CxDibHeader*>(image.GetDIB())->biYPelsPerMeter, 2835);
+    EXPECT_EQ(static_cast<const BITMAPINFOHEADER*>(image.GetDIB())->biYPelsPerMeter, 2835);
 
     EXPECT_FLOAT_EQ(image.GetJpegQuality(), 90.0f);
     image.SetQuality(300);
     EXPECT_FLOAT_EQ(image.GetJpegQuality(), 44.0f);
 
-    image.SetPaletteColor(3, CxRgbQuad{1, 2, 3, 0});
+    image.SetPaletteColor(3, RGBQUAD{1, 2, 3, 0});
     image.SetBkgndIndex(3);
     EXPECT_EQ(image.GetTransparentColour().rgbRed, 3);
     EXPECT_FALSE(image.IsGreyPalette());

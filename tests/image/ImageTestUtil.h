@@ -17,7 +17,7 @@ inline void makePattern(CxImage& image, DWORD w, DWORD h, bool alpha = false)
         for (DWORD x = 0; x < w; ++x) {
             image.SetPixelColour(
                 LONG(x), LONG(y),
-                CxRgbQuad{BYTE(x * 7 + y), BYTE(y * 11 + 3), BYTE((x ^ y) * 5), BYTE(x * 3 + y * 2)}, alpha);
+                RGBQUAD{BYTE(x * 7 + y), BYTE(y * 11 + 3), BYTE((x ^ y) * 5), BYTE(x * 3 + y * 2)}, alpha);
         }
     }
 }
@@ -29,7 +29,7 @@ inline bool samePixels(const CxImage& a, const CxImage& b)
         return false;
     for (LONG y = 0; y < LONG(a.GetHeight()); ++y) {
         for (LONG x = 0; x < LONG(a.GetWidth()); ++x) {
-            CxRgbQuad p = a.PixelColour(x, y), q = b.PixelColour(x, y);
+            RGBQUAD p = a.PixelColour(x, y), q = b.PixelColour(x, y);
             if (p.rgbBlue != q.rgbBlue || p.rgbGreen != q.rgbGreen || p.rgbRed != q.rgbRed ||
                 p.rgbReserved != q.rgbReserved)
                 return false;

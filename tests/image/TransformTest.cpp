@@ -14,10 +14,10 @@ void makeRamp(CxImage& image, DWORD w, DWORD h)
     image.Create(w, h, 24);
     for (LONG y = 0; y < LONG(h); ++y)
         for (LONG x = 0; x < LONG(w); ++x)
-            image.SetPixelColour(x, y, CxRgbQuad{BYTE(x * 10 + y * 100), 0, 0, 0});
+            image.SetPixelColour(x, y, RGBQUAD{BYTE(x * 10 + y * 100), 0, 0, 0});
 }
 
-void fill(CxImage& image, DWORD w, DWORD h, CxRgbQuad c)
+void fill(CxImage& image, DWORD w, DWORD h, RGBQUAD c)
 {
     image.Create(w, h, 24);
     for (LONG y = 0; y < LONG(h); ++y)
@@ -36,13 +36,13 @@ TEST(Scale, EnlargesBilinearlyWithTheLastColumnClamped)
 {
     CxImage image;
     image.Create(2, 1, 24);
-    image.SetPixelColour(0, 0, CxRgbQuad{0, 0, 0, 0});
-    image.SetPixelColour(1, 0, CxRgbQuad{255, 255, 255, 0});
+    image.SetPixelColour(0, 0, RGBQUAD{0, 0, 0, 0});
+    image.SetPixelColour(1, 0, RGBQUAD{255, 255, 255, 0});
     ASSERT_TRUE(image.Scale(4, 1));
     ASSERT_EQ(image.GetWidth(), 4u);
     const BYTE expected[] = {0, 127, 255, 255};
     for (LONG x = 0; x < 4; ++x) {
-        CxRgbQuad c = image.PixelColour(x, 0);
+        RGBQUAD c = image.PixelColour(x, 0);
         EXPECT_EQ(c.rgbBlue, expected[x]);
         EXPECT_EQ(c.rgbRed, expected[x]);
     }
@@ -61,12 +61,12 @@ TEST(Scale, ShrinksByAreaAveragingInThousandths)
 
     // 300 x 300 into one pixel: the sums pass 32 bits.
     CxImage white;
-    fill(white, 300, 300, CxRgbQuad{255, 255, 255, 0});
+    fill(white, 300, 300, RGBQUAD{255, 255, 255, 0});
     ASSERT_TRUE(white.Scale(1, 1));
     EXPECT_EQ(white.PixelColour(0, 0).rgbGreen, 255);
 
     CxImage grey;
-    fill(grey, 6000, 40, CxRgbQuad{90, 90, 90, 0});
+    fill(grey, 6000, 40, RGBQUAD{90, 90, 90, 0});
     ASSERT_TRUE(grey.Scale(800, 5));
     for (LONG x : {0, 1, 399, 799})
         EXPECT_EQ(grey.PixelColour(x, 4).rgbRed, 90);
@@ -119,29 +119,29 @@ TEST(Scale, SameSizeZeroSizeAndDestination)
 TEST(FitInto, KeepsProportionsAndNeverEnlarges)
 {
     CxImage image, out;
-    fill(image, 1000, 500, CxRgbQuad{1, 2, 3, 0});
-    ASSERT_TRUE(image.FitInto(400, 400, CxRgbQuad{}, &out));
+    fill(image, 1000, 500, RGBQUAD{1, 2, 3, 0});
+    ASSERT_TRUE(image.FitInto(400, 400, RGBQUAD{}, &out));
     EXPECT_EQ(out.GetWidth(), 400u);
     EXPECT_EQ(out.GetHeight(), 200u);
     EXPECT_EQ(image.GetWidth(), 1000u);
 
     makePattern(image, 300, 200);
-    ASSERT_TRUE(image.FitInto(400, 400, CxRgbQuad{}, &out));
+    ASSERT_TRUE(image.FitInto(400, 400, RGBQUAD{}, &out));
     EXPECT_TRUE(samePixels(image, out));
 
-    fill(image, 500, 1000, CxRgbQuad{1, 2, 3, 0});
-    ASSERT_TRUE(image.FitInto(800, 600, CxRgbQuad{}, &out));
+    fill(image, 500, 1000, RGBQUAD{1, 2, 3, 0});
+    ASSERT_TRUE(image.FitInto(800, 600, RGBQUAD{}, &out));
     EXPECT_EQ(out.GetWidth(), 300u);
     EXPECT_EQ(out.GetHeight(), 600u);
 
     // A sliver keeps at least one pixel across instead of failing the scale; 100 / 10000 as a
     // float is a little below 0.01, so the width truncates to 99.
-    fill(image, 10000, 1, CxRgbQuad{1, 2, 3, 0});
-    ASSERT_TRUE(image.FitInto(100, 100, CxRgbQuad{}, &out));
+    fill(image, 10000, 1, RGBQUAD{1, 2, 3, 0});
+    ASSERT_TRUE(image.FitInto(100, 100, RGBQUAD{}, &out));
     EXPECT_EQ(out.GetWidth(), 99u);
     EXPECT_EQ(out.GetHeight(), 1u);
 
-    EXPECT_FALSE(image.FitInto(0, 100, CxRgbQuad{}, &out));
+    EXPECT_FALSE(image.FitInto(0, 100, RGBQUAD{}, &out));
 }
 
 TEST(Rotate, QuarterTurnsMovePixelsAlphaAndSelection)
@@ -183,7 +183,7 @@ TEST(Rotate, OneBitImagesTurnBitByBit)
 {
     CxImage mono;
     mono.Create(11, 3, 1);
-    mono.SetPaletteColor(1, CxRgbQuad{255, 255, 255, 0});
+    mono.SetPaletteColor(1, RGBQUAD{255, 255, 255, 0});
     for (LONG x = 0; x < 11; ++x)
         mono.SetPixelIndex(x, x % 3, 1);
     CxImage turned;
@@ -261,7 +261,7 @@ TEST(AdjustLight, TableArithmetic)
 TEST(ApplyLut, SelectionLimitsTheChange)
 {
     CxImage image;
-    fill(image, 4, 4, CxRgbQuad{10, 10, 10, 0});
+    fill(image, 4, 4, RGBQUAD{10, 10, 10, 0});
     image.SelectionCreate();
     image.SelectionSet(1, 2, 255);
     BYTE invert[256];
@@ -276,13 +276,13 @@ TEST(ApplyLut, SelectionLimitsTheChange)
 TEST(Saturate, IntegerHslRoundTrip)
 {
     CxImage image;
-    fill(image, 2, 2, CxRgbQuad{50, 100, 200, 0});
-    image.SetPixelColour(1, 1, CxRgbQuad{100, 110, 120, 0});
+    fill(image, 2, 2, RGBQUAD{50, 100, 200, 0});
+    image.SetPixelColour(1, 1, RGBQUAD{100, 110, 120, 0});
     image.AlphaCreate();
     image.AlphaSet(0, 0, 33);
     ASSERT_TRUE(image.Saturate(50));
     // (200, 100, 50) is H 14, S 153, L 125; S becomes 203.
-    CxRgbQuad c = image.PixelColour(0, 0);
+    RGBQUAD c = image.PixelColour(0, 0);
     EXPECT_EQ(c.rgbRed, 224);
     EXPECT_EQ(c.rgbGreen, 91);
     EXPECT_EQ(c.rgbBlue, 25);
@@ -299,7 +299,7 @@ TEST(Saturate, IntegerHslRoundTrip)
         }
 
     CxImage yuv;
-    fill(yuv, 2, 1, CxRgbQuad{50, 100, 200, 0});
+    fill(yuv, 2, 1, RGBQUAD{50, 100, 200, 0});
     ASSERT_TRUE(yuv.Saturate(-100, 2));
     c = yuv.PixelColour(1, 0);
     EXPECT_EQ(c.rgbRed, c.rgbBlue);
@@ -313,8 +313,8 @@ TEST(PromoteBitDepth, PaletteToTrueColourKeepsAlpha)
 {
     CxImage mono;
     mono.Create(3, 2, 1);
-    mono.SetPaletteColor(0, CxRgbQuad{0, 0, 0, 0});
-    mono.SetPaletteColor(1, CxRgbQuad{0, 0, 255, 0});
+    mono.SetPaletteColor(0, RGBQUAD{0, 0, 0, 0});
+    mono.SetPaletteColor(1, RGBQUAD{0, 0, 255, 0});
     std::memset(mono.GetBits(), 0, mono.GetHeader().biSizeImage); // creation leaves pixels as they were
     mono.SetPixelIndex(2, 1, 1);
     mono.AlphaCreate();
@@ -347,5 +347,5 @@ TEST(Operations, EmptyImagesRefuseEverything)
     EXPECT_FALSE(empty.ApplyLut(lut));
     EXPECT_FALSE(empty.Saturate(1));
     EXPECT_FALSE(empty.PromoteBitDepth(24));
-    EXPECT_FALSE(empty.FitInto(10, 10, CxRgbQuad{}, &empty));
+    EXPECT_FALSE(empty.FitInto(10, 10, RGBQUAD{}, &empty));
 }

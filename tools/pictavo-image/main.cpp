@@ -111,7 +111,7 @@ int main(int argc, char** argv)
             if (!parseInts(value, "x", 2, v))
                 return fail("bad --fit " + value);
             CxImage fitted;
-            ok = image.FitInto(LONG(v[0]), LONG(v[1]), CxRgbQuad{255, 255, 255, 0}, &fitted);
+            ok = image.FitInto(LONG(v[0]), LONG(v[1]), RGBQUAD{255, 255, 255, 0}, &fitted);
             if (ok)
                 image.Transfer(fitted);
         } else if (opt == "--rotate") {

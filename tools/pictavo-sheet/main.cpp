@@ -28,7 +28,7 @@ void makeSkin(CxImage& skin)
         for (LONG x = 0; x < 24; ++x) {
             bool border = x == 0 || y == 0 || x == 23 || y == 15;
             BYTE v = border ? 0x99 : static_cast<BYTE>(0xF8 - y * 3);
-            skin.SetPixelColour(x, y, CxRgbQuad{v, v, static_cast<BYTE>(border ? 0x99 : v - 8), 0});
+            skin.SetPixelColour(x, y, RGBQUAD{v, v, static_cast<BYTE>(border ? 0x99 : v - 8), 0});
         }
 }
 
@@ -42,8 +42,8 @@ GpBitmap* makePhoto()
             double hill = 100 + 30 * std::sin(x / 25.0);
             bool ground = y < hill;
             photo.SetPixelColour(x, y,
-                                 ground ? CxRgbQuad{40, static_cast<BYTE>(120 + y / 4), 60, 0}
-                                        : CxRgbQuad{230, static_cast<BYTE>(160 + y / 5), 120, 0});
+                                 ground ? RGBQUAD{40, static_cast<BYTE>(120 + y / 4), 60, 0}
+                                        : RGBQUAD{230, static_cast<BYTE>(160 + y / 5), 120, 0});
         }
     CxMemFile file;
     file.Open();
@@ -61,7 +61,7 @@ void makeBadge(CxImage& badge)
         for (LONG x = 0; x < 80; ++x) {
             double d = std::hypot(x - 39.5, y - 39.5);
             double a = std::clamp((38 - d) / 6, 0.0, 1.0) * 200;
-            badge.SetPixelColour(x, y, CxRgbQuad{30, 60, 230, static_cast<BYTE>(a)}, true);
+            badge.SetPixelColour(x, y, RGBQUAD{30, 60, 230, static_cast<BYTE>(a)}, true);
         }
 }
 

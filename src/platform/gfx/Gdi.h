@@ -83,6 +83,12 @@ struct LOGFONTW
 };
 
 #define BI_RGB 0
+#define BI_RLE8 1
+#define BI_RLE4 2
+#define BI_BITFIELDS 3
+#define BI_JPEG 4
+#define BI_PNG 5
+#define BI_ALPHABITFIELDS 6
 #define DIB_RGB_COLORS 0
 #define SRCCOPY 0x00CC0020
 #define BLACKONWHITE 1
