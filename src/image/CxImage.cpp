@@ -84,6 +84,19 @@ void CxImage::SetLastError(const char* text)
     info.szLastError[sizeof info.szLastError - 1] = 0;
 }
 
+bool CxImage::EncodeSafeCheck(CxFile* file)
+{
+    if (file == nullptr) {
+        SetLastError("null file handler");
+        return false;
+    }
+    if (pDib == nullptr) {
+        SetLastError("null image!!!");
+        return false;
+    }
+    return true;
+}
+
 void* CxImage::Create(DWORD width, DWORD height, DWORD bpp, DWORD imagetype)
 {
     if (!Destroy())

@@ -151,6 +151,8 @@ public:
 
 protected:
     void Startup(DWORD imagetype);
+    // Every codec's first step: a file to write to and an image to write, or the failure text.
+    bool EncodeSafeCheck(CxFile* file);
     void CopyInfo(const CxImage& src);
     void UpdateDibHeader();
     bool ScaleAreaAverage(CxImage& out, float xScale, float yScale);

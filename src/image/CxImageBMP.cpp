@@ -54,14 +54,8 @@ LONG dpiFromPels(LONG ppm)
 
 bool CxImageBMP::Encode(CxFile* file)
 {
-    if (file == nullptr) {
-        SetLastError("null file handler");
+    if (!EncodeSafeCheck(file))
         return false;
-    }
-    if (pDib == nullptr) {
-        SetLastError("null image!!!");
-        return false;
-    }
     BYTE fileHeader[14] = {'B', 'M'};
     bool withAlpha = head.biClrUsed == 0 && pAlpha != nullptr && head.biBitCount == 24;
     if (!withAlpha) {

@@ -273,14 +273,8 @@ bool CxImageJPG::DecodePixels(CxFile* file)
 
 bool CxImageJPG::Encode(CxFile* file)
 {
-    if (file == nullptr) {
-        SetLastError("null file handler");
+    if (!EncodeSafeCheck(file))
         return false;
-    }
-    if (pDib == nullptr) {
-        SetLastError("null image!!!");
-        return false;
-    }
     if (head.biClrUsed != 0 && !IsGreyPalette()) {
         SetLastError("JPEG can save only RGB or GreyScale images");
         return false;

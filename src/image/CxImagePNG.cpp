@@ -235,14 +235,8 @@ bool CxImagePNG::Decode(CxFile* file)
 
 bool CxImagePNG::Encode(CxFile* file)
 {
-    if (file == nullptr) {
-        SetLastError("null file handler");
+    if (!EncodeSafeCheck(file))
         return false;
-    }
-    if (pDib == nullptr) {
-        SetLastError("null image!!!");
-        return false;
-    }
     Io io{file, info.szLastError};
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &io, errorFn, warningFn);
     if (png == nullptr) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 using pictavo::platform::equalsNoCase;
+using pictavo::platform::hexDigitValue;
 using pictavo::platform::toLower;
 
 namespace {
@@ -233,7 +234,7 @@ private:
             if (text.empty() || text.size() > 12)
                 return false;
             for (size_t i = hex ? 2 : 0; i < text.size(); ++i) {
-                const int d = digit(text[i]);
+                const int d = hexDigitValue(text[i]);
                 if (d < 0 || d >= (hex ? 16 : 10))
                     return false;
                 v = v * (hex ? 16 : 10) + static_cast<unsigned>(d);
@@ -250,25 +251,14 @@ private:
                 return false;
             out.type = REG_BINARY;
             for (size_t i = 0; i < text.size(); i += 2) {
-                const int hi = digit(text[i]), lo = digit(text[i + 1]);
-                if (hi < 0 || lo < 0 || hi > 15 || lo > 15)
+                const int hi = hexDigitValue(text[i]), lo = hexDigitValue(text[i + 1]);
+                if (hi < 0 || lo < 0)
                     return false;
                 out.data.push_back(static_cast<BYTE>(hi * 16 + lo));
             }
             return true;
         }
         return false;
-    }
-
-    static int digit(char16_t c)
-    {
-        if (c >= u'0' && c <= u'9')
-            return c - u'0';
-        if (c >= u'a' && c <= u'f')
-            return c - u'a' + 10;
-        if (c >= u'A' && c <= u'F')
-            return c - u'A' + 10;
-        return -1;
     }
 
     std::u16string_view m_script;

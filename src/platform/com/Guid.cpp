@@ -4,17 +4,6 @@ namespace {
 
 constexpr char16_t kHex[] = u"0123456789ABCDEF";
 
-int hexValue(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
 // Positions of the 32 digits in "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", in order.
 constexpr bool isDash(int i)
 {
@@ -33,7 +22,7 @@ bool parseGuid(LPCOLESTR text, GUID* out)
                 return false;
             continue;
         }
-        int v = hexValue(text[i]);
+        int v = pictavo::platform::hexDigitValue(text[i]);
         if (v < 0)
             return false;
         digits[n++] = static_cast<BYTE>(v);

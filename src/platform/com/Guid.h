@@ -3,6 +3,7 @@
 // GUIDs as COM lays them out, with the identities of the standard interfaces.
 
 #include "platform/com/HResult.h"
+#include "platform/kernel/Strings.h"
 
 struct GUID
 {
@@ -58,13 +59,10 @@ namespace pictavo::platform {
 namespace detail {
 consteval int hexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    throw "not a hex digit"; // compile-time error only
+    const int value = hexDigitValue(static_cast<unsigned char>(c));
+    if (value < 0)
+        throw "not a hex digit"; // compile-time error only
+    return value;
 }
 consteval unsigned long long hexField(const char* s, int first, int count)
 {

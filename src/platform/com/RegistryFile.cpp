@@ -1,6 +1,7 @@
 #include "platform/com/RegistryFile.h"
 
 #include "platform/com/Registry.h"
+#include "platform/kernel/Strings.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -235,7 +236,7 @@ public:
     {
         if (m_pos + 2 > m_text.size())
             return false;
-        int hi = digit(m_text[m_pos]), lo = digit(m_text[m_pos + 1]);
+        int hi = hexDigitValue(m_text[m_pos]), lo = hexDigitValue(m_text[m_pos + 1]);
         if (hi < 0 || lo < 0)
             return false;
         out = static_cast<BYTE>(hi * 16 + lo);
@@ -256,23 +257,13 @@ public:
     bool atEnd() const { return m_pos == m_text.size(); }
 
 private:
-    static int digit(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    }
     bool hex4(size_t at, char16_t& out) const
     {
         if (at + 4 > m_text.size())
             return false;
         unsigned v = 0;
         for (size_t i = 0; i < 4; ++i) {
-            int d = digit(m_text[at + i]);
+            int d = hexDigitValue(m_text[at + i]);
             if (d < 0)
                 return false;
             v = v * 16 + d;

@@ -29,6 +29,18 @@ char16_t toLower(char16_t c);
 std::u16string toLower(std::u16string_view text);
 bool equalsNoCase(std::u16string_view a, std::u16string_view b);
 
+// 0..15 for an ASCII hex digit of either case, -1 for anything else.
+constexpr int hexDigitValue(char32_t c)
+{
+    if (c >= U'0' && c <= U'9')
+        return static_cast<int>(c - U'0');
+    if (c >= U'a' && c <= U'f')
+        return static_cast<int>(c - U'a') + 10;
+    if (c >= U'A' && c <= U'F')
+        return static_cast<int>(c - U'A') + 10;
+    return -1;
+}
+
 } // namespace pictavo::platform
 
 #define CP_ACP 0
