@@ -225,6 +225,25 @@ BOOL InternetReadFile(HINTERNET handle, LPVOID buffer, DWORD count, DWORD* read)
     return TRUE;
 }
 
+namespace {
+
+// A query's text answer: the length in bytes with the terminator when it does not fit,
+// without it when it does.
+BOOL copyText(const std::u16string& text, LPVOID buffer, DWORD* length)
+{
+    const DWORD needed = static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR));
+    if (*length < needed || !buffer) {
+        *length = needed;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    std::memcpy(buffer, text.c_str(), needed);
+    *length = needed - sizeof(WCHAR);
+    return TRUE;
+}
+
+} // namespace
+
 BOOL HttpQueryInfoW(HINTERNET handle, DWORD infoLevel, LPVOID buffer, DWORD* length, DWORD*)
 {
     const auto r = request(handle);
@@ -253,16 +272,7 @@ BOOL HttpQueryInfoW(HINTERNET handle, DWORD infoLevel, LPVOID buffer, DWORD* len
             return TRUE;
         }
         const std::string digits = std::to_string(code);
-        const std::u16string text(digits.begin(), digits.end());
-        const DWORD needed = static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR));
-        if (*length < needed || !buffer) {
-            *length = needed;
-            SetLastError(ERROR_INSUFFICIENT_BUFFER);
-            return FALSE;
-        }
-        std::memcpy(buffer, text.c_str(), needed);
-        *length = needed - sizeof(WCHAR);
-        return TRUE;
+        return copyText(std::u16string(digits.begin(), digits.end()), buffer, length);
     }
     if (level == HTTP_QUERY_RAW_HEADERS_CRLF) {
         std::string raw;
@@ -270,16 +280,7 @@ BOOL HttpQueryInfoW(HINTERNET handle, DWORD infoLevel, LPVOID buffer, DWORD* len
             SetLastError(ERROR_HTTP_HEADER_NOT_FOUND);
             return FALSE;
         }
-        const std::u16string text = pictavo::platform::decodeUtf8Lossy(raw);
-        const DWORD needed = static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR));
-        if (*length < needed || !buffer) {
-            *length = needed;
-            SetLastError(ERROR_INSUFFICIENT_BUFFER);
-            return FALSE;
-        }
-        std::memcpy(buffer, text.c_str(), needed);
-        *length = needed - sizeof(WCHAR);
-        return TRUE;
+        return copyText(pictavo::platform::decodeUtf8Lossy(raw), buffer, length);
     }
     SetLastError(ERROR_HTTP_HEADER_NOT_FOUND);
     return FALSE;
