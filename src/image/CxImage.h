@@ -1,16 +1,12 @@
 #pragma once
 
 #include "image/CxFile.h"
-#include "platform/gfx/Gdi.h"
 #include "image/ImageFormat.h"
 #include "platform/com/Resource.h"
+#include "platform/gfx/Gdi.h"
 
 #include <cstdint>
 #include <vector>
-
-// The GDI handle types, without GDI's macros (see platform/gfx/Gdi.h).
-struct HDC__;
-struct HBITMAP__;
 
 // Largest pixel area Create accepts, in bytes. Fuzzing builds lower it so that hostile headers
 // cost milliseconds rather than a quarter-gigabyte fill each.
@@ -140,10 +136,10 @@ public:
     bool PromoteBitDepth(WORD bpp);
 
     // A DIB section of the pixels (no alpha), made on dc or on a temporary memory context.
-    HBITMAP__* ToHBitmap(HDC__* dc = nullptr) const;
+    HBITMAP ToHBitmap(HDC dc = nullptr) const;
     // Paints at (x, y) in w x h (negative: natural size), composing alpha and the transparent
     // colour in software; returns 1 when anything was attempted.
-    LONG DrawTo(HDC__* dc, LONG x, LONG y, LONG w = -1, LONG h = -1, const RECT* clip = nullptr,
+    LONG DrawTo(HDC dc, LONG x, LONG y, LONG w = -1, LONG h = -1, const RECT* clip = nullptr,
                 bool smooth = false);
     void SetPaintingEnabled(bool enabled) { info.bEnabled = enabled; }
     void SetAlphaPaletteEnabled(bool enabled) { info.bAlphaPaletteEnabled = enabled; }
