@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -183,12 +184,20 @@ public:
 
     void add(pthread_t thread, std::shared_ptr<ThreadObject> object, unsigned exitCode)
     {
-        std::lock_guard lk(m_lock);
-        m_ended.push_back({thread, std::move(object), exitCode});
+        std::unique_lock lk(m_lock);
         if (!m_running) {
-            m_running = true;
-            std::thread([this] { run(); }).detach();
+            try {
+                std::thread([this] { run(); }).detach();
+                m_running = true;
+            } catch (const std::system_error&) {
+                // No thread to join with: signal now rather than never.
+                lk.unlock();
+                pthread_detach(thread);
+                signal(*object, exitCode);
+                return;
+            }
         }
+        m_ended.push_back({thread, std::move(object), exitCode});
         m_wake.notify_one();
     }
 
@@ -209,11 +218,16 @@ private:
             m_ended.pop_front();
             lk.unlock();
             pthread_join(ended.thread, nullptr);
-            std::lock_guard klk(kernel::lock());
-            ended.object->exitCode = ended.exitCode;
-            ended.object->ended = true;
-            kernel::changed();
+            signal(*ended.object, ended.exitCode);
         }
+    }
+
+    static void signal(ThreadObject& object, unsigned exitCode)
+    {
+        std::lock_guard lk(kernel::lock());
+        object.exitCode = exitCode;
+        object.ended = true;
+        kernel::changed();
     }
 
     std::mutex m_lock;
