@@ -7,11 +7,7 @@ cd "$(dirname "$0")/../.."
 build=${1:-build/dev}
 corpus=${2:-/tmp/gfx-corpus}
 [ -s "$corpus/photo-100.jpg" ] || /work/shared/tools/make-photo-corpus "$corpus" 100 >/dev/null
-# The comparison needs vipsthumbnail; it is installed for this only when missing.
-if ! command -v vipsthumbnail >/dev/null; then
-  SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get install -y -qq --no-install-recommends libvips-tools >/dev/null
-fi
+scripts/setup bench
 cmake --build "$build" -j2 --target bench-gfx-thumbnails >/dev/null
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT

@@ -7,6 +7,7 @@
 # that where the scheduler happens to put a thread does not decide the figures; PIN=0 lets
 # every process run anywhere.
 set -eu
+"$(dirname "$0")/../../scripts/setup" bench
 BIN=${1:-build/dev/bin}
 SIZE_MB=${2:-100}
 RUNS=${3:-3}

@@ -2,20 +2,14 @@
 # Runs the picture job (6000x4000 JPEG -> fit 800x600 -> JPEG quality 80) with our image code,
 # vipsthumbnail and ImageMagick, and prints time and peak memory of each.
 # Usage: bench/image/compare.sh [BUILD_DIR] [CORPUS_DIR]
-# Installs libvips-tools and imagemagick for this comparison only if they are missing.
+# scripts/setup bench installs the peer tools when they are missing.
 set -eu
 cd "$(dirname "$0")/../.."
 build=${1:-build/dev}
 corpus=${2:-/tmp/pictavo-photo-corpus}
 runs=${RUNS:-3}
 
-need=()
-command -v vipsthumbnail >/dev/null || need+=(libvips-tools)
-[ -x /usr/bin/convert ] || need+=(imagemagick)
-if [ ${#need[@]} -gt 0 ]; then
-  SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
+scripts/setup bench
 [ -s "$corpus/big-24mp.jpg" ] || /work/shared/tools/make-photo-corpus "$corpus" 1 >/dev/null
 cmake --build "$build" -j2 --target bench-image-fit >/dev/null
 in="$corpus/big-24mp.jpg"
