@@ -6,7 +6,7 @@ set -eu
 cd "$(dirname "$0")/../.."
 build=${1:-build/dev}
 corpus=${2:-/tmp/gfx-corpus}
-[ -s "$corpus/photo-100.jpg" ] || /work/shared/tools/make-photo-corpus "$corpus" 100 >/dev/null
+[ -s "$corpus/photo-100.jpg" ] || ../shared/tools/make-photo-corpus "$corpus" 100 >/dev/null
 scripts/setup bench
 cmake --build "$build" -j2 --target bench-gfx-thumbnails >/dev/null
 out=$(mktemp -d)

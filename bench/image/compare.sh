@@ -10,7 +10,7 @@ corpus=${2:-/tmp/pictavo-photo-corpus}
 runs=${RUNS:-3}
 
 scripts/setup bench
-[ -s "$corpus/big-24mp.jpg" ] || /work/shared/tools/make-photo-corpus "$corpus" 1 >/dev/null
+[ -s "$corpus/big-24mp.jpg" ] || ../shared/tools/make-photo-corpus "$corpus" 1 >/dev/null
 cmake --build "$build" -j2 --target bench-image-fit >/dev/null
 in="$corpus/big-24mp.jpg"
 im=/usr/bin/convert
