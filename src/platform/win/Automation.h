@@ -5,6 +5,7 @@
 // input, pictures are what the screen would show once the windows' threads have painted).
 
 #include "platform/gfx/Bitmap.h"
+#include "platform/win/AutomationNode.h"
 #include "platform/win/WinUser.h"
 
 #include <memory>
@@ -39,6 +40,9 @@ public:
     static std::u16string windowText(HWND hwnd);
     static bool windowRect(HWND hwnd, RECT& rect);
     static HCURSOR cursor();
+    // The window, its child windows and the parts they draw themselves, as a person sees them
+    // (each window answers on its own thread); an empty node when the window is gone.
+    static AutomationNode describe(HWND hwnd);
 
     // Waits until the window's thread has handled the input injected so far (and what that
     // handling posted); false on time-out.

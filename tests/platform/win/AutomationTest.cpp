@@ -1,5 +1,6 @@
 #include "WinTestSupport.h"
 
+#include "platform/kernel/Synch.h"
 #include "platform/win/Automation.h"
 #include "platform/win/WindowHooks.h"
 #include "support/TempDir.h"
@@ -80,6 +81,70 @@ TEST(Automation, UserThreadDrivesAFormOnItsUiThreadLikeAPerson)
     EXPECT_EQ(dropPoint.x, 4); // inside the form's one-pixel border
     EXPECT_EQ(dropPoint.y, 24);
     EXPECT_EQ(dropped, (std::vector<std::u16string>{u"/tmp/a.jpg", u"/tmp/b.png"}));
+    destroyAll();
+}
+
+
+// A window on its own UI thread whose child reports a self-drawn part: the description holds
+// the windows as the screen has them and what each window adds on its own thread.
+TEST(Automation, DescribesWindowsAndTheirSelfDrawnParts)
+{
+    std::atomic<HWND> formHandle{nullptr};
+    std::atomic<DWORD> answeredOn{0};
+    std::thread ui([&] {
+        HWND form = create(WS_POPUP | WS_VISIBLE, 100, 50, 200, 100, nullptr,
+                           [](HWND, UINT m, WPARAM, LPARAM, LRESULT&) {
+                               if (m == WM_DESTROY)
+                                   PostQuitMessage(0);
+                               return false;
+                           });
+        SetWindowTextW(form, u"表单");
+        HWND child = create(WS_CHILD | WS_VISIBLE | WS_DISABLED, 10, 20, 50, 30, form,
+                            [&](HWND, UINT m, WPARAM, LPARAM lp, LRESULT& r) {
+                                if (m != WM_PICTAVO_DESCRIBE)
+                                    return false;
+                                answeredOn = GetCurrentThreadId();
+                                auto* node = reinterpret_cast<pictavo::platform::AutomationNode*>(lp);
+                                node->state["value"] = u"50";
+                                pictavo::platform::AutomationNode part;
+                                part.className = u"Button";
+                                part.text = u"上传";
+                                part.bounds = RECT{node->bounds.left + 2, node->bounds.top + 2, node->bounds.left + 20,
+                                                   node->bounds.top + 12};
+                                node->children.push_back(part);
+                                r = TRUE;
+                                return true;
+                            });
+        SetWindowLongPtrW(child, GWLP_ID, 7);
+        formHandle = form;
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        answeredOn = answeredOn == GetCurrentThreadId() ? 1 : 2;
+    });
+    HWND form = Automation::waitForWindow(u"表单", {}, 5000);
+    ASSERT_TRUE(form);
+    auto tree = Automation::describe(form);
+    EXPECT_EQ(tree.text, u"表单");
+    EXPECT_EQ(tree.bounds.left, 100);
+    ASSERT_EQ(tree.children.size(), 1u);
+    const auto& child = tree.children[0];
+    EXPECT_EQ(child.id, 7);
+    EXPECT_TRUE(child.disabled);
+    EXPECT_EQ(child.bounds.left, 110);
+    EXPECT_EQ(child.bounds.top, 70);
+    EXPECT_EQ(child.value("value"), u"50");
+    const auto* part = tree.find(u"Button", u"上传");
+    ASSERT_TRUE(part);
+    EXPECT_EQ(part->bounds.left, 112);
+    EXPECT_FALSE(tree.find(u"Button", u"取消"));
+    PostMessageW(form, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Automation::waitForGone(form, 5000));
+    ui.join();
+    EXPECT_EQ(answeredOn.load(), 1u) << "the window answers on its own thread";
+    EXPECT_TRUE(Automation::describe(form).className.empty());
     destroyAll();
 }
 
