@@ -2,7 +2,11 @@
 # LIST_FILE into the object it is compiled into and registers the table with the platform
 # when the module loads. Lines of LIST_FILE: TYPE NAME FILE (relative to the list's folder);
 # TYPE is BITMAP, STRING, RCDATA, a number, or any other word (a string type); NAME a number
-# or a word; '#' starts a comment.
+# or a word; '#' starts a comment. A FILE ending in .svg is drawn into a PNG at build time with
+# rsvg-convert and the program's own fonts; a fourth field "opaque" drops its alpha. The PNGs
+# made are returned in VAR_PICTURES, for the target to depend on.
+find_program(PICTAVO_RSVG_CONVERT rsvg-convert)
+find_program(PICTAVO_IM_CONVERT convert)
 function(pictavo_embed_resources var list_file)
   get_filename_component(res_dir ${list_file} DIRECTORY)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list_file})
@@ -12,6 +16,7 @@ function(pictavo_embed_resources var list_file)
   set(entries "")
   set(deps "")
   set(index 0)
+  set(pictures "")
   foreach(line ${lines})
     string(STRIP "${line}" line)
     if(line STREQUAL "" OR line MATCHES "^#")
@@ -19,8 +24,8 @@ function(pictavo_embed_resources var list_file)
     endif()
     string(REGEX REPLACE "[ \t]+" ";" fields "${line}")
     list(LENGTH fields count)
-    if(NOT count EQUAL 3)
-      message(FATAL_ERROR "${list_file}: expected TYPE NAME FILE: ${line}")
+    if(NOT (count EQUAL 3 OR count EQUAL 4))
+      message(FATAL_ERROR "${list_file}: expected TYPE NAME FILE [opaque]: ${line}")
     endif()
     list(GET fields 0 type)
     list(GET fields 1 name)
@@ -28,6 +33,11 @@ function(pictavo_embed_resources var list_file)
     set(path ${res_dir}/${file})
     if(NOT EXISTS ${path})
       message(FATAL_ERROR "${list_file}: no such file ${path}")
+    endif()
+    if(file MATCHES "\\.svg$")
+      pictavo_render_svg(${path} "${fields}" png)
+      list(APPEND pictures ${png})
+      set(path ${png})
     endif()
     if(type STREQUAL "BITMAP")
       set(type_field "nullptr, 2")
@@ -87,4 +97,35 @@ struct Registration {
 ]] @ONLY)
   set_source_files_properties(${out} PROPERTIES OBJECT_DEPENDS "${deps}")
   set(${var} ${out} PARENT_SCOPE)
+  set(${var}_PICTURES ${pictures} PARENT_SCOPE)
+endfunction()
+
+# The skin is drawn with the fonts the program itself draws text with, so captions in pictures
+# match the interface; ImageMagick only drops the alpha of the opaque ones (dates left out, so
+# the same source gives the same bytes).
+function(pictavo_render_svg svg fields out_var)
+  if(NOT PICTAVO_RSVG_CONVERT OR NOT PICTAVO_IM_CONVERT)
+    message(FATAL_ERROR "rsvg-convert and ImageMagick's convert are needed to draw ${svg} (scripts/setup installs them)")
+  endif()
+  get_filename_component(stem ${svg} NAME_WE)
+  set(png ${CMAKE_CURRENT_BINARY_DIR}/generated/res/${stem}.png)
+  set(fonts ${CMAKE_SOURCE_DIR}/res/fonts/pictavo-fonts.conf)
+  set(opaque_step "")
+  list(LENGTH fields count)
+  if(count EQUAL 4)
+    list(GET fields 3 mode)
+    if(NOT mode STREQUAL "opaque")
+      message(FATAL_ERROR "${svg}: unknown mode ${mode}")
+    endif()
+    set(opaque_step COMMAND ${PICTAVO_IM_CONVERT} ${png} -alpha off -strip
+        -define png:exclude-chunks=date,time PNG24:${png})
+  endif()
+  add_custom_command(OUTPUT ${png}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/generated/res
+    COMMAND ${CMAKE_COMMAND} -E env FONTCONFIG_FILE=${fonts} ${PICTAVO_RSVG_CONVERT} -o ${png} ${svg}
+    ${opaque_step}
+    DEPENDS ${svg} ${fonts}
+    COMMENT "Drawing ${stem}.png"
+    VERBATIM)
+  set(${out_var} ${png} PARENT_SCOPE)
 endfunction()
