@@ -7,61 +7,19 @@
 #include "platform/win/WindowHooks.h"
 
 #include "support/TempDir.h"
+#include "support/Xvfb.h"
 #include <SDL.h>
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 using namespace wintest;
 using namespace pictavo::platform;
 
 namespace {
-
-// An X server of our own for the length of the test.
-class Xvfb
-{
-public:
-    explicit Xvfb(int number) : name_(":" + std::to_string(number))
-    {
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-        std::vector<std::string> args{"Xvfb", name_, "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, "/usr/bin/Xvfb", nullptr, nullptr, argv.data(), environ) != 0)
-            pid_ = 0;
-        for (int i = 0; pid_ && i < 100 && !std::filesystem::exists(socket); ++i)
-            Sleep(50);
-        ready_ = pid_ && std::filesystem::exists(socket);
-    }
-    ~Xvfb()
-    {
-        if (pid_) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool ready() const { return ready_; }
-    const std::string& name() const { return name_; }
-    int run(const std::string& command) const
-    {
-        return std::system(("DISPLAY=" + name_ + " " + command).c_str());
-    }
-
-private:
-    std::string name_;
-    pid_t pid_ = 0;
-    bool ready_ = false;
-};
 
 bool waitFor(const std::function<bool()>& done, DWORD ms)
 {
@@ -79,7 +37,7 @@ TEST(SdlDisplay, RealWindowsTakeClicksAndTypedTextAndShowTheirPicture)
     if (!std::filesystem::exists("/usr/bin/Xvfb") || !std::filesystem::exists("/usr/bin/xdotool") ||
         !std::filesystem::exists("/usr/bin/import"))
         GTEST_SKIP() << "Xvfb, xdotool or ImageMagick's import is missing: the SDL2 display is not tested";
-    Xvfb x(90 + getpid() % 400);
+    pictavo::test::Xvfb x(90 + getpid() % 400);
     if (!x.ready())
         GTEST_SKIP() << "Xvfb did not start";
     setenv("DISPLAY", x.name().c_str(), 1);
