@@ -1,0 +1,25 @@
+#pragma once
+
+#include "forms/CustomDataObject.h"
+#include "forms/IDropSourceImpl.h"
+
+// Starts an item drag: armed by the press on an item, run by the next move.
+class OleDrager
+{
+public:
+    OleDrager();
+    virtual ~OleDrager();
+    OleDrager(const OleDrager&) = delete;
+    OleDrager& operator=(const OleDrager&) = delete;
+
+    void Arm(CustomDataObject* data);
+    void Disarm();
+    bool IsArmed() const { return armed_ != 0; }
+    // The modal drag loop, copy only; disarms afterwards and returns the loop's result.
+    HRESULT DoDrag();
+
+private:
+    int armed_ = 0;
+    CustomDataObject* data_ = nullptr;
+    IDropSourceImpl* source_;
+};
