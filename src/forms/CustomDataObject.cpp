@@ -29,32 +29,6 @@ void CustomDataObject::SetIdData(int id, const std::u16string& formatName)
     SetData(&format, &medium, TRUE);
 }
 
-HRESULT CustomDataObject::QueryInterface(REFIID riid, void** object)
-{
-    if (!object)
-        return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
-        *object = static_cast<IDataObject*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CustomDataObject::AddRef()
-{
-    return refs_.fetch_add(1) + 1;
-}
-
-ULONG CustomDataObject::Release()
-{
-    ULONG left = refs_.fetch_sub(1) - 1;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 bool CustomDataObject::matches(const FORMATETC& format) const
 {
     return (format.tymed & format_.tymed) != 0 && format.cfFormat == format_.cfFormat &&

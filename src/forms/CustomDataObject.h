@@ -1,12 +1,12 @@
 #pragma once
 
+#include "platform/com/RefCounted.h"
 #include "platform/ole/Ole2.h"
 
-#include <atomic>
 #include <string>
 
 // Data of an in-process drag: one format, one medium it owns.
-class CustomDataObject : public IDataObject
+class CustomDataObject : public pictavo::platform::RefCounted<IDataObject>
 {
 public:
     CustomDataObject();
@@ -16,9 +16,6 @@ public:
     // Offers a 4-byte block holding id under the registered format of that name.
     void SetIdData(int id, const std::u16string& formatName);
 
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetData(FORMATETC* format, STGMEDIUM* medium) override;
     HRESULT GetDataHere(FORMATETC* format, STGMEDIUM* medium) override;
     HRESULT QueryGetData(FORMATETC* format) override;
@@ -30,12 +27,11 @@ public:
     HRESULT EnumDAdvise(IEnumSTATDATA** advises) override;
 
 protected:
-    virtual ~CustomDataObject();
+    ~CustomDataObject() override;
 
 private:
     bool matches(const FORMATETC& format) const;
 
-    std::atomic<ULONG> refs_{1};
     STGMEDIUM medium_{};
     FORMATETC format_{};
 };

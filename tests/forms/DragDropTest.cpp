@@ -5,6 +5,7 @@
 
 #include "platform/com/RefCounted.h"
 #include "platform/win/Automation.h"
+#include "support/DataObjects.h"
 
 #include <gtest/gtest.h>
 
@@ -17,26 +18,10 @@ using namespace pictavo::platform;
 namespace {
 
 // Offers only plain text, which no target of ours takes.
-class TextOnly final : public RefCounted<IDataObject>
+class TextOnly final : public pictavo::test::DataObjectStub
 {
 public:
-    HRESULT GetData(FORMATETC* f, STGMEDIUM* m) override
-    {
-        if (f->cfFormat != 13)
-            return DV_E_FORMATETC;
-        m->tymed = TYMED_HGLOBAL;
-        m->hGlobal = GlobalAlloc(GPTR, 4);
-        m->pUnkForRelease = nullptr;
-        return S_OK;
-    }
-    HRESULT GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
     HRESULT QueryGetData(FORMATETC* f) override { return f->cfFormat == 13 ? S_OK : DV_E_FORMATETC; }
-    HRESULT GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-    HRESULT SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    HRESULT EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    HRESULT DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-    HRESULT DUnadvise(DWORD) override { return E_NOTIMPL; }
-    HRESULT EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
 };
 
 class Target : public CIDropTargetImpl
@@ -185,9 +170,11 @@ TEST(OleDrager, DragsAnItemOntoATargetAndEscapeCancels)
             if (m == WM_DESTROY)
                 PostQuitMessage(0);
             if (m == WM_LBUTTONDOWN) {
-                auto* data = new CustomDataObject;
+                // The drager does not own the data; the window keeps the last one.
+                static ComPtr<CustomDataObject> data;
+                data.Attach(new CustomDataObject);
                 data->SetIdData(42, u"ListViewItem");
-                drager->Arm(data);
+                drager->Arm(data.Get());
                 return 0;
             }
             if (m == WM_MOUSEMOVE && drager->IsArmed()) {

@@ -1,5 +1,6 @@
 #include "platform/controls/CommCtrl.h"
 #include "platform/gfx/Bitmap.h"
+#include "support/MemorySurface.h"
 
 #include <gtest/gtest.h>
 
@@ -8,29 +9,6 @@
 using namespace pictavo::platform;
 
 namespace {
-
-struct Surface
-{
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ previous;
-    Surface(int w, int h)
-    {
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateCompatibleBitmap(dc, w, h);
-        previous = SelectObject(dc, bitmap);
-        RECT all{0, 0, w, h};
-        HBRUSH white = CreateSolidBrush(0xFFFFFF);
-        FillRect(dc, &all, white);
-        DeleteObject(white);
-    }
-    ~Surface()
-    {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-};
 
 // A 32-bit top-down DIB strip of 16 x 16 cells, each cell one BGRA colour.
 HBITMAP strip(std::initializer_list<uint32_t> argbCells)
@@ -69,7 +47,7 @@ TEST(ImageList, StripsSplitIntoCellsAndDrawWithTheirAlpha)
     EXPECT_EQ(cx, 16);
     EXPECT_EQ(cy, 16);
 
-    Surface s(64, 16);
+    pictavo::test::MemorySurface s(64, 16);
     ASSERT_TRUE(ImageList_Draw(list, 0, s.dc, 0, 0, ILD_NORMAL));
     ASSERT_TRUE(ImageList_Draw(list, 1, s.dc, 16, 0, ILD_TRANSPARENT));
     ASSERT_TRUE(ImageList_Draw(list, 2, s.dc, 32, 0, ILD_NORMAL));
@@ -90,7 +68,7 @@ TEST(ImageList, BackgroundSelectionTintAndMaskColour)
     // A 32-bit picture whose alpha is all zero is an RGB picture: opaque.
     HBITMAP bm = strip({0x00FF00FFu, 0x0000FF00u});
     EXPECT_EQ(ImageList_AddMasked(list, bm, RGB(255, 0, 255)), 0);
-    Surface s(48, 16);
+    pictavo::test::MemorySurface s(48, 16);
     ImageList_SetBkColor(list, RGB(0, 0, 0));
     ASSERT_TRUE(ImageList_Draw(list, 0, s.dc, 0, 0, ILD_NORMAL));
     EXPECT_EQ(GetPixel(s.dc, 3, 3), RGB(0, 0, 0)) << "masked pixels show the list's background";
@@ -111,6 +89,6 @@ TEST(ImageList, StaleHandlesAndBadSizesAreRefused)
     EXPECT_FALSE(ImageList_Destroy(list));
     EXPECT_EQ(ImageList_GetImageCount(list), 0);
     EXPECT_EQ(imageListAddBitmap(list, art), -1);
-    Surface s(16, 16);
+    pictavo::test::MemorySurface s(16, 16);
     EXPECT_FALSE(ImageList_Draw(list, 0, s.dc, 0, 0, ILD_NORMAL));
 }

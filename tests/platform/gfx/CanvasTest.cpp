@@ -1,6 +1,7 @@
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/gfx/GdiPlus.h"
+#include "support/MemorySurface.h"
 
 #include <gtest/gtest.h>
 
@@ -10,30 +11,7 @@ using namespace pictavo::platform;
 
 namespace {
 
-// A memory context with a white bitmap of the given size selected.
-struct Surface
-{
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ previous;
-    Surface(int w, int h)
-    {
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateCompatibleBitmap(dc, w, h);
-        previous = SelectObject(dc, bitmap);
-        RECT all{0, 0, w, h};
-        HBRUSH white = CreateSolidBrush(0xFFFFFF);
-        FillRect(dc, &all, white);
-        DeleteObject(white);
-    }
-    ~Surface()
-    {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    COLORREF at(int x, int y) { return GetPixel(dc, x, y); }
-};
+using Surface = pictavo::test::MemorySurface;
 
 } // namespace
 

@@ -2,6 +2,7 @@
 #include "platform/kernel/Synch.h"
 #include "platform/ole/Ole2.h"
 #include "platform/win/Automation.h"
+#include "support/DataObjects.h"
 
 #include <gtest/gtest.h>
 
@@ -102,19 +103,8 @@ public:
         calls.push_back("drop");
         dropKeys = keys;
         dropPoint = at;
-        FORMATETC f{wanted_, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        STGMEDIUM m{};
-        if (wanted_ == CF_HDROP && data->GetData(&f, &m) == S_OK) {
-            auto drop = static_cast<HDROP>(GlobalLock(m.hGlobal));
-            UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-            for (UINT i = 0; i < n; ++i) {
-                std::u16string path(DragQueryFileW(drop, i, nullptr, 0), u'\0');
-                DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size() + 1));
-                files.push_back(path);
-            }
-            GlobalUnlock(m.hGlobal);
-            ReleaseStgMedium(&m);
-        }
+        if (wanted_ == CF_HDROP)
+            files = pictavo::test::droppedPaths(data);
         return S_OK;
     }
 
@@ -124,7 +114,7 @@ private:
 };
 
 // A list's item drag: one private format holding a 32-bit id.
-class ItemData final : public RefCounted<IDataObject>
+class ItemData final : public pictavo::test::DataObjectStub
 {
 public:
     ItemData(CLIPFORMAT format, int id) : format_(format), id_(id) {}
@@ -138,17 +128,10 @@ public:
         m->pUnkForRelease = nullptr;
         return S_OK;
     }
-    HRESULT GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
     HRESULT QueryGetData(FORMATETC* f) override
     {
         return f->cfFormat == format_ && (f->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
     }
-    HRESULT GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-    HRESULT SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    HRESULT EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    HRESULT DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-    HRESULT DUnadvise(DWORD) override { return E_NOTIMPL; }
-    HRESULT EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
 
 private:
     CLIPFORMAT format_;

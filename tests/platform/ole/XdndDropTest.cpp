@@ -5,6 +5,7 @@
 #include "platform/win/Automation.h"
 #include "platform/win/Display.h"
 
+#include "support/DataObjects.h"
 #include "support/Xvfb.h"
 
 #include <gtest/gtest.h>
@@ -51,22 +52,12 @@ public:
     }
     HRESULT Drop(IDataObject* data, DWORD, POINTL at, DWORD*) override
     {
-        FORMATETC f{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        STGMEDIUM m{};
+        auto paths = pictavo::test::droppedPaths(data);
         std::lock_guard lk(mutex);
         calls.push_back("drop");
         POINT client{at.x, at.y};
         window = WindowFromPoint(client);
-        if (data->GetData(&f, &m) != S_OK)
-            return S_OK;
-        auto drop = static_cast<HDROP>(GlobalLock(m.hGlobal));
-        for (UINT i = 0, n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); i < n; ++i) {
-            std::u16string path(DragQueryFileW(drop, i, nullptr, 0), u'\0');
-            DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size() + 1));
-            files.push_back(path);
-        }
-        GlobalUnlock(m.hGlobal);
-        ReleaseStgMedium(&m);
+        files = paths;
         return S_OK;
     }
 };
