@@ -1,5 +1,6 @@
 // pictavo-image run as a careless or hostile user would: full disks, outputs that are not
 // plain files, numbers past every range.
+#include "JpegMarkers.h"
 #include "image/CxImage.h"
 #include "image/CxIOFile.h"
 #include "image/CxMemFile.h"
@@ -204,4 +205,31 @@ TEST(ImageToolHostile, APictureOverTheDecodeBoundIsCalledTooLarge)
     // What is no picture at all still says so.
     const std::string junk = dir.write("junk.bin", "no picture").string();
     EXPECT_TRUE(contains(runTool(dir, {"--info", junk}).output, "Decode: Unknown or wrong format"));
+}
+
+TEST(ImageToolHostile, ARotatedCameraPictureIsNotTurnedAgainByViewers)
+{
+    using namespace jpegmarkers;
+    TempDir dir;
+    CxImage image;
+    image.Create(24, 16, 24);
+    CxMemFile mem;
+    mem.Open();
+    ASSERT_TRUE(image.Encode(&mem, ImageFormat::Jpg));
+    std::string profile(600, 'p');
+    profile.replace(16, 4, "RGB ");
+    std::vector<Segment> segments{{0xE1, exifWithOrientation(6)}};
+    for (const Segment& chunk : iccChunks(profile, 2))
+        segments.push_back(chunk);
+    const auto in = dir.write(
+        "camera.jpg", withSegments(std::string(reinterpret_cast<const char*>(mem.GetBuffer()), size_t(mem.Size())),
+                                   segments));
+    const auto out = dir.file("turned.jpg");
+
+    ToolRun run = runTool(dir, {in.string(), out.string(), "--rotate", "right"});
+    ASSERT_EQ(run.status, 0) << run.output;
+    const auto written = segmentsOf(readFile(out));
+    ASSERT_NE(find(written, 0xE1), nullptr);
+    EXPECT_EQ(orientationOf(find(written, 0xE1)->payload), 1);
+    EXPECT_TRUE(iccOf(written) == profile);
 }

@@ -27,6 +27,8 @@ const char* kUsage =
     "Palette and grey pictures are always scaled by the nearest pixel, whatever MODE says, and\n"
     "the alpha plane of any picture is scaled by the nearest pixel too, so edges of transparent\n"
     "areas stay hard.\n"
+    "A JPEG keeps the EXIF block and colour profile of a JPEG input; once --rotate has turned\n"
+    "the pixels its EXIF orientation says 1, so viewers do not turn it again.\n"
     "OUT is written to a temporary file beside it and replaces it only when complete (keeping\n"
     "its permissions; a link is followed); a device or pipe given as OUT is written directly.\n";
 
