@@ -1,5 +1,6 @@
 #include "Biz/DiagnosticLog.h"
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <fcntl.h>
@@ -8,9 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <log4cplus/fileappender.h>
+#include <log4cplus/appender.h>
 #include <log4cplus/layout.h>
 #include <log4cplus/logger.h>
+#include <log4cplus/spi/loggingevent.h>
 
 #include "platform/kernel/Strings.h"
 
@@ -51,7 +53,77 @@ bool looksLikeRecord(std::string_view line)
     return digitsAt(line, colon + 1, line.size() - 1 - (colon + 1));
 }
 
+// log4cplus's file appender opens by name; this one writes to the descriptor that was judged,
+// so the file checked is the file written.
+class DescriptorAppender : public log4cplus::Appender
+{
+public:
+    explicit DescriptorAppender(int fd) : m_fd(fd) {}
+    ~DescriptorAppender() override { destructorImpl(); }
+
+    void close() override
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        closed = true;
+    }
+
+protected:
+    void append(const log4cplus::spi::InternalLoggingEvent& event) override
+    {
+        const log4cplus::tstring& text = formatEvent(event);
+        size_t done = 0;
+        while (m_fd >= 0 && done < text.size()) {
+            const ssize_t n = ::write(m_fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<size_t>(n);
+        }
+    }
+
+private:
+    int m_fd;
+};
+
+// Opens the one file the path names without following a link, judges what was opened and
+// only then empties it; -1 when it is not ours to empty.
+int openForTruncate(const std::string& path)
+{
+    struct stat st{};
+    // Devices and pipes are not even opened: opening some has effects of its own.
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return -1;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                          0644);
+    if (fd < 0)
+        return -1;
+    if (!DiagnosticLog::MayTruncate(fd) || ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void removeAppender(log4cplus::Logger& logger, const std::string& name)
+{
+    if (name.empty())
+        return;
+    if (log4cplus::SharedAppenderPtr appender = logger.getAppender(name)) {
+        logger.removeAppender(appender);
+        appender->close();
+    }
+}
+
 } // namespace
+
+DiagnosticLog::~DiagnosticLog()
+{
+    log4cplus::Logger logger = log4cplus::Logger::getInstance(LoggerName);
+    removeAppender(logger, m_appender);
+}
 
 DiagnosticLog* DiagnosticLog::Instance()
 {
@@ -65,27 +137,19 @@ bool DiagnosticLog::Enabled() const
     return m_enabled;
 }
 
-bool DiagnosticLog::MayTruncate(const std::string& path)
+bool DiagnosticLog::MayTruncate(int fd)
 {
-    struct stat st
-    {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return errno == ENOENT;
-    // A link could point anywhere, a device or pipe is nobody's log.
-    if (!S_ISREG(st.st_mode))
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     if (st.st_size == 0)
         return true;
-
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return false;
     char buf[4096];
     ssize_t got = 0;
     size_t total = 0;
-    while (total < sizeof buf && (got = ::read(fd, buf + total, sizeof buf - total)) > 0)
+    while (total < sizeof buf &&
+           (got = ::pread(fd, buf + total, sizeof buf - total, static_cast<off_t>(total))) > 0)
         total += static_cast<size_t>(got);
-    ::close(fd);
     const std::string_view head(buf, total);
     const size_t end = head.find('\n');
     if (end == std::string_view::npos)
@@ -97,15 +161,20 @@ void DiagnosticLog::Open(bool enabled, const std::u16string& path)
 {
     std::lock_guard guard(m_lock);
     m_enabled = enabled;
-    if (!enabled || path.empty())
+    // A NUL would end the name early and open a file the page did not name.
+    if (!enabled || path.empty() || path.find(u'\0') != std::u16string::npos)
         return;
-    const std::string file = pictavo::platform::toUtf8(path);
-    if (!MayTruncate(file))
+    const int fd = openForTruncate(pictavo::platform::toUtf8(path));
+    if (fd < 0)
         return;
 
-    log4cplus::SharedAppenderPtr appender(new log4cplus::FileAppender(file, std::ios_base::trunc, true));
+    static std::atomic<unsigned> serial{0};
+    log4cplus::SharedAppenderPtr appender(new DescriptorAppender(fd));
+    appender->setName("file" + std::to_string(++serial));
     appender->setLayout(std::make_unique<log4cplus::PatternLayout>(Pattern));
     log4cplus::Logger logger = log4cplus::Logger::getInstance(LoggerName);
+    removeAppender(logger, m_appender);
+    m_appender = appender->getName();
     logger.addAppender(appender);
     if (logger.isEnabledFor(log4cplus::WARN_LOG_LEVEL))
         logger.forcedLog(log4cplus::WARN_LOG_LEVEL, CreatedMessage, "Biz\\Log", 51);

@@ -216,7 +216,7 @@ void CxImage::CopyInfo(const CxImage& src)
     std::memcpy(&info, &src.info, sizeof info);
     info.pGhost = nullptr;
     info.pImage = nullptr;
-    exifBlock = src.exifBlock;
+    jpegMeta = src.jpegMeta;
 }
 
 void CxImage::CopyFrom(const CxImage& src, bool copyPixels, bool copySelection, bool copyAlpha)
@@ -272,7 +272,7 @@ void CxImage::Ghost(const CxImage* from)
     nLayers = from->nLayers;
     ppFrames = from->ppFrames;
     nFrames = from->nFrames;
-    exifBlock = from->exifBlock;
+    jpegMeta = from->jpegMeta;
     info.pGhost = from->info.pGhost != nullptr ? from->info.pGhost : const_cast<CxImage*>(from);
 }
 
@@ -295,8 +295,8 @@ void CxImage::Transfer(CxImage& from, bool transferFrames)
     pAlpha = from.pAlpha;
     ppLayers = from.ppLayers;
     nLayers = from.nLayers;
-    exifBlock = std::move(from.exifBlock);
-    from.exifBlock.clear();
+    jpegMeta = std::move(from.jpegMeta);
+    from.jpegMeta = {};
     if (transferFrames) {
         ppFrames = from.ppFrames;
         nFrames = from.nFrames;

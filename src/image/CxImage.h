@@ -116,8 +116,11 @@ public:
     void SetXDPI(LONG dpi);
     void SetYDPI(LONG dpi);
     // The APP1 block of the JPEG this image was decoded from, written back by the JPEG encoder.
-    const std::vector<BYTE>& GetExifBlock() const { return exifBlock; }
-    void SetExifBlock(std::vector<BYTE> block) { exifBlock = std::move(block); }
+    const std::vector<BYTE>& GetExifBlock() const { return jpegMeta.exif; }
+    void SetExifBlock(std::vector<BYTE> block) { jpegMeta.exif = std::move(block); }
+    // That JPEG's colour profile, written back the same way.
+    const std::vector<BYTE>& GetIccProfile() const { return jpegMeta.icc; }
+    void SetIccProfile(std::vector<BYTE> profile) { jpegMeta.icc = std::move(profile); }
 
     bool Encode(CxFile* file, DWORD imagetype);
     bool Decode(CxFile* file, DWORD imagetype);
@@ -168,5 +171,13 @@ protected:
     DWORD nLayers;
     CxImage** ppFrames;
     DWORD nFrames;
-    std::vector<BYTE> exifBlock;
+    // What the header of the JPEG this image was decoded from said about its pixels.
+    struct JpegMetadata
+    {
+        std::vector<BYTE> exif;
+        std::vector<BYTE> icc;
+        // The pixels were turned since, so the EXIF orientation no longer describes them.
+        bool turned = false;
+    };
+    JpegMetadata jpegMeta;
 };

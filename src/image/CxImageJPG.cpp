@@ -4,6 +4,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <jerror.h>
@@ -144,6 +145,13 @@ void termDestination(j_compress_ptr cinfo)
         ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
+// A profile describes one colour space (bytes 16..19 of its header); it goes only with pixels
+// written in that space, so a CMYK source's profile never labels our RGB output.
+bool profileFits(const std::vector<BYTE>& icc, bool grey)
+{
+    return icc.size() >= 128 && std::memcmp(icc.data() + 16, grey ? "GRAY" : "RGB ", 4) == 0;
+}
+
 LONG dpiFromDensity(int unit, int density)
 {
     if (unit == 1)
@@ -173,7 +181,7 @@ bool CxImageJPG::Decode(CxFile* file)
     file->Seek(pos, 0);
     if (!DecodePixels(file))
         return false;
-    exifBlock = std::move(exif);
+    jpegMeta.exif = std::move(exif);
     return true;
 }
 
@@ -203,6 +211,7 @@ bool CxImageJPG::DecodePixels(CxFile* file)
     src.err = &err;
     cinfo.src = &src.pub;
 
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
     bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -222,6 +231,12 @@ bool CxImageJPG::DecodePixels(CxFile* file)
     }
     if (grey)
         SetGreyPalette();
+    JOCTET* icc = nullptr;
+    unsigned int iccLength = 0;
+    if (jpeg_read_icc_profile(&cinfo, &icc, &iccLength)) {
+        jpegMeta.icc.assign(icc, icc + iccLength);
+        std::free(icc);
+    }
     SetXDPI(dpiFromDensity(cinfo.density_unit, cinfo.X_density));
     SetYDPI(dpiFromDensity(cinfo.density_unit, cinfo.Y_density));
 
@@ -280,14 +295,18 @@ bool CxImageJPG::Encode(CxFile* file)
         return false;
     }
     // Only a block that was read whole and checked goes back into a file.
-    if (!exifBlock.empty() && !JpegExif().Parse(exifBlock.data(), exifBlock.size())) {
+    std::vector<BYTE> exif = jpegMeta.exif;
+    if (!exif.empty() && !JpegExif().Parse(exif.data(), exif.size())) {
         SetLastError("Can't write exif : didn't read all");
         return false;
     }
-    return EncodePixels(file);
+    // Viewers turn a picture by its orientation; pixels we turned would be turned twice.
+    if (jpegMeta.turned && !exif.empty())
+        JpegExif().SetOrientation(exif, 1);
+    return EncodePixels(file, exif);
 }
 
-bool CxImageJPG::EncodePixels(CxFile* file)
+bool CxImageJPG::EncodePixels(CxFile* file, const std::vector<BYTE>& exif)
 {
     jpeg_compress_struct cinfo;
     ErrorManager err;
@@ -332,8 +351,10 @@ bool CxImageJPG::EncodePixels(CxFile* file)
     cinfo.Y_density = static_cast<UINT16>(info.yDPI);
 
     jpeg_start_compress(&cinfo, TRUE);
-    if (!exifBlock.empty() && exifBlock.size() <= 65533)
-        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exifBlock.data(), static_cast<unsigned>(exifBlock.size()));
+    if (!exif.empty() && exif.size() <= 65533)
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
+    if (profileFits(jpegMeta.icc, grey))
+        jpeg_write_icc_profile(&cinfo, jpegMeta.icc.data(), static_cast<unsigned>(jpegMeta.icc.size()));
 
     JSAMPARRAY rgb = nullptr;
     if (!grey)

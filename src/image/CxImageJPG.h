@@ -2,7 +2,8 @@
 
 #include "image/CxImage.h"
 
-// JPEG through libjpeg, with the EXIF block carried from decode to encode.
+// JPEG through libjpeg, with the EXIF block and the colour profile carried from decode to
+// encode.
 class CxImageJPG : public CxImage
 {
 public:
@@ -23,5 +24,5 @@ public:
 private:
     // Everything between setjmp and the library's error exit lives here, never in C++ objects.
     bool DecodePixels(CxFile* file);
-    bool EncodePixels(CxFile* file);
+    bool EncodePixels(CxFile* file, const std::vector<BYTE>& exif);
 };

@@ -429,6 +429,7 @@ bool CxImage::Rotate90(CxImage* dst, bool left)
         }
         info.nProgress = static_cast<LONG>(uint64_t{j} * 100 / w);
     }
+    out.jpegMeta.turned = true;
     Install(out, dst);
     return true;
 }

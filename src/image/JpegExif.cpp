@@ -77,6 +77,7 @@ bool JpegExif::Read(CxFile* file)
 bool JpegExif::Parse(const BYTE* data, size_t length)
 {
     m_orientation = 0;
+    m_orientationAt = 0;
     if (data == nullptr || length < 6 || std::memcmp(data, "Exif\0\0", 6) != 0)
         return Fail("Incorrect Exif header");
     m_tiff = data + 6;
@@ -127,6 +128,8 @@ bool JpegExif::ProcessDir(size_t offset, int nesting)
             if (components < 1 || v < 1 || v > 8)
                 return Fail("Undefined rotation value");
             m_orientation = static_cast<int>(v);
+            m_orientationAt = static_cast<size_t>(value - m_tiff);
+            m_orientationFormat = format;
             break;
         }
         case 0x8769:   // EXIF sub-directory
@@ -155,5 +158,33 @@ bool JpegExif::ProcessDir(size_t offset, int nesting)
             return ProcessDir(next, nesting + 1);
         }
     }
+    return true;
+}
+
+bool JpegExif::SetOrientation(std::vector<BYTE>& block, uint16_t orientation)
+{
+    if (!Parse(block.data(), block.size()) || m_orientation == 0)
+        return false;
+    BYTE* p = block.data() + 6 + m_orientationAt;
+    if (m_orientationFormat == 3 || m_orientationFormat == 4) {
+        // A LONG holds the value in its low half: its first two bytes in Motorola order.
+        const bool longValue = m_orientationFormat == 4;
+        if (m_motorola) {
+            if (longValue) {
+                p[0] = p[1] = 0;
+                p += 2;
+            }
+            p[0] = static_cast<BYTE>(orientation >> 8);
+            p[1] = static_cast<BYTE>(orientation & 0xFF);
+        } else {
+            p[0] = static_cast<BYTE>(orientation & 0xFF);
+            p[1] = static_cast<BYTE>(orientation >> 8);
+            if (longValue)
+                p[2] = p[3] = 0;
+        }
+    } else {
+        p[0] = static_cast<BYTE>(orientation);
+    }
+    m_orientation = orientation;
     return true;
 }

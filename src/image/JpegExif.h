@@ -15,6 +15,10 @@ public:
     // Checks an APP1 payload starting with "Exif\0\0".
     bool Parse(const BYTE* data, size_t length);
 
+    // Rewrites the orientation a sound block states (in place, same size); false when the
+    // block is not sound or states none.
+    bool SetOrientation(std::vector<BYTE>& block, uint16_t orientation);
+
     const std::vector<BYTE>& Block() const { return m_block; }
     const std::string& LastError() const { return m_error; }
     int Orientation() const { return m_orientation; }
@@ -31,4 +35,6 @@ private:
     size_t m_tiffLength = 0;
     bool m_motorola = false;
     int m_orientation = 0;
+    size_t m_orientationAt = 0; // offset of the value inside the TIFF data
+    uint32_t m_orientationFormat = 0;
 };

@@ -3,6 +3,7 @@
 
 #include "platform/com/ClassLoader.h"
 #include "platform/com/HResult.h"
+#include "platform/com/Registry.h"
 #include "platform/kernel/Strings.h"
 
 #include <cstdio>
@@ -75,6 +76,8 @@ int main(int argc, char** argv)
                      pictavo::platform::lastModuleError().c_str());
         return 1;
     }
+    // Another installer running at the same time would remove keys this one is filling in.
+    pictavo::platform::RegistryBatch batch;
     HRESULT hr;
     if (install) {
         const std::u16string wide = cmdLine ? pictavo::platform::fromUtf8(*cmdLine) : std::u16string();

@@ -60,6 +60,23 @@ constexpr Named kNames[] = {
 };
 #undef PICTAVO_NAMED
 
+// Win32 errors that reach callers wrapped as HRESULT_FROM_WIN32 (registry, module loading).
+struct NamedWin32
+{
+    uint32_t code;
+    const char* name;
+};
+constexpr NamedWin32 kWin32Names[] = {
+    {2, "ERROR_FILE_NOT_FOUND"},     {3, "ERROR_PATH_NOT_FOUND"},
+    {5, "ERROR_ACCESS_DENIED"},      {6, "ERROR_INVALID_HANDLE"},
+    {14, "ERROR_OUTOFMEMORY"},       {87, "ERROR_INVALID_PARAMETER"},
+    {126, "ERROR_MOD_NOT_FOUND"},    {127, "ERROR_PROC_NOT_FOUND"},
+    {161, "ERROR_BAD_PATHNAME"},     {234, "ERROR_MORE_DATA"},
+    {259, "ERROR_NO_MORE_ITEMS"},    {1009, "ERROR_BADDB"},
+    {1012, "ERROR_CANTREAD"},        {1013, "ERROR_CANTWRITE"},
+    {1018, "ERROR_KEY_DELETED"},     {1813, "ERROR_RESOURCE_TYPE_NOT_FOUND"},
+};
+
 } // namespace
 
 std::string hresultText(HRESULT hr)
@@ -69,6 +86,10 @@ std::string hresultText(HRESULT hr)
     for (const Named& n : kNames)
         if (n.hr == hr)
             name = n.name;
+    if (!name && (static_cast<uint32_t>(hr) & 0xFFFF0000u) == 0x80070000u)
+        for (const NamedWin32& n : kWin32Names)
+            if (n.code == (static_cast<uint32_t>(hr) & 0xFFFFu))
+                name = n.name;
     if (name)
         std::snprintf(buf, sizeof buf, "0x%08X (%s)", static_cast<unsigned>(hr), name);
     else

@@ -73,14 +73,18 @@ std::vector<std::u16string> classesPath(const std::vector<std::u16string>& path)
     return out;
 }
 
-RegistryFile& fileOf(State& s, Hive hive)
+RegistryFile& fileAt(State& s, const std::filesystem::path& path)
 {
-    const auto path = hive == Hive::Machine ? pictavo::platform::registryMachineFile()
-                                            : pictavo::platform::registryUserFile();
     auto& slot = s.files[path.string()];
     if (!slot)
         slot = std::make_unique<RegistryFile>(path);
     return *slot;
+}
+
+RegistryFile& fileOf(State& s, Hive hive)
+{
+    return fileAt(s, hive == Hive::Machine ? pictavo::platform::registryMachineFile()
+                                           : pictavo::platform::registryUserFile());
 }
 
 LONG resolve(State& s, HKEY key, Location& out, REGSAM* sam = nullptr)
@@ -283,6 +287,25 @@ void setRegistryWriteFaultForTesting(std::function<LONG()> fault)
 {
     std::lock_guard lock(state().mutex);
     state().fault = std::move(fault);
+}
+
+// Always the machine's file first: two batches never wait for each other crosswise.
+RegistryBatch::RegistryBatch() : m_machine(registryMachineFile()), m_user(registryUserFile())
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    fileAt(s, m_machine).hold();
+    if (m_user != m_machine)
+        fileAt(s, m_user).hold();
+}
+
+RegistryBatch::~RegistryBatch()
+{
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    if (m_user != m_machine)
+        fileAt(s, m_user).release();
+    fileAt(s, m_machine).release();
 }
 
 } // namespace pictavo::platform

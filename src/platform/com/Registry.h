@@ -85,4 +85,19 @@ std::filesystem::path registryUserFile();
 // Called before every write is committed; a non-zero result fails that write with the code.
 void setRegistryWriteFaultForTesting(std::function<LONG()> fault);
 
+// Keeps other processes from writing either registry file while it lives, so that a sequence
+// of calls (a whole registration, with keys removed and made again) is seen as one change.
+// Calls of this process go ahead as usual.
+class RegistryBatch
+{
+public:
+    RegistryBatch();
+    ~RegistryBatch();
+    RegistryBatch(const RegistryBatch&) = delete;
+    RegistryBatch& operator=(const RegistryBatch&) = delete;
+
+private:
+    std::filesystem::path m_machine, m_user;
+};
+
 } // namespace pictavo::platform

@@ -467,17 +467,42 @@ LONG RegistryFile::load()
     return ERROR_SUCCESS;
 }
 
-LONG RegistryFile::update(const std::function<LONG(RegistryNode&, bool&)>& change,
-                          const std::function<LONG()>& fault)
+int RegistryFile::openLock() const
 {
     std::error_code ec;
     std::filesystem::create_directories(m_path.parent_path(), ec);
     const std::string lockPath = m_path.string() + ".lock";
-    const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // A reader of a registry it may not change can still wait for writers to finish.
+    if (fd < 0 && errno == EACCES)
+        fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0)
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    return fd;
+}
+
+void RegistryFile::hold()
+{
+    if (m_holds++ == 0)
+        m_heldLock = openLock();
+}
+
+void RegistryFile::release()
+{
+    if (m_holds == 0 || --m_holds > 0)
+        return;
+    if (m_heldLock >= 0)
+        ::close(m_heldLock);
+    m_heldLock = -1;
+}
+
+LONG RegistryFile::update(const std::function<LONG(RegistryNode&, bool&)>& change,
+                          const std::function<LONG()>& fault)
+{
+    const int lock = m_heldLock >= 0 ? m_heldLock : openLock();
     if (lock < 0)
         return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_CANTWRITE;
-    while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
-    }
     LONG rc = refresh();
     if (rc == ERROR_SUCCESS) {
         auto copy = std::make_unique<RegistryNode>(*m_root);
@@ -493,22 +518,54 @@ LONG RegistryFile::update(const std::function<LONG(RegistryNode&, bool&)>& chang
             }
         }
     }
-    ::close(lock);
+    if (lock != m_heldLock)
+        ::close(lock);
     return rc;
 }
+
+namespace {
+
+// The file a write replaces: a link is followed to what it names, so the link stays.
+std::filesystem::path writeTarget(const std::filesystem::path& path)
+{
+    std::filesystem::path target = path;
+    std::error_code ec;
+    for (int hops = 0; hops < 40 && std::filesystem::is_symlink(target, ec); ++hops) {
+        const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+        if (ec)
+            break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target;
+}
+
+} // namespace
 
 LONG RegistryFile::write(const RegistryNode& root)
 {
     const std::string text = format(root);
     if (text.size() > kMaxFileBytes)
         return ERROR_CANTWRITE;
-    const std::string tmp = m_path.string() + ".tmp." + std::to_string(::getpid());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const std::filesystem::path target = writeTarget(m_path);
+    struct stat st{};
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    // Replacing is done by rename, which the folder allows even where the file does not:
+    // a file its owner made read-only, or one we may not write, is not ours to replace.
+    if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
+        return ERROR_ACCESS_DENIED;
+    const std::string tmp = target.string() + ".tmp." + std::to_string(::getpid());
+    const int fd =
+        ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, exists ? 0600 : 0644);
     if (fd < 0)
         return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_CANTWRITE;
-    size_t done = 0;
+    // The new file takes the old one's owner and mode; only root can give a file away.
     bool ok = true;
-    while (done < text.size()) {
+    if (exists) {
+        const bool owned = ::fchown(fd, st.st_uid, st.st_gid) == 0;
+        ok = ::fchmod(fd, owned ? st.st_mode & 07777 : st.st_mode & 0777) == 0;
+    }
+    size_t done = 0;
+    while (ok && done < text.size()) {
         ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
@@ -520,7 +577,7 @@ LONG RegistryFile::write(const RegistryNode& root)
     }
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
-    if (!ok || ::rename(tmp.c_str(), m_path.c_str()) != 0) {
+    if (!ok || ::rename(tmp.c_str(), target.c_str()) != 0) {
         ::unlink(tmp.c_str());
         return ERROR_CANTWRITE;
     }

@@ -29,6 +29,11 @@ public:
     LONG update(const std::function<LONG(RegistryNode& root, bool& dirty)>& change,
                 const std::function<LONG()>& fault);
 
+    // Takes the write lock until release, for a sequence of updates no other process may
+    // interleave with; updates meanwhile use it instead of locking again. Nests.
+    void hold();
+    void release();
+
     static std::string format(const RegistryNode& root);
     // Parses text into root; on failure returns false with a reason naming the line.
     static bool parse(std::string_view text, RegistryNode& root, std::string& error);
@@ -47,11 +52,14 @@ private:
     static Stamp stampOf(const std::filesystem::path& path);
     LONG load();
     LONG write(const RegistryNode& root);
+    int openLock() const;
 
     std::filesystem::path m_path;
     std::unique_ptr<RegistryNode> m_root;
     std::optional<Stamp> m_stamp;
     bool m_damaged = false;
+    int m_heldLock = -1;
+    int m_holds = 0;
 };
 
 } // namespace pictavo::platform
