@@ -98,7 +98,6 @@ TEST(Automation, DescribesWindowsAndTheirSelfDrawnParts)
                                    PostQuitMessage(0);
                                return false;
                            });
-        SetWindowTextW(form, u"表单");
         HWND child = create(WS_CHILD | WS_VISIBLE | WS_DISABLED, 10, 20, 50, 30, form,
                             [&](HWND, UINT m, WPARAM, LPARAM lp, LRESULT& r) {
                                 if (m != WM_PICTAVO_DESCRIBE)
@@ -116,6 +115,7 @@ TEST(Automation, DescribesWindowsAndTheirSelfDrawnParts)
                                 return true;
                             });
         SetWindowLongPtrW(child, GWLP_ID, 7);
+        SetWindowTextW(form, u"表单"); // last: the test looks for the form by this title
         formHandle = form;
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0)) {
