@@ -825,6 +825,15 @@ int TreeViewControl::levelX(int depth) const
     return (depth + atRoot) * indent_ - xOffset_;
 }
 
+// The column of an item's button and sibling line: under its parent's icon centre.
+int TreeViewControl::columnX(int depth) const
+{
+    int cx = 0, cy = 0;
+    if (images_ && ImageList_GetIconSize(images_, &cx, &cy))
+        return levelX(depth) - indent_ + cx / 2;
+    return levelX(depth) - indent_ / 2;
+}
+
 int TreeViewControl::labelLeft(int depth) const
 {
     int cx = 0, cy = 0;
@@ -1085,7 +1094,7 @@ void TreeViewControl::drawRow(HDC dc, const RowPaint& row, int y, int clientWidt
     const int h = itemHeight_;
     const int mid = y + h / 2;
     const int level = levelX(row.depth);
-    const int column = level - indent_ / 2;
+    const int column = columnX(row.depth);
     const bool hasColumn = level - indent_ >= -xOffset_;
     // Dots on a checkerboard of the content, so crossing lines share their dots.
     auto dot = [&](int x, int yy) {
@@ -1099,7 +1108,7 @@ void TreeViewControl::drawRow(HDC dc, const RowPaint& row, int y, int clientWidt
     if (style & TVS_HASLINES) {
         for (size_t k = 0; k < row.ancestorNext.size(); ++k)
             if (row.ancestorNext[k] && levelX(static_cast<int>(k)) - indent_ >= -xOffset_)
-                vline(levelX(static_cast<int>(k)) - indent_ / 2, y, y + h);
+                vline(columnX(static_cast<int>(k)), y, y + h);
         if (hasColumn) {
             vline(column, (row.hasPrev || row.depth > 0) ? y : mid, row.hasNext ? y + h : mid + 1);
             for (int x = column + 1; x < level; ++x)
@@ -1171,7 +1180,7 @@ void TreeViewControl::describe(AutomationNode& node)
         item.state["expanded"] = r.expanded ? u"1" : u"0";
         item.state["selected"] = r.selected ? u"1" : u"0";
         item.state["hasChildren"] = r.button ? u"1" : u"0";
-        const int column = levelX(r.depth) - indent_ / 2;
+        const int column = columnX(r.depth);
         if ((style & TVS_HASBUTTONS) && r.button && levelX(r.depth) - indent_ >= -xOffset_)
             item.state["button"] = num(origin.x + column) + u"," + num(origin.y + y + itemHeight_ / 2);
         node.children.push_back(std::move(item));

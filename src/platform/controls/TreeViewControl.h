@@ -92,6 +92,7 @@ private:
     int itemHeight() const { return itemHeight_; }
     int fullRows() const;
     int levelX(int depth) const;
+    int columnX(int depth) const;
     int textWidth(const std::u16string& text);
     int labelLeft(int depth) const;
     void measureFont();
