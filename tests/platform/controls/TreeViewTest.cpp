@@ -327,7 +327,7 @@ TEST(TreeView, AnExpansionVetoedByTheParentStaysClosed)
 
 TEST(TreeView, SelectionNotifiesChangingThenChangedWithHowItCame)
 {
-    bool veto = false;
+    std::atomic<bool> veto{false};
     TreeForm form(
         kDialogStyle,
         [](HWND tree) {
@@ -453,7 +453,7 @@ TEST(TreeView, ALongTreeScrollsByBarKeysAndWheel)
 TEST(TreeView, HandlersMayDeleteItemsAndStaleHandlesAreRefused)
 {
     HTREEITEM stale = nullptr;
-    int deletions = 0;
+    std::atomic<int> deletions{0};
     TreeForm form(
         kDialogStyle,
         [](HWND tree) {
@@ -482,7 +482,7 @@ TEST(TreeView, HandlersMayDeleteItemsAndStaleHandlesAreRefused)
         });
     form.clickButton(u"自毁");
     EXPECT_EQ(form.visible(), (std::vector<std::u16string>{u"清空"}));
-    EXPECT_EQ(deletions, 4);
+    EXPECT_EQ(deletions.load(), 4);
     form.run([&](HWND tree) {
         TVITEMW it{};
         it.mask = TVIF_PARAM;
