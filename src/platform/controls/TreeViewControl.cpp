@@ -32,6 +32,8 @@ constexpr COLORREF kLines = RGB(128, 128, 128);
 constexpr int kDispTextMax = 260;
 constexpr size_t kForeignTextMax = 4096;
 constexpr size_t kExpandAllLimit = 100000;
+// Posted to itself so the scroll bars follow a burst of changes once, before anyone looks.
+constexpr UINT kUpdateBars = TV_FIRST + 0xF0;
 
 [[maybe_unused]] const bool g_registered = TreeViewControl::registerClass();
 
@@ -271,7 +273,14 @@ LRESULT TreeViewControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     }
+    case kUpdateBars:
+        barsPosted_ = false;
+        if (barsDirty_)
+            updateScrollBars();
+        return 0;
     case WM_PICTAVO_DESCRIBE:
+        if (barsDirty_)
+            updateScrollBars();
         if (auto* node = reinterpret_cast<AutomationNode*>(lParam))
             describe(*node);
         return TRUE;
@@ -594,8 +603,15 @@ void TreeViewControl::changed()
 {
     ++gen_;
     rowsDirty_ = true;
-    barsDirty_ = true;
+    markBars();
     InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void TreeViewControl::markBars()
+{
+    barsDirty_ = true;
+    if (!barsPosted_)
+        barsPosted_ = PostMessageW(hwnd_, kUpdateBars, 0, 0);
 }
 
 // ---- expansion and selection
@@ -960,7 +976,7 @@ void TreeViewControl::scrollTo(int top, int x)
     top_ = top;
     topId_ = rows_.empty() ? 0 : rows_[top_]->id;
     xOffset_ = x;
-    barsDirty_ = true;
+    markBars();
     invalidateAll();
 }
 

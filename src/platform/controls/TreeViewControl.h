@@ -76,6 +76,7 @@ private:
     HTREEITEM nextItem(UINT code, HTREEITEM item);
     bool sortChildren(const TVSORTCB* sort);
     void changed();
+    void markBars();
 
     // Expansion and selection, notifying the parent.
     bool expand(Node* node, UINT code, bool byUser);
@@ -137,6 +138,7 @@ private:
     int wheelRemainder_ = 0;
     bool updatingBars_ = false;
     bool barsDirty_ = true;
+    bool barsPosted_ = false;
 
     HIMAGELIST images_ = nullptr;
     HIMAGELIST stateImages_ = nullptr;
