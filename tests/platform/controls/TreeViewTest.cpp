@@ -610,3 +610,68 @@ TEST(TreeView, CallbackTextAndChildrenAreAskedOfTheParent)
 }
 
 } // namespace
+
+namespace {
+
+TEST(TreeView, GeometryAnswersMatchWhatIsShown)
+{
+    TreeForm form(kDialogStyle, [](HWND tree) {
+        for (int i = 0; i < 30; ++i) {
+            HTREEITEM folder = add(tree, TVI_ROOT, u"夹" + std::u16string(1, static_cast<char16_t>(u'A' + i)));
+            add(tree, folder, u"深" + std::u16string(1, static_cast<char16_t>(u'A' + i)));
+        }
+    });
+    const HWND tree = form.tree();
+    auto node = form.describe();
+    const auto* b = node.find(u"TreeItem", u"夹B");
+    ASSERT_TRUE(b);
+    POINT origin{0, 0};
+    ClientToScreen(tree, &origin);
+    form.run([&](HWND t) {
+        HTREEITEM second = TreeView_GetNextSibling(t, TreeView_GetRoot(t));
+        RECT r;
+        std::memcpy(&r, &second, sizeof second);
+        ASSERT_TRUE(SendMessageW(t, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r)));
+        EXPECT_EQ(r.left + origin.x, b->bounds.left);
+        EXPECT_EQ(r.top + origin.y, b->bounds.top);
+        EXPECT_EQ(r.right + origin.x, b->bounds.right);
+
+        TVHITTESTINFO ht{{(r.left + r.right) / 2, r.top + 3}, 0, nullptr};
+        EXPECT_EQ(reinterpret_cast<HTREEITEM>(SendMessageW(t, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&ht))),
+                  second);
+        EXPECT_EQ(ht.flags, static_cast<UINT>(TVHT_ONITEMLABEL));
+        const std::u16string button = b->value("button");
+        ht.pt = POINT{std::stoi(std::string(button.begin(), button.begin() + button.find(u','))) - origin.x,
+                      r.top + 3};
+        SendMessageW(t, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&ht));
+        EXPECT_EQ(ht.flags, static_cast<UINT>(TVHT_ONITEMBUTTON));
+        ht.pt = POINT{r.right + 5, r.top + 3};
+        SendMessageW(t, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&ht));
+        EXPECT_EQ(ht.flags, static_cast<UINT>(TVHT_ONITEMRIGHT));
+        ht.pt = POINT{-1, 5};
+        EXPECT_FALSE(SendMessageW(t, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&ht)));
+        EXPECT_EQ(ht.flags, static_cast<UINT>(TVHT_TOLEFT));
+
+        // Making a hidden child visible opens its parent and scrolls it into view.
+        HTREEITEM last = TreeView_GetNextItem(t, nullptr, TVGN_LASTVISIBLE);
+        HTREEITEM deep = TreeView_GetChild(t, last);
+        EXPECT_FALSE(TreeView_GetNextItem(t, deep, TVGN_NEXTVISIBLE)) << "hidden under a closed parent";
+        SendMessageW(t, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(deep));
+        EXPECT_EQ(TreeView_GetNextItem(t, last, TVGN_NEXTVISIBLE), deep);
+        EXPECT_EQ(TreeView_GetNextItem(t, nullptr, TVGN_LASTVISIBLE), deep);
+        SendMessageW(t, TVM_SELECTITEM, TVGN_FIRSTVISIBLE, reinterpret_cast<LPARAM>(second));
+        EXPECT_EQ(TreeView_GetNextItem(t, nullptr, TVGN_FIRSTVISIBLE), second);
+    });
+    EXPECT_EQ(form.visible().front(), u"夹B");
+
+    // A larger font makes taller rows.
+    const LRESULT before = SendMessageW(tree, TVM_GETITEMHEIGHT, 0, 0);
+    form.run([](HWND t) {
+        HFONT big = CreateFontW(24, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, u"新宋体");
+        SendMessageW(t, WM_SETFONT, reinterpret_cast<WPARAM>(big), TRUE);
+        EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(t, WM_GETFONT, 0, 0)), big);
+    });
+    EXPECT_GT(SendMessageW(tree, TVM_GETITEMHEIGHT, 0, 0), before + 8);
+}
+
+} // namespace
