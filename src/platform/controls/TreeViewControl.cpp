@@ -789,6 +789,7 @@ void TreeViewControl::ensureRows()
     rows_.clear();
     ++rowsGen_;
     contentWidth_ = 0;
+    const int labelBase = labelLeft(0) + xOffset_;
     Node* n = root_.first;
     while (n) {
         n->row = static_cast<int>(rows_.size());
@@ -796,7 +797,7 @@ void TreeViewControl::ensureRows()
         rows_.push_back(n);
         if (n->textWidth < 0 && !n->textCallback)
             n->textWidth = textWidth(n->text);
-        contentWidth_ = std::max(contentWidth_, labelLeft(n->depth) + xOffset_ + std::max(n->textWidth, 0) + 4);
+        contentWidth_ = std::max(contentWidth_, labelBase + n->depth * indent_ + std::max(n->textWidth, 0) + 4);
         if (n->expanded && n->first) {
             n = n->first;
             continue;
@@ -844,17 +845,12 @@ int TreeViewControl::levelX(int depth) const
 // The column of an item's button and sibling line: under its parent's icon centre.
 int TreeViewControl::columnX(int depth) const
 {
-    int cx = 0, cy = 0;
-    if (images_ && ImageList_GetIconSize(images_, &cx, &cy))
-        return levelX(depth) - indent_ + cx / 2;
-    return levelX(depth) - indent_ / 2;
+    return levelX(depth) - (iconCx_ ? indent_ - iconCx_ / 2 : indent_ / 2);
 }
 
 int TreeViewControl::labelLeft(int depth) const
 {
-    int cx = 0, cy = 0;
-    const bool icons = images_ && ImageList_GetIconSize(images_, &cx, &cy);
-    return levelX(depth) + (icons ? cx + 3 : 0);
+    return levelX(depth) + (iconCx_ ? iconCx_ + 3 : 0);
 }
 
 void TreeViewControl::measureFont()
@@ -864,11 +860,11 @@ void TreeViewControl::measureFont()
     SIZE size{};
     GetTextExtentPoint32W(measureDc_, u"国Ag", 3, &size);
     textHeight_ = std::max(1, static_cast<int>(size.cy));
-    int cx = 0, cy = 0;
-    if (!(images_ && ImageList_GetIconSize(images_, &cx, &cy)))
-        cx = cy = 0;
-    indent_ = std::max(19, cx + 3);
-    itemHeight_ = std::max(textHeight_ + 3, cy + 2);
+    // An image list keeps its icon size for life; a destroyed one just stops drawing.
+    if (!(images_ && ImageList_GetIconSize(images_, &iconCx_, &iconCy_)))
+        iconCx_ = iconCy_ = 0;
+    indent_ = std::max(19, iconCx_ + 3);
+    itemHeight_ = std::max(textHeight_ + 3, iconCy_ + 2);
     if ((itemHeight_ & 1) && !(GetWindowLongW(hwnd_, GWL_STYLE) & TVS_NONEVENHEIGHT))
         ++itemHeight_;
     for (auto& [id, n] : nodes_)
@@ -1143,9 +1139,8 @@ void TreeViewControl::drawRow(HDC dc, const RowPaint& row, int y, int clientWidt
             for (int yy = mid - 2; yy <= mid + 2; ++yy)
                 SetPixel(dc, column, yy, RGB(0, 0, 0));
     }
-    int cx = 0, cy = 0;
-    if (images_ && ImageList_GetIconSize(images_, &cx, &cy) && row.image >= 0)
-        ImageList_Draw(images_, row.image, dc, level, y + (h - cy) / 2, ILD_TRANSPARENT);
+    if (images_ && iconCx_ && row.image >= 0)
+        ImageList_Draw(images_, row.image, dc, level, y + (h - iconCy_) / 2, ILD_TRANSPARENT);
     const int left = labelLeft(row.depth);
     RECT label{left, y, left + row.textWidth + 4, y + h};
     const bool focused = GetFocus() == hwnd_;

@@ -149,6 +149,8 @@ private:
     int textHeight_ = 13;
     int itemHeight_ = 16;
     int indent_ = 19;
+    int iconCx_ = 0;
+    int iconCy_ = 0;
 };
 
 } // namespace pictavo::platform
