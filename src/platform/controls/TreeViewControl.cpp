@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <unordered_set>
 
 #ifndef VK_MULTIPLY
 #define VK_MULTIPLY 0x6A
@@ -583,11 +584,12 @@ bool TreeViewControl::sortChildren(const TVSORTCB* sort)
     if (!parent)
         return false;
     std::vector<Node*> order;
+    std::unordered_set<Node*> placed;
     for (const auto& [id, param] : items)
-        if (Node* n = find(id); n && n->parent == parent)
+        if (Node* n = find(id); n && n->parent == parent && placed.insert(n).second)
             order.push_back(n);
     for (Node* c = parent->first; c; c = c->next)
-        if (std::find(order.begin(), order.end(), c) == order.end())
+        if (!placed.count(c))
             order.push_back(c);
     parent->first = order.empty() ? nullptr : order.front();
     parent->last = order.empty() ? nullptr : order.back();
