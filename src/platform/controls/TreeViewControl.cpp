@@ -852,7 +852,7 @@ int TreeViewControl::columnX(int depth) const
 
 int TreeViewControl::labelLeft(int depth) const
 {
-    return levelX(depth) + (iconCx_ ? iconCx_ + 3 : 0);
+    return levelX(depth) + (iconCx_ ? iconCx_ + 3 : 2);
 }
 
 void TreeViewControl::measureFont()
