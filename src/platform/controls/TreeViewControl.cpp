@@ -642,9 +642,9 @@ bool TreeViewControl::expand(Node* node, UINT code, bool byUser)
         return false;
     if (!(node = find(id)))
         return false;
-    // Windows asks the parent only the first time a program expands an item; a person's
-    // expansion always asks, and collapses always do.
-    const bool ask = byUser || !want || !(node->state & TVIS_EXPANDEDONCE);
+    // As on Windows, a program's TVM_EXPAND asks the parent only until the item has been
+    // expanded once; a person's expansion or collapse always asks.
+    const bool ask = byUser || !(node->state & TVIS_EXPANDEDONCE);
     if (ask) {
         NMTREEVIEWW nm{};
         nm.action = want ? TVE_EXPAND : TVE_COLLAPSE;
