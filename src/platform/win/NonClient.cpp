@@ -147,7 +147,7 @@ void paintBar(Canvas& c, HWND hwnd, int bar)
         c.fillRect(r, BrushSpec{BS_SOLID, 0, 0xE8E8E8});
         const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
         for (int i = 0; i < 4; ++i) {
-            const int d = towardsEnd ? i - 2 : 1 - i;
+            const int d = towardsEnd ? 1 - i : i - 2; // the tip (i 0) points the way it scrolls
             RECT line = g.vertical ? RECT{cx - i, cy + d, cx + i + 1, cy + d + 1}
                                    : RECT{cx + d, cy - i, cx + d + 1, cy + i + 1};
             c.fillRect(line, BrushSpec{BS_SOLID, 0, enabled ? arrowOn : arrowOff});

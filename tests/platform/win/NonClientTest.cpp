@@ -57,6 +57,21 @@ HWND scroller(Scrolls& s)
     return h;
 }
 
+TEST_F(NonClient, ScrollBarArrowsPointTheWayTheyScroll)
+{
+    Scrolls s;
+    HWND h = scroller(s);
+    auto pic = Automation::picture(h);
+    ASSERT_TRUE(pic);
+    auto dark = [&](int x, int y) { return pic->pixels()[(y * pic->width() + x) * 4] < 0x80; };
+    const int size = GetSystemMetrics(SM_CXVSCROLL);
+    const int cx = (100 - size + 100) / 2, up = size / 2, down = (100 - size + 100) / 2;
+    EXPECT_TRUE(dark(cx, up - 2) && !dark(cx - 1, up - 2)) << "the up arrow's tip is at its top";
+    EXPECT_TRUE(dark(cx - 3, up + 1));
+    EXPECT_TRUE(dark(cx, down + 1) && !dark(cx - 1, down + 1)) << "the down arrow's tip is at its bottom";
+    EXPECT_TRUE(dark(cx - 3, down - 2));
+}
+
 TEST_F(NonClient, ScrollBarArrowsTrackAndThumbSendTheStandardCodes)
 {
     Scrolls s;
