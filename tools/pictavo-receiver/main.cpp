@@ -483,8 +483,8 @@ bool serveRequest(int fd, std::string& pending, const Options& options)
             respond(fd, 405, "text/plain", "uploads only", false);
             return false;
         }
-        respond(fd, 405, "text/plain", "uploads only", head.keepAlive());
         logLine(head.method + " " + head.path + " 405");
+        respond(fd, 405, "text/plain", "uploads only", head.keepAlive());
         return head.keepAlive();
     }
     // Two framings of one body are a smuggling attempt: which one a proxy believed is unknown.
@@ -544,13 +544,14 @@ bool serveRequest(int fd, std::string& pending, const Options& options)
     }
     if (options.charset == "gb2312")
         answer = pictavo::platform::toLocalCodePage(pictavo::platform::fromUtf8(answer));
-    const bool keepAlive = head.keepAlive();
-    respond(fd, status, options.charset == "none" ? "text/plain" : "text/plain; charset=" + options.charset,
-            answer, keepAlive);
+    // Logged first: a client that has its answer finds the line there.
     logLine("POST " + head.path + " " + std::to_string(status) + " body=" + std::to_string(length) +
             " fields=" + std::to_string(upload.fieldCount()) + " file=\"" + upload.fileName() +
             "\" bytes=" + std::to_string(upload.fileBytes()) +
             (upload.storedPath().empty() ? "" : " stored=" + upload.storedPath()));
+    const bool keepAlive = head.keepAlive();
+    respond(fd, status, options.charset == "none" ? "text/plain" : "text/plain; charset=" + options.charset,
+            answer, keepAlive);
     return keepAlive;
 }
 
