@@ -81,8 +81,7 @@ TEST(PostHostile, AServerDrippingHeaderLinesMeetsADeadline)
     drip.dripLineMs = 200;
     server.script(drip);
     const auto file = tmp.write("a.txt", "abc");
-    const PostRun run =
-        runPost(tmp, {"--url", server.url(), file}, {"PICTAVO_ANSWER_DEADLINE_MS=1000"});
+    const PostRun run = runPost(tmp, {"--url", server.url(), file}, {"PICTAVO_ANSWER_DEADLINE_MS=1000"});
     EXPECT_EQ(run.exit, 1) << run.out;
     EXPECT_NE(run.out.find("error 1\n"), std::string::npos) << run.out;
     EXPECT_LT(run.took, std::chrono::seconds(5));

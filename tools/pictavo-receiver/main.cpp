@@ -208,8 +208,8 @@ public:
         if (!m_refusal.empty() || m_storeError != 0 || !parsed) {
             discard();
             return !m_refusal.empty() ? Outcome::Refused
-                   : m_storeError    ? Outcome::StoreFailed
-                                     : Outcome::Malformed;
+                   : m_storeError     ? Outcome::StoreFailed
+                                      : Outcome::Malformed;
         }
         if (m_fd < 0)
             return m_options.dir.empty() || !m_seenFile ? Outcome::Stored : failStore(m_storeError);

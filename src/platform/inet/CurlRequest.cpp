@@ -287,8 +287,8 @@ void CurlRequest::resume()
 bool CurlRequest::followRedirect()
 {
     char* location = nullptr;
-    if (++m_redirects > kMaxRedirects || curl_easy_getinfo(m_easy, CURLINFO_REDIRECT_URL, &location) != CURLE_OK ||
-        !location)
+    if (++m_redirects > kMaxRedirects ||
+        curl_easy_getinfo(m_easy, CURLINFO_REDIRECT_URL, &location) != CURLE_OK || !location)
         return false;
     const std::string next = location;
     curl_multi_remove_handle(m_multi, m_easy);
