@@ -212,7 +212,7 @@ public:
                                       : Outcome::Malformed;
         }
         if (m_fd < 0)
-            return m_options.dir.empty() || !m_seenFile ? Outcome::Stored : failStore(m_storeError);
+            return Outcome::Stored; // nothing to keep: no folder, or no file part
         const int fd = m_fd;
         m_fd = -1;
         if (::close(fd) != 0)
