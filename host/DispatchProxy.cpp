@@ -124,16 +124,24 @@ int memberCall(duk_context* ctx)
         UINT argErr = 0;
         IDispatch* dispatch = object->dispatch;
         dispatch->AddRef(); // the call may run script that drops the last script reference
+        bridge->enterCall();
         hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &info,
                               &argErr);
+        bridge->leaveCall();
         dispatch->Release();
     }
     for (auto& arg : args)
         VariantClear(&arg);
+    const bool held = bridge->takeHeldError(ctx);
     if (bridge->stopping()) {
         clearExcepInfo(info);
         VariantClear(&result);
         ValueBridge::pushStopError(ctx);
+        return -1;
+    }
+    if (held) {
+        clearExcepInfo(info);
+        VariantClear(&result);
         return -1;
     }
     if (FAILED(hr)) {
@@ -261,6 +269,7 @@ int trapSet(duk_context* ctx)
         UINT argErr = 0;
         IDispatch* dispatch = object->dispatch;
         dispatch->AddRef();
+        bridge->enterCall();
         hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
                               &info, &argErr);
         if (hr == DISP_E_MEMBERNOTFOUND && (value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN)) {
@@ -268,12 +277,18 @@ int trapSet(duk_context* ctx)
             hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUTREF, &params,
                                   nullptr, &info, &argErr);
         }
+        bridge->leaveCall();
         dispatch->Release();
     }
     VariantClear(&value);
+    const bool held = bridge->takeHeldError(ctx);
     if (bridge->stopping()) {
         clearExcepInfo(info);
         ValueBridge::pushStopError(ctx);
+        return -1;
+    }
+    if (held) {
+        clearExcepInfo(info);
         return -1;
     }
     if (FAILED(hr)) {

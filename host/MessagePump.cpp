@@ -15,8 +15,10 @@ int MessagePump::run(ScriptHost& host, std::optional<std::chrono::steady_clock::
     for (;;) {
         host.bridge().collect();
         host.runDueTimers();
-        if (host.finished())
+        if (host.finished()) {
+            host.flushUncaught();
             return host.exitCode();
+        }
         auto now = Clock::now();
         if (deadline && now >= *deadline) {
             host.writeLine(host.err(), "pictavo-host: time-out");

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -20,6 +22,7 @@ namespace {
 
 const char* const kHost = DUK_HIDDEN_SYMBOL("host");
 const char* const kTimers = DUK_HIDDEN_SYMBOL("timers");
+const char* const kUncaught = DUK_HIDDEN_SYMBOL("uncaught");
 
 void fatal(void* udata, const char* message)
 {
@@ -36,6 +39,16 @@ duk_ret_t describe(duk_context* ctx, void*)
     duk_idx_t value = duk_get_top_index(ctx);
     duk_dup(ctx, value);
     duk_to_string(ctx, -1);
+    // The engine's words for a recursion overflow name its limits, not the cause.
+    if (duk_get_error_code(ctx, value) == DUK_ERR_RANGE_ERROR) {
+        duk_get_prop_string(ctx, value, "message");
+        const char* message = duk_is_string(ctx, -1) ? duk_get_string(ctx, -1) : "";
+        if (std::strstr(message, "stack") || std::strstr(message, "recursion")) {
+            duk_push_sprintf(ctx, "RangeError: too much recursion (%s)", message);
+            duk_replace(ctx, -3);
+        }
+        duk_pop(ctx);
+    }
     if (duk_is_error(ctx, value)) {
         duk_get_prop_string(ctx, value, "lineNumber");
         duk_get_prop_string(ctx, value, "fileName");
@@ -168,6 +181,7 @@ ScriptHost::ScriptHost(std::FILE* out, std::FILE* err) : m_out(out), m_err(err)
 
 ScriptHost::~ScriptHost()
 {
+    flushUncaught();
     m_bridge.reset();
     duk_destroy_heap(m_ctx);
 }
@@ -242,6 +256,12 @@ void ScriptHost::finish(int code)
 
 bool ScriptHost::runFile(const std::string& path)
 {
+    // A folder opens as a stream that reads as empty: the page would wait for ever.
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        writeLine(m_err, "pictavo-host: cannot read " + path + ": it is a folder");
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         writeLine(m_err, "pictavo-host: cannot read " + path);
@@ -249,6 +269,10 @@ bool ScriptHost::runFile(const std::string& path)
     }
     std::ostringstream bytes;
     bytes << in.rdbuf();
+    if (in.bad()) {
+        writeLine(m_err, "pictavo-host: cannot read " + path);
+        return false;
+    }
     runSource(bytes.str(), path);
     return true;
 }
@@ -262,6 +286,7 @@ void ScriptHost::runSource(const std::string& utf8, const std::string& name)
         duk_pcall(m_ctx, 0) != DUK_EXEC_SUCCESS)
         reportUncaught(m_ctx);
     duk_pop(m_ctx);
+    flushUncaught();
 }
 
 void ScriptHost::reportUncaught(duk_context* ctx)
@@ -269,17 +294,30 @@ void ScriptHost::reportUncaught(duk_context* ctx)
     if (ValueBridge::isStopError(ctx, -1))
         return;
     if (!m_finished) {
-        duk_dup_top(ctx);
-        if (duk_safe_call(ctx, describe, nullptr, 1, 1) != DUK_EXEC_SUCCESS)
-            duk_safe_to_string(ctx, -1);
-        duk_size_t len = 0;
-        const char* text = duk_get_lstring(ctx, -1, &len);
-        std::string line = "Uncaught " + ScriptString::toUtf8(
-                                             ScriptString::toUtf16(std::string_view(text ? text : "", len)));
+        duk_push_global_stash(ctx);
+        duk_dup(ctx, -2);
+        duk_put_prop_string(ctx, -2, kUncaught);
         duk_pop(ctx);
-        writeLine(m_err, line);
+        m_uncaughtHeld = true;
     }
     finish(1);
+}
+
+void ScriptHost::flushUncaught()
+{
+    if (!m_uncaughtHeld)
+        return;
+    m_uncaughtHeld = false;
+    duk_push_global_stash(m_ctx);
+    duk_get_prop_string(m_ctx, -1, kUncaught);
+    duk_del_prop_string(m_ctx, -2, kUncaught);
+    if (duk_safe_call(m_ctx, describe, nullptr, 1, 1) != DUK_EXEC_SUCCESS)
+        duk_safe_to_string(m_ctx, -1);
+    duk_size_t len = 0;
+    const char* text = duk_get_lstring(m_ctx, -1, &len);
+    writeLine(m_err, "Uncaught " + ScriptString::toUtf8(
+                                       ScriptString::toUtf16(std::string_view(text ? text : "", len))));
+    duk_pop_2(m_ctx);
 }
 
 int ScriptHost::addTimer(Clock::duration delay)
@@ -318,6 +356,7 @@ void ScriptHost::runDueTimers()
         if (duk_is_callable(m_ctx, -1) && duk_pcall(m_ctx, 0) != DUK_EXEC_SUCCESS)
             reportUncaught(m_ctx);
         duk_pop_3(m_ctx);
+        flushUncaught();
     }
 }
 

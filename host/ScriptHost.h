@@ -41,8 +41,11 @@ public:
     bool nextTimer(Clock::time_point& due) const;
     void runDueTimers();
 
-    // Prints the error on top of the stack unless it is host.exit unwinding; finishes with 1.
+    // Keeps the error on top of the stack, unless it is host.exit unwinding, and finishes with 1.
+    // It is printed by flushUncaught once the stack has unwound: deep in a recursion there is
+    // no room left even to describe it.
     void reportUncaught(duk_context* ctx);
+    void flushUncaught();
 
     static ScriptHost* from(duk_context* ctx);
 
@@ -60,6 +63,7 @@ private:
     duk_context* m_ctx = nullptr;
     std::unique_ptr<ValueBridge> m_bridge;
     bool m_finished = false;
+    bool m_uncaughtHeld = false;
     int m_exitCode = 0;
     int m_nextTimerId = 1;
     std::map<int, Clock::time_point> m_timers; // callbacks live in the heap stash

@@ -249,7 +249,11 @@ HRESULT ScriptObject::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, 
             excepInfo->bstrDescription = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
             excepInfo->scode = DISP_E_EXCEPTION;
         }
-        if (bridge->onCallbackError)
+        const bool conversion =
+            id == DISPID_VALUE && (flags & DISPATCH_PROPERTYGET) && !(flags & DISPATCH_METHOD);
+        if (conversion && bridge->inCall())
+            bridge->holdError(ctx);
+        else if (bridge->onCallbackError)
             bridge->onCallbackError(ctx);
     } else if (SUCCEEDED(hr) && result && !(flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))) {
         hr = bridge->toVariant(ctx, -1, result);

@@ -20,6 +20,7 @@ namespace {
 const char* const kBridge = DUK_HIDDEN_SYMBOL("bridge");
 const char* const kWrapped = DUK_HIDDEN_SYMBOL("wrapped");
 const char* const kStopMarker = DUK_HIDDEN_SYMBOL("pageStop");
+const char* const kHeldError = DUK_HIDDEN_SYMBOL("heldError");
 
 // A SAFEARRAY is in-process data, but a damaged bound must not make us allocate without end.
 constexpr uint64_t kMaxArrayElements = 1u << 24;
@@ -426,6 +427,29 @@ bool ValueBridge::isStopError(duk_context* ctx, duk_idx_t idx)
     bool yes = duk_get_boolean(ctx, -1);
     duk_pop(ctx);
     return yes;
+}
+
+void ValueBridge::holdError(duk_context* ctx)
+{
+    if (m_errorHeld)
+        return;
+    m_errorHeld = true;
+    duk_push_global_stash(ctx);
+    duk_dup(ctx, -2);
+    duk_put_prop_string(ctx, -2, kHeldError);
+    duk_pop(ctx);
+}
+
+bool ValueBridge::takeHeldError(duk_context* ctx)
+{
+    if (!m_errorHeld)
+        return false;
+    m_errorHeld = false;
+    duk_push_global_stash(ctx);
+    duk_get_prop_string(ctx, -1, kHeldError);
+    duk_del_prop_string(ctx, -2, kHeldError);
+    duk_remove(ctx, -2);
+    return true;
 }
 
 void ValueBridge::pushWrapped(duk_context* ctx, unsigned long long id)

@@ -58,6 +58,17 @@ public:
     static void pushStopError(duk_context* ctx);
     static bool isStopError(duk_context* ctx, duk_idx_t idx);
 
+    // Script calling into COM. A page value that the object converts on the way (its valueOf
+    // or toString) may throw; that error belongs to the calling script, which receives it as
+    // the call's own error instead of it being uncaught.
+    void enterCall() { ++m_callDepth; }
+    void leaveCall() { --m_callDepth; }
+    bool inCall() const { return m_callDepth > 0; }
+    // Keeps the error on top (the first one of a call counts).
+    void holdError(duk_context* ctx);
+    // Pushes the error held during the call that just returned; false when there is none.
+    bool takeHeldError(duk_context* ctx);
+
     // Frees the wrappers whose last reference went on another thread. Host thread only.
     void collect();
 
@@ -82,6 +93,8 @@ private:
     std::unordered_set<ForeignObject*> m_foreign;
     unsigned long long m_nextId = 1;
     bool m_stopping = false;
+    int m_callDepth = 0;
+    bool m_errorHeld = false;
 };
 
 } // namespace pictavo::host

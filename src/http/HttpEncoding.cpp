@@ -48,3 +48,20 @@ std::string PercentEncode(std::string_view bytes)
     }
     return out;
 }
+
+std::u16string EscapeQuotedValue(std::u16string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (const char16_t c : text) {
+        if (c == u'"')
+            out += u"%22";
+        else if (c == u'\r')
+            out += u"%0D";
+        else if (c == u'\n')
+            out += u"%0A";
+        else
+            out += c;
+    }
+    return out;
+}

@@ -14,7 +14,7 @@ std::string HttpFormField::GetNarrowText()
     std::string name;
     std::string value;
     if (m_form->IsUtf8()) {
-        name = toUtf8(m_name);
+        name = toUtf8(EscapeQuotedValue(m_name));
         value = PercentEncode(toUtf8(m_value));
     } else {
         name = PercentEncode(toLocalCodePage(m_name));
@@ -35,6 +35,6 @@ std::u16string HttpFormField::GetText()
         else
             written = m_value;
     }
-    return u"--" + m_form->GetBoundary() + u"\r\nContent-Disposition: form-data; name=\"" + m_name +
-           u"\"\r\n\r\n" + written + u"\r\n";
+    return u"--" + m_form->GetBoundary() + u"\r\nContent-Disposition: form-data; name=\"" +
+           EscapeQuotedValue(m_name) + u"\"\r\n\r\n" + written + u"\r\n";
 }

@@ -44,25 +44,13 @@ std::u16string HttpStreamField::WrittenFileName() const
     }
     if (!m_form->IsGb2312())
         return {};
-    // A quote or line break would end the header line early and let a name forge headers.
-    std::u16string out;
-    for (const char16_t c : m_value) {
-        if (c == u'"')
-            out += u"%22";
-        else if (c == u'\r')
-            out += u"%0D";
-        else if (c == u'\n')
-            out += u"%0A";
-        else
-            out += c;
-    }
-    return out;
+    return EscapeQuotedValue(m_value);
 }
 
 std::u16string HttpStreamField::GetText()
 {
-    return GetBoundaryLine() + u"Content-Disposition: form-data; name=\"" + m_fieldName + u"\"; filename=\"" +
-           WrittenFileName() + u"\"\r\n" + ContentTypeLine(m_value) +
+    return GetBoundaryLine() + u"Content-Disposition: form-data; name=\"" + EscapeQuotedValue(m_fieldName) +
+           u"\"; filename=\"" + WrittenFileName() + u"\"\r\n" + ContentTypeLine(m_value) +
            u"Content-Transfer-Encoding: binary\r\n\r\n";
 }
 

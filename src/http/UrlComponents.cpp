@@ -30,6 +30,9 @@ bool UrlComponents::Split(const std::u16string& url)
     }
     const std::u16string_view scheme(url.data(), sep);
     secure = pictavo::platform::equalsNoCase(scheme, u"https");
+    // Any other scheme would be posted to as plain HTTP.
+    if (!secure && !pictavo::platform::equalsNoCase(scheme, u"http"))
+        return false;
     uint32_t defaultPort = secure ? 443 : 80;
 
     const size_t authorityStart = sep + 3;

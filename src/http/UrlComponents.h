@@ -16,6 +16,6 @@ struct UrlComponents
     static constexpr size_t kHostBuffer = 256;
     static constexpr size_t kPathBuffer = 2048;
 
-    // False, with host and path empty, when the URL cannot be split.
+    // False, with host and path empty, when the URL cannot be split or is neither http nor https.
     bool Split(const std::u16string& url);
 };

@@ -34,6 +34,8 @@ struct RawBehaviour
     size_t readSize = 65536;
     // Receive buffer of the accepted socket (0: system default).
     int receiveBuffer = 0;
+    // Send the response one line at a time, this long apart (0: all at once).
+    int dripLineMs = 0;
 };
 
 class RawServer
@@ -149,11 +151,18 @@ private:
                 std::this_thread::sleep_for(std::chrono::milliseconds(b.readDelayMs));
         }
         size_t sent = 0;
-        while (sent < b.response.size()) {
-            const ssize_t n = ::send(fd, b.response.data() + sent, b.response.size() - sent, MSG_NOSIGNAL);
+        while (sent < b.response.size() && !m_stop) {
+            size_t piece = b.response.size() - sent;
+            if (b.dripLineMs > 0) {
+                const size_t eol = b.response.find('\n', sent);
+                piece = eol == std::string::npos ? piece : eol + 1 - sent;
+            }
+            const ssize_t n = ::send(fd, b.response.data() + sent, piece, MSG_NOSIGNAL);
             if (n <= 0)
                 break;
             sent += static_cast<size_t>(n);
+            if (b.dripLineMs > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(b.dripLineMs));
         }
         ::shutdown(fd, SHUT_WR);
         // Let the client read the answer before the socket goes away.

@@ -18,7 +18,7 @@ TEST(UrlComponents, SplitsWhatThePosterConnectsTo)
     EXPECT_FALSE(u.secure);
     EXPECT_EQ(u.path, u"/");
 
-    ASSERT_TRUE(u.Split(u"ftp://h?q"));
+    ASSERT_TRUE(u.Split(u"http://h?q"));
     EXPECT_EQ(u.port, 80);
     EXPECT_EQ(u.path, u"/");
 
@@ -31,7 +31,7 @@ TEST(UrlComponents, RefusesWhatCannotBeSplitOrDoesNotFit)
 {
     UrlComponents u;
     for (const char16_t* bad : {u"", u"nohost", u"http://", u"http:///p", u"http://h:0/", u"http://h:65536/",
-                                u"http://h:8x/", u"1http://h/", u"http://[::1/"}) {
+                                u"http://h:8x/", u"1http://h/", u"http://[::1/", u"ftp://h/", u"file://h/"}) {
         EXPECT_FALSE(u.Split(bad)) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
         EXPECT_TRUE(u.host.empty());
         EXPECT_TRUE(u.path.empty());

@@ -7,8 +7,12 @@
 #include "image/CxMemFile.h"
 #include "platform/kernel/Strings.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -17,8 +21,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <algorithm>
 #include <memory>
-#include <new>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -107,23 +111,72 @@ bool splitPair(const char* arg, std::u16string& name, std::string& value)
     return true;
 }
 
-// The whole file in one allocation; CxMemFile then serves it without growing in steps.
-bool readWhole(const std::string& path, std::unique_ptr<BYTE[]>& bytes, size_t& length)
+// The declared body length is a signed 32-bit number: leave room for the form around the file.
+constexpr uint64_t kFileLimit = INT32_MAX - (1 << 20);
+
+std::string tooLarge(uint64_t size)
 {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    bool ok = std::fseek(f, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(f) : -1;
-    // The declared body length is a signed 32-bit number: leave room for the form around it.
-    ok = ok && size >= 0 && size <= INT32_MAX - (1 << 20) && std::fseek(f, 0, SEEK_SET) == 0;
-    if (ok) {
-        length = static_cast<size_t>(size);
-        bytes.reset(new (std::nothrow) BYTE[length > 0 ? length : 1]);
-        ok = bytes && std::fread(bytes.get(), 1, length, f) == length;
+    return size >= (uint64_t(1) << 31) ? "2 GiB or more" : "too large: the request must stay under 2 GiB";
+}
+
+// Reads the whole file; on failure returns why. Only regular files are taken: a pipe could
+// block for ever and a device never ends. The size is a hint (files under /proc declare 0).
+std::string readWhole(const std::string& path, std::vector<BYTE>& bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return "no such file";
+        if (errno == EACCES || errno == EPERM)
+            return "permission denied";
+        return std::strerror(errno);
     }
-    std::fclose(f);
-    return ok;
+    struct stat info;
+    std::string why;
+    if (::fstat(fd, &info) != 0)
+        why = std::strerror(errno);
+    else if (!S_ISREG(info.st_mode))
+        why = "not a regular file";
+    else if (static_cast<uint64_t>(info.st_size) > kFileLimit)
+        why = tooLarge(static_cast<uint64_t>(info.st_size));
+    size_t length = 0;
+    if (why.empty()) {
+        bytes.resize(static_cast<size_t>(info.st_size) + 1);
+        for (;;) {
+            if (length == bytes.size()) {
+                if (length > kFileLimit) {
+                    why = tooLarge(length);
+                    break;
+                }
+                bytes.resize(std::min<uint64_t>(std::max<size_t>(length * 2, 4096), kFileLimit + 1));
+            }
+            const ssize_t n = ::read(fd, bytes.data() + length, bytes.size() - length);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                why = std::strerror(errno);
+                break;
+            }
+            if (n == 0)
+                break;
+            length += static_cast<size_t>(n);
+        }
+        if (why.empty() && length > kFileLimit)
+            why = tooLarge(length);
+    }
+    ::close(fd);
+    bytes.resize(why.empty() ? length : 0);
+    return why;
+}
+
+// Only these schemes are posted to; any other would be sent as plain HTTP to its host.
+bool isWebUrl(const std::string& url)
+{
+    const size_t sep = url.find("://");
+    if (sep == std::string::npos)
+        return true; // the poster itself refuses what it cannot split
+    const std::string scheme = url.substr(0, sep);
+    return strcasecmp(scheme.c_str(), "http") == 0 || strcasecmp(scheme.c_str(), "https") == 0;
 }
 
 } // namespace
@@ -187,13 +240,18 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    std::unique_ptr<BYTE[]> bytes;
-    size_t length = 0;
-    if (!readWhole(path, bytes, length)) {
-        std::fprintf(stderr, "pictavo-post: cannot read %s (or it is 2 GiB or more)\n", path.c_str());
+    if (!isWebUrl(url)) {
+        std::fprintf(stderr, "pictavo-post: cannot post to %s: only http and https URLs are taken\n",
+                     url.c_str());
         return 2;
     }
-    CxMemFile file(bytes.get(), static_cast<DWORD>(length));
+    std::vector<BYTE> bytes;
+    const std::string unreadable = readWhole(path, bytes);
+    if (!unreadable.empty()) {
+        std::fprintf(stderr, "pictavo-post: cannot read %s: %s\n", path.c_str(), unreadable.c_str());
+        return 2;
+    }
+    CxMemFile file(bytes.data(), static_cast<DWORD>(bytes.size()));
     if (hasFileField)
         ConfigMgr::Instance()->SetFileFieldName(fileField);
 

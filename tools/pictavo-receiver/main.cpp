@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -105,16 +106,49 @@ bool parseOptions(int argc, char** argv, Options& o)
     return true;
 }
 
-// One upload: text parts kept (bounded), the file part streamed to disk or counted.
+// Places a finished temporary file under its final name, never replacing anything there.
+int placeWithoutReplacing(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+    // A file system without the flag: a hard link cannot replace either.
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return errno;
+    ::unlink(from.c_str());
+    return 0;
+}
+
+bool writeAll(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// One upload: text parts kept (bounded), the file part streamed to a temporary file that takes
+// its real name only once the whole request has arrived intact.
 class Upload : public MultipartParser::Handler
 {
 public:
-    explicit Upload(const Options& options) : m_options(options) {}
-    ~Upload()
+    enum class Outcome
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+        Stored,
+        Malformed,
+        Refused,
+        StoreFailed
+    };
+
+    explicit Upload(const Options& options) : m_options(options) {}
+    ~Upload() { discard(); }
 
     void onPartBegin(const MultipartParser::Part& part) override
     {
@@ -122,25 +156,39 @@ public:
         m_value.clear();
         // Part names travel in the sender's local code page whatever the encoding.
         const std::string name = pictavo::platform::toUtf8(pictavo::platform::fromLocalCodePage(part.name));
-        if (!m_inFile)
+        if (!m_inFile) {
             m_name = name;
-        if (!m_inFile || m_seenFile)
+            if (m_fields.size() >= kTextParts)
+                refuse("more than " + std::to_string(kTextParts) + " fields");
             return;
+        }
+        if (m_seenFile) {
+            refuse("one file per request");
+            return;
+        }
         m_seenFile = true;
         m_fileField = name;
         m_fileName = FieldDecoder::fileName(part.filename, m_options.encoding);
         if (!m_options.dir.empty())
-            openStore(FieldDecoder::safeName(std::filesystem::path(m_fileName).filename().string()));
+            openTemporary();
     }
 
     bool onPartData(const char* data, size_t size) override
     {
+        if (!m_refusal.empty() || m_storeError != 0)
+            return false;
         if (m_inFile) {
             m_fileBytes += size;
-            return m_fd < 0 || ::write(m_fd, data, size) == static_cast<ssize_t>(size);
+            if (m_fd >= 0 && !writeAll(m_fd, data, size)) {
+                m_storeError = errno != 0 ? errno : EIO;
+                return false;
+            }
+            return true;
         }
-        if (m_textBytes + size > kTextLimit)
+        if (m_textBytes + size > kTextLimit) {
+            refuse("fields over " + std::to_string(kTextLimit >> 20) + " MiB");
             return false;
+        }
         m_textBytes += size;
         m_value.append(data, size);
         return true;
@@ -148,36 +196,47 @@ public:
 
     void onPartEnd() override
     {
-        if (m_inFile || m_fields.size() >= kTextParts)
+        if (m_inFile || !m_refusal.empty())
             return;
         m_fields.emplace_back(m_name, FieldDecoder::textValue(m_value, m_options.encoding));
     }
 
-    // Writes the metadata beside the stored file; false when the file could not be stored.
-    bool finish()
+    // Gives the stored file and its metadata their names once the request proved whole;
+    // otherwise removes what was written.
+    Outcome finish(bool parsed)
     {
+        if (!m_refusal.empty() || m_storeError != 0 || !parsed) {
+            discard();
+            return !m_refusal.empty() ? Outcome::Refused
+                   : m_storeError     ? Outcome::StoreFailed
+                                      : Outcome::Malformed;
+        }
         if (m_fd < 0)
-            return m_options.dir.empty() || !m_seenFile;
-        ::close(m_fd);
+            return Outcome::Stored; // nothing to keep: no folder, or no file part
+        const int fd = m_fd;
         m_fd = -1;
+        if (::close(fd) != 0)
+            return failStore(errno);
         std::string meta = "file-field=" + escape(m_fileField) + "\nfilename=" + escape(m_fileName) +
                            "\nbytes=" + std::to_string(m_fileBytes) + "\n";
         for (const auto& [name, value] : m_fields)
             meta += escape(name) + "=" + escape(value) + "\n";
-        const std::string metaPath = m_storedPath + ".fields";
-        const int fd = ::open(metaPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644);
-        if (fd < 0)
-            return false;
-        const bool ok = ::write(fd, meta.data(), meta.size()) == static_cast<ssize_t>(meta.size());
-        ::close(fd);
-        return ok;
+        const int metaFd = createTemporary(m_metaTemp);
+        if (metaFd < 0)
+            return failStore(errno);
+        const bool written = writeAll(metaFd, meta.data(), meta.size());
+        const int writeError = errno;
+        if (::close(metaFd) != 0 || !written)
+            return failStore(written ? errno : writeError);
+        return place();
     }
 
     const std::string& fileName() const { return m_fileName; }
     const std::string& storedPath() const { return m_storedPath; }
+    const std::string& refusal() const { return m_refusal; }
+    int storeError() const { return m_storeError; }
     size_t fileBytes() const { return m_fileBytes; }
     size_t fieldCount() const { return m_fields.size(); }
-    bool seenFile() const { return m_seenFile; }
 
 private:
     static std::string escape(const std::string& s)
@@ -196,30 +255,96 @@ private:
         return out;
     }
 
-    // The name is one plain entry (no separators), opened exclusively: nothing outside the
-    // folder and no existing file is ever written.
-    void openStore(const std::string& name)
+    void refuse(const std::string& why)
     {
+        if (m_refusal.empty())
+            m_refusal = why;
+    }
+
+    Outcome failStore(int error)
+    {
+        m_storeError = error != 0 ? error : EIO;
+        discard();
+        return Outcome::StoreFailed;
+    }
+
+    void discard()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        for (std::string* temp : {&m_dataTemp, &m_metaTemp}) {
+            if (!temp->empty())
+                ::unlink(temp->c_str());
+            temp->clear();
+        }
+    }
+
+    // Temporary names start with a dot, which a stored name never does.
+    int createTemporary(std::string& path)
+    {
+        static std::atomic<unsigned> counter{0};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            path = (std::filesystem::path(m_options.dir) /
+                    (".upload-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".part"))
+                       .string();
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+            if (fd >= 0)
+                return fd;
+            if (errno != EEXIST)
+                break;
+        }
+        const int error = errno;
+        path.clear();
+        errno = error;
+        return -1;
+    }
+
+    void openTemporary()
+    {
+        m_fd = createTemporary(m_dataTemp);
+        if (m_fd < 0)
+            m_storeError = errno;
+    }
+
+    // The first free name of name, name-1, name-2...: free when neither it nor its metadata
+    // name exists in any form (a dangling link counts as taken). Nothing existing is replaced.
+    Outcome place()
+    {
+        const std::string name =
+            FieldDecoder::safeName(std::filesystem::path(m_fileName).filename().string());
         const std::filesystem::path dir(m_options.dir);
         const std::filesystem::path base(name);
         const std::string stem = base.stem().string();
         const std::string ext = base.extension().string();
-        for (int n = 0; n < 10000 && m_fd < 0; ++n) {
-            const std::string candidate = n == 0 ? name : stem + "-" + std::to_string(n) + ext;
-            const std::string path = (dir / candidate).string();
-            m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644);
-            if (m_fd >= 0) {
+        for (int n = 0; n < 10000; ++n) {
+            const std::string path = (dir / (n == 0 ? name : stem + "-" + std::to_string(n) + ext)).string();
+            const std::string metaPath = path + ".fields";
+            struct stat info;
+            if (::lstat(path.c_str(), &info) == 0 || ::lstat(metaPath.c_str(), &info) == 0)
+                continue;
+            int error = placeWithoutReplacing(m_metaTemp, metaPath);
+            if (error == EEXIST)
+                continue;
+            if (error != 0)
+                return failStore(error);
+            error = placeWithoutReplacing(m_dataTemp, path);
+            if (error == 0) {
+                m_dataTemp.clear();
+                m_metaTemp.clear();
                 m_storedPath = path;
-                // The metadata name must not exist either.
-                if (std::filesystem::exists(path + ".fields")) {
-                    ::close(m_fd);
-                    m_fd = -1;
-                    continue;
-                }
-            } else if (errno != EEXIST) {
-                return;
+                return Outcome::Stored;
             }
+            // Lost a race for the file's name: the metadata goes back to its temporary name.
+            if (placeWithoutReplacing(metaPath, m_metaTemp) != 0) {
+                ::unlink(metaPath.c_str());
+                m_metaTemp.clear();
+                return failStore(error == EEXIST ? EIO : error);
+            }
+            if (error != EEXIST)
+                return failStore(error);
         }
+        return failStore(EEXIST);
     }
 
     const Options& m_options;
@@ -231,7 +356,11 @@ private:
     std::vector<std::pair<std::string, std::string>> m_fields;
     std::string m_fileField;
     std::string m_fileName;
+    std::string m_dataTemp;
+    std::string m_metaTemp;
     std::string m_storedPath;
+    std::string m_refusal;
+    int m_storeError = 0;
     size_t m_fileBytes = 0;
     int m_fd = -1;
 };
@@ -310,6 +439,8 @@ const char* reason(int status)
         return "Payload Too Large";
     case 500:
         return "Internal Server Error";
+    case 507:
+        return "Insufficient Storage";
     case 503:
         return "Service Unavailable";
     default:
@@ -352,14 +483,22 @@ bool serveRequest(int fd, std::string& pending, const Options& options)
             respond(fd, 405, "text/plain", "uploads only", false);
             return false;
         }
-        respond(fd, 405, "text/plain", "uploads only", head.keepAlive());
         logLine(head.method + " " + head.path + " 405");
+        respond(fd, 405, "text/plain", "uploads only", head.keepAlive());
         return head.keepAlive();
+    }
+    // Two framings of one body are a smuggling attempt: which one a proxy believed is unknown.
+    if (!head.header("Transfer-Encoding").empty() && !head.header("Content-Length").empty()) {
+        respond(fd, 400, "text/plain", "both Transfer-Encoding and Content-Length", false);
+        return false;
     }
     if (length < 0) {
         respond(fd, 411, "text/plain", "length required", false);
         return false;
     }
+    // A client that waits for leave to send its body gets it at once.
+    if (strcasecmp(head.header("Expect").c_str(), "100-continue") == 0 && pending.empty() && length > 0)
+        sendAll(fd, "HTTP/1.1 100 Continue\r\n\r\n");
 
     const std::string boundary = MultipartParser::boundaryOf(head.header("Content-Type"));
     Upload upload(options);
@@ -376,25 +515,43 @@ bool serveRequest(int fd, std::string& pending, const Options& options)
         pending.erase(0, take);
         left -= static_cast<int64_t>(take);
     }
-    ok = ok && parser.finished() && upload.finish();
+    const Upload::Outcome outcome = upload.finish(ok && parser.finished());
     if (options.delayMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
 
     int status = options.status;
-    std::string answer = options.hasAnswer ? options.answer : "stored " + upload.fileName();
-    if (!ok) {
+    const std::string stored = upload.storedPath().empty()
+                                   ? upload.fileName()
+                                   : std::filesystem::path(upload.storedPath()).filename().string();
+    std::string answer = options.hasAnswer ? options.answer : "stored " + stored;
+    switch (outcome) {
+    case Upload::Outcome::Stored:
+        break;
+    case Upload::Outcome::Malformed:
         status = 400;
         answer = "malformed upload";
+        break;
+    case Upload::Outcome::Refused:
+        status = 413;
+        answer = "refused: " + upload.refusal();
+        break;
+    case Upload::Outcome::StoreFailed: {
+        const int error = upload.storeError();
+        status = error == ENOSPC || error == EFBIG || error == EDQUOT ? 507 : 500;
+        answer = std::string("cannot store the file: ") + std::strerror(error);
+        break;
+    }
     }
     if (options.charset == "gb2312")
         answer = pictavo::platform::toLocalCodePage(pictavo::platform::fromUtf8(answer));
-    const bool keepAlive = head.keepAlive();
-    respond(fd, status, options.charset == "none" ? "text/plain" : "text/plain; charset=" + options.charset,
-            answer, keepAlive);
+    // Logged first: a client that has its answer finds the line there.
     logLine("POST " + head.path + " " + std::to_string(status) + " body=" + std::to_string(length) +
             " fields=" + std::to_string(upload.fieldCount()) + " file=\"" + upload.fileName() +
             "\" bytes=" + std::to_string(upload.fileBytes()) +
             (upload.storedPath().empty() ? "" : " stored=" + upload.storedPath()));
+    const bool keepAlive = head.keepAlive();
+    respond(fd, status, options.charset == "none" ? "text/plain" : "text/plain; charset=" + options.charset,
+            answer, keepAlive);
     return keepAlive;
 }
 
@@ -421,6 +578,8 @@ int main(int argc, char** argv)
         return 2;
     }
     std::signal(SIGPIPE, SIG_IGN);
+    // A file size limit then fails the write instead of ending the server.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     int one = 1;

@@ -39,10 +39,14 @@ CURLcode onSslContext(CURL*, void* sslCtx, void*)
     return CURLE_OK;
 }
 
+// Followed as GET. 307 and 308 would repeat the POST with its body, which is gone by then:
+// they are final answers.
 bool isFollowedRedirect(int status)
 {
-    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+    return status == 301 || status == 302 || status == 303;
 }
+
+constexpr int kMaxRedirects = 10;
 
 } // namespace
 
@@ -168,8 +172,8 @@ bool CurlRequest::start(const std::vector<std::string>& headers, uint64_t bodyLe
     } else if (m_verb != "GET") {
         curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, m_verb.c_str());
     }
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
+    // Redirects are followed here rather than by curl, which would follow 307 and 308 too.
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
     // A proxy's answer to CONNECT must never pass for the server's.
     curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CurlRequest::onHeader);
@@ -220,12 +224,14 @@ size_t CurlRequest::onRead(char* buffer, size_t size, size_t count, void* selfPt
 size_t CurlRequest::onWrite(char* data, size_t size, size_t count, void* selfPtr)
 {
     auto* self = static_cast<CurlRequest*>(selfPtr);
+    ++self->m_activity;
+    if (self->m_followPending)
+        return size * count; // a redirect's own text is nobody's answer
     if (self->m_body.size() >= kBodyLimit) {
         self->m_recvPaused = true;
         return CURL_WRITEFUNC_PAUSE;
     }
     self->m_body.append(data, size * count);
-    ++self->m_activity;
     return size * count;
 }
 
@@ -248,6 +254,7 @@ size_t CurlRequest::onHeader(char* data, size_t size, size_t count, void* selfPt
     if (line.empty()) {
         const int status = self->m_currentStatus;
         const bool followed = isFollowedRedirect(status) && self->m_currentHasLocation;
+        self->m_followPending = followed;
         if (status >= 200 && !followed) {
             self->m_finalLines = self->m_currentLines;
             self->m_finalStatus = status;
@@ -277,7 +284,31 @@ void CurlRequest::resume()
     curl_easy_pause(m_easy, mask);
 }
 
-bool CurlRequest::pump(const std::function<bool()>& ready)
+bool CurlRequest::followRedirect()
+{
+    char* location = nullptr;
+    if (++m_redirects > kMaxRedirects ||
+        curl_easy_getinfo(m_easy, CURLINFO_REDIRECT_URL, &location) != CURLE_OK || !location)
+        return false;
+    const std::string next = location;
+    curl_multi_remove_handle(m_multi, m_easy);
+    curl_easy_setopt(m_easy, CURLOPT_URL, next.c_str());
+    curl_easy_setopt(m_easy, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(m_easy, CURLOPT_CUSTOMREQUEST, static_cast<char*>(nullptr));
+    m_followPending = false;
+    m_done = false;
+    m_result = CURLE_OK;
+    m_currentLines.clear();
+    m_body.clear();
+    m_sendPaused = false;
+    m_recvPaused = false;
+    if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK)
+        return false;
+    ++m_activity;
+    return true;
+}
+
+bool CurlRequest::pump(const std::function<bool()>& ready, Clock::time_point deadline)
 {
     auto lastProgress = Clock::now();
     uint64_t seen = m_activity;
@@ -286,6 +317,11 @@ bool CurlRequest::pump(const std::function<bool()>& ready)
             return false;
         if (ready())
             return true;
+        if (m_done && m_followPending && m_result == CURLE_OK && m_queued >= m_bodyLength) {
+            if (!followRedirect())
+                return fail(ERROR_HTTP_REDIRECT_FAILED);
+            continue;
+        }
         if (m_done) {
             if (m_result != CURLE_OK)
                 return fail(mapError(m_result));
@@ -314,9 +350,13 @@ bool CurlRequest::pump(const std::function<bool()>& ready)
         const auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastProgress).count();
         const long long limit =
             m_bodyAsked || m_headersDone ? m_timeouts.stallMs : m_timeouts.connectMs + m_timeouts.stallMs;
-        if (silent >= limit)
+        if (silent >= limit || now >= deadline)
             return fail(ERROR_INTERNET_TIMEOUT);
-        const int wait = static_cast<int>(std::min<long long>(limit - silent, 1000));
+        const long long untilDeadline =
+            deadline == Clock::time_point::max()
+                ? 1000
+                : std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
+        const int wait = static_cast<int>(std::min<long long>({limit - silent, untilDeadline, 1000}));
         curl_multi_poll(m_multi, nullptr, 0, wait, nullptr);
     }
 }
@@ -360,7 +400,8 @@ bool CurlRequest::end()
         return false;
     if (m_queued < m_bodyLength)
         return refuse(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
-    return pump([this] { return m_headersDone; });
+    return pump([this] { return m_headersDone; },
+                Clock::now() + std::chrono::milliseconds(m_timeouts.answerMs));
 }
 
 bool CurlRequest::read(void* buffer, size_t size, size_t& got)

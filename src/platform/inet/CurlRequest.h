@@ -19,6 +19,9 @@ struct CurlTimeouts
 {
     DWORD connectMs = 30000;
     DWORD stallMs = 30000;
+    // From the end of the body to the last line of the final answer's headers, redirects
+    // included: a server that keeps sending something never holds the caller for longer.
+    DWORD answerMs = 60000;
 };
 
 // One HTTP request driven by curl's multi interface on the thread that calls it. Only abort()
@@ -53,8 +56,10 @@ private:
     bool fail(DWORD error);
     bool refuse(DWORD error);
     bool failed();
-    // Drives the transfer until ready() holds; false on failure, abort or stall.
-    bool pump(const std::function<bool()>& ready);
+    // Drives the transfer until ready() holds; false on failure, abort, stall or deadline.
+    bool pump(const std::function<bool()>& ready,
+              std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
+    bool followRedirect();
     void resume();
     static DWORD mapError(int curlCode);
 
@@ -80,6 +85,9 @@ private:
     // Answer: the current response's header lines, the final one's once complete.
     int m_currentStatus = 0;
     bool m_currentHasLocation = false;
+    // The answer just read is a redirect this request follows once it has ended.
+    bool m_followPending = false;
+    int m_redirects = 0;
     std::vector<std::string> m_currentLines;
     std::vector<std::string> m_finalLines;
     int m_finalStatus = 0;

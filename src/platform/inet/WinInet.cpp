@@ -6,6 +6,7 @@
 #include "platform/kernel/Synch.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -42,7 +43,16 @@ struct HandleTable
 
 HandleTable& table()
 {
-    static HandleTable* t = new HandleTable;
+    static HandleTable* t = [] {
+        auto* created = new HandleTable;
+        if (const char* ms = std::getenv("PICTAVO_ANSWER_DEADLINE_MS")) {
+            char* end = nullptr;
+            const unsigned long value = std::strtoul(ms, &end, 10);
+            if (*ms && !*end && value > 0 && value <= 0xFFFFFFFFul)
+                created->defaults.answerMs = static_cast<DWORD>(value);
+        }
+        return created;
+    }();
     return *t;
 }
 

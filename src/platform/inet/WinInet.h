@@ -44,6 +44,7 @@ using INTERNET_PORT = WORD;
 #define ERROR_INTERNET_INVALID_CA 12045
 #define ERROR_HTTP_HEADER_NOT_FOUND 12150
 #define ERROR_HTTP_INVALID_SERVER_RESPONSE 12152
+#define ERROR_HTTP_REDIRECT_FAILED 12156
 #define ERROR_INTERNET_SECURITY_CHANNEL_ERROR 12157
 
 struct INTERNET_BUFFERSW
@@ -70,7 +71,9 @@ BOOL HttpSendRequestExW(HINTERNET request, INTERNET_BUFFERSW* buffersIn, INTERNE
                         DWORD flags, DWORD_PTR context);
 // Returns once the bytes are queued for the network (at most 64 KiB are ever queued).
 BOOL InternetWriteFile(HINTERNET file, LPCVOID buffer, DWORD count, DWORD* written);
-// Waits for the final answer's headers (redirects 301, 302 and 303 are followed as GET).
+// Waits for the final answer's headers (redirects 301, 302 and 303 are followed as GET; 307
+// and 308 are final answers). They must be complete within 60 s of the call
+// (PICTAVO_ANSWER_DEADLINE_MS, milliseconds, sets another limit for the process).
 BOOL HttpEndRequestW(HINTERNET request, INTERNET_BUFFERSW* buffersOut, DWORD flags, DWORD_PTR context);
 BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD count, DWORD* read);
 // lengthInOut is in bytes; on ERROR_INSUFFICIENT_BUFFER it receives the size needed.
