@@ -5,8 +5,6 @@
 #include "platform/kernel/ThreadQueue.h"
 #include "platform/win/WindowSystem.h"
 
-#include <cairo.h>
-
 namespace pictavo::platform {
 
 namespace {
@@ -241,10 +239,7 @@ std::shared_ptr<Bitmap> Automation::screen(DWORD timeoutMs)
 
 bool Automation::savePng(const std::shared_ptr<Bitmap>& picture, const std::string& path)
 {
-    if (!picture || !picture->pixels())
-        return false;
-    cairo_surface_t* surface = picture->sourceSurface();
-    return surface && cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    return picture && picture->savePng(path);
 }
 
 } // namespace pictavo::platform
