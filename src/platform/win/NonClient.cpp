@@ -55,9 +55,8 @@ bool geometry(HWND hwnd, int bar, Geometry& g)
 {
     RECT client;
     {
-        auto& s = ws();
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         if (!w || !(w->style & (bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL)))
             return false;
         client = w->client;
@@ -99,17 +98,16 @@ bool geometry(HWND hwnd, int bar, Geometry& g)
 
 void redrawFrame(HWND hwnd)
 {
-    auto& s = ws();
     DWORD thread = 0;
     {
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         if (!w)
             return;
         w->ncDirty = true;
         thread = w->thread;
     }
-    s.wakeThread(thread);
+    ws().wakeThread(thread);
 }
 
 void setBarStyle(HWND hwnd, int bar, bool show)

@@ -59,13 +59,13 @@ RECT calcClient(const std::shared_ptr<Window>& w, const RECT& windowRect)
     return c;
 }
 
-void unlink(WindowSystem& s, Window& w)
+void unlink(WindowState& s, Window& w)
 {
     auto& list = w.parent ? s.find(w.parent)->children : s.topLevels;
     list.erase(std::remove(list.begin(), list.end(), w.handle), list.end());
 }
 
-bool insideTree(WindowSystem& s, HWND inner, HWND outer)
+bool insideTree(const WindowState& s, HWND inner, HWND outer)
 {
     for (auto w = s.find(inner); w; w = s.find(w->parent))
         if (w->handle == outer)
@@ -73,45 +73,45 @@ bool insideTree(WindowSystem& s, HWND inner, HWND outer)
     return false;
 }
 
-void destroyTree(WindowSystem& s, const std::shared_ptr<Window>& w)
+void destroyTree(const std::shared_ptr<Window>& w)
 {
-    s.call(w, WM_DESTROY, 0, 0);
+    ws().call(w, WM_DESTROY, 0, 0);
     std::vector<HWND> children;
     {
-        std::lock_guard lk(s.mutex);
+        auto s = ws().lock();
         children = w->children;
     }
     for (HWND c : children) {
         std::shared_ptr<Window> child;
         {
-            std::lock_guard lk(s.mutex);
-            child = s.find(c);
+            auto s = ws().lock();
+            child = s->find(c);
             if (child)
                 child->destroying = true;
         }
         if (child)
-            destroyTree(s, child);
+            destroyTree(child);
     }
-    s.call(w, WM_NCDESTROY, 0, 0);
+    ws().call(w, WM_NCDESTROY, 0, 0);
     forgetScrollBars(w->handle);
     std::function<void()> final;
     {
-        std::lock_guard lk(s.mutex);
-        s.markCompose(*w);
-        unlink(s, *w);
-        s.windows.erase(reinterpret_cast<uintptr_t>(w->handle));
+        auto s = ws().lock();
+        s->markCompose(*w);
+        unlink(*s, *w);
+        s->windows.erase(reinterpret_cast<uintptr_t>(w->handle));
         w->destroyed = true;
-        std::erase_if(s.timers, [&](const Timer& t) { return t.hwnd == w->handle; });
-        if (s.tracking.hwndTrack == w->handle)
-            s.tracking = {};
-        if (s.lastClick.hwnd == w->handle)
-            s.lastClick.hwnd = nullptr;
-        if (s.focus == w->handle)
-            s.focus = nullptr;
-        if (s.active == w->handle)
-            s.active = nullptr;
-        if (s.capture == w->handle)
-            s.capture = nullptr;
+        std::erase_if(s->timers, [&](const Timer& t) { return t.hwnd == w->handle; });
+        if (s->tracking.hwndTrack == w->handle)
+            s->tracking = {};
+        if (s->lastClick.hwnd == w->handle)
+            s->lastClick.hwnd = nullptr;
+        if (s->focus == w->handle)
+            s->focus = nullptr;
+        if (s->active == w->handle)
+            s->active = nullptr;
+        if (s->capture == w->handle)
+            s->capture = nullptr;
         if (w->depth == 0 && w->final)
             final = std::exchange(w->final, nullptr);
     }
@@ -148,34 +148,31 @@ ATOM RegisterClassExW(const WNDCLASSEXW* wc)
     cls->icon = wc->hIcon;
     cls->cursor = wc->hCursor;
     cls->background = wc->hbrBackground;
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    if (s.classes.count(cls->name))
+    auto s = ws().lock();
+    if (s->classes.count(cls->name))
         return 0;
-    s.classes[cls->name] = cls;
-    return static_cast<ATOM>(0xC000 + s.classes.size());
+    s->classes[cls->name] = cls;
+    return static_cast<ATOM>(0xC000 + s->classes.size());
 }
 
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto it = s.classes.find(foldName(className));
-    if (it == s.classes.end())
+    auto s = ws().lock();
+    auto it = s->classes.find(foldName(className));
+    if (it == s->classes.end())
         return FALSE;
-    for (auto& [handle, w] : s.windows)
+    for (auto& [handle, w] : s->windows)
         if (w->cls == it->second)
             return FALSE;
-    s.classes.erase(it);
+    s->classes.erase(it);
     return TRUE;
 }
 
 BOOL GetClassInfoExW(HINSTANCE, LPCWSTR className, WNDCLASSEXW* out)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto it = s.classes.find(foldName(className));
-    if (it == s.classes.end() || !out)
+    auto s = ws().lock();
+    auto it = s->classes.find(foldName(className));
+    if (it == s->classes.end() || !out)
         return FALSE;
     const auto& c = *it->second;
     *out =
@@ -187,16 +184,15 @@ BOOL GetClassInfoExW(HINSTANCE, LPCWSTR className, WNDCLASSEXW* out)
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
 {
-    auto& s = ws();
     auto w = std::make_shared<Window>();
     const DWORD thread = GetCurrentThreadId();
     {
-        std::lock_guard lk(s.mutex);
-        auto it = s.classes.find(foldName(className));
-        if (it == s.classes.end())
+        auto s = ws().lock();
+        auto it = s->classes.find(foldName(className));
+        if (it == s->classes.end())
             return nullptr;
         const bool child = style & WS_CHILD;
-        auto p = s.find(parent);
+        auto p = s->find(parent);
         if (child && (!p || p->destroying))
             return nullptr;
         if (!child && parent && !p)
@@ -210,29 +206,29 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         }
         width = std::clamp(width, 0, 32767);
         height = std::clamp(height, 0, 32767);
-        w->handle = reinterpret_cast<HWND>(s.nextHandle);
-        s.nextHandle += 4;
+        w->handle = reinterpret_cast<HWND>(s->nextHandle);
+        s->nextHandle += 4;
         w->thread = thread;
         w->cls = it->second;
         w->proc = w->cls->proc;
         w->style = style & ~WS_VISIBLE;
         w->exStyle = exStyle;
         w->parent = child ? parent : nullptr;
-        w->owner = child ? nullptr : s.rootOf(parent);
+        w->owner = child ? nullptr : s->rootOf(parent);
         w->rect = RECT{x, y, x + width, y + height};
         w->client = RECT{0, 0, width, height};
         w->text = windowName ? std::u16string(windowName) : std::u16string();
         w->id = child ? reinterpret_cast<LONG_PTR>(menu) : 0;
         w->instance = instance;
         w->extra.assign(static_cast<size_t>(w->cls->wndExtra), 0);
-        s.windows[reinterpret_cast<uintptr_t>(w->handle)] = w;
+        s->windows[reinterpret_cast<uintptr_t>(w->handle)] = w;
         // Children go to the bottom: z-order is creation order, which dialogs use as tab order.
         if (child)
             p->children.push_back(w->handle);
         else
-            s.raiseTopLevel(w->handle);
+            s->raiseTopLevel(w->handle);
     }
-    s.installThread(thread);
+    ws().installThread(thread);
 
     CREATESTRUCTW cs{param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
                      windowName, className, exStyle};
@@ -240,60 +236,59 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         MINMAXINFO mmi{};
         mmi.ptMaxSize = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         mmi.ptMaxTrackSize = mmi.ptMaxSize;
-        s.call(w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+        ws().call(w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
         width = std::clamp<int>(width, mmi.ptMinTrackSize.x,
                                 std::max(mmi.ptMinTrackSize.x, mmi.ptMaxTrackSize.x));
         height = std::clamp<int>(height, mmi.ptMinTrackSize.y,
                                  std::max(mmi.ptMinTrackSize.y, mmi.ptMaxTrackSize.y));
-        std::lock_guard lk(s.mutex);
+        auto s = ws().lock();
         w->rect.right = w->rect.left + width;
         w->rect.bottom = w->rect.top + height;
     }
-    if (!s.call(w, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
+    if (!ws().call(w, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
         {
-            std::lock_guard lk(s.mutex);
+            auto s = ws().lock();
             w->destroying = true;
         }
-        s.call(w, WM_NCDESTROY, 0, 0);
-        std::lock_guard lk(s.mutex);
-        unlink(s, *w);
-        s.windows.erase(reinterpret_cast<uintptr_t>(w->handle));
+        ws().call(w, WM_NCDESTROY, 0, 0);
+        auto s = ws().lock();
+        unlink(*s, *w);
+        s->windows.erase(reinterpret_cast<uintptr_t>(w->handle));
         w->destroyed = true;
         return nullptr;
     }
     RECT client = calcClient(w, w->rect);
     {
-        std::lock_guard lk(s.mutex);
+        auto s = ws().lock();
         w->client = client;
         allocateSurfaces(*w);
     }
-    if (s.call(w, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+    if (ws().call(w, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         DestroyWindow(w->handle);
         return nullptr;
     }
     if (!IsWindow(w->handle))
         return nullptr;
-    s.call(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->clientWidth(), w->clientHeight()));
-    s.call(w, WM_MOVE, 0, MAKELPARAM(w->rect.left + w->client.left, w->rect.top + w->client.top));
+    ws().call(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->clientWidth(), w->clientHeight()));
+    ws().call(w, WM_MOVE, 0, MAKELPARAM(w->rect.left + w->client.left, w->rect.top + w->client.top));
     if (style & WS_VISIBLE)
         ShowWindow(w->handle, (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW);
-    s.changed.notify_all();
+    ws().notifyChanged();
     return IsWindow(w->handle) ? w->handle : nullptr;
 }
 
 BOOL DestroyWindow(HWND hwnd)
 {
-    auto& s = ws();
     std::shared_ptr<Window> w;
     std::vector<HWND> owned;
     {
-        std::lock_guard lk(s.mutex);
-        w = s.find(hwnd);
+        auto s = ws().lock();
+        w = s->find(hwnd);
         if (!w || w->destroying || w->thread != GetCurrentThreadId())
             return FALSE;
         w->destroying = true;
-        for (HWND top : s.topLevels)
-            if (auto o = s.find(top); o && o->owner == hwnd)
+        for (HWND top : s->topLevels)
+            if (auto o = s->find(top); o && o->owner == hwnd)
                 owned.push_back(top);
     }
     for (HWND o : owned)
@@ -301,15 +296,15 @@ BOOL DestroyWindow(HWND hwnd)
 
     HWND capture, focus, active;
     {
-        std::lock_guard lk(s.mutex);
+        auto s = ws().lock();
         if (w->style & WS_VISIBLE) {
             w->style &= ~WS_VISIBLE;
             if (w->parent)
-                s.markCompose(*w);
+                s->markCompose(*w);
         }
-        capture = insideTree(s, s.capture, hwnd) ? s.capture : nullptr;
-        focus = insideTree(s, s.focus, hwnd) ? s.focus : nullptr;
-        active = s.active == hwnd ? hwnd : nullptr;
+        capture = insideTree(*s, s->capture, hwnd) ? s->capture : nullptr;
+        focus = insideTree(*s, s->focus, hwnd) ? s->focus : nullptr;
+        active = s->active == hwnd ? hwnd : nullptr;
     }
     if (capture)
         ReleaseCapture();
@@ -320,9 +315,9 @@ BOOL DestroyWindow(HWND hwnd)
         if (!IsWindowVisible(next) || !IsWindowEnabled(next))
             next = nullptr;
         if (!next) {
-            std::lock_guard lk(s.mutex);
-            for (HWND top : s.topLevels)
-                if (auto t = s.find(top); t && top != hwnd && !t->destroying && t->thread == w->thread &&
+            auto s = ws().lock();
+            for (HWND top : s->topLevels)
+                if (auto t = s->find(top); t && top != hwnd && !t->destroying && t->thread == w->thread &&
                                           (t->style & WS_VISIBLE) && !(t->style & WS_DISABLED)) {
                     next = top;
                     break;
@@ -330,30 +325,27 @@ BOOL DestroyWindow(HWND hwnd)
         }
         SetActiveWindow(next);
     }
-    destroyTree(s, w);
-    s.changed.notify_all();
+    destroyTree(w);
+    ws().notifyChanged();
     return TRUE;
 }
 
 BOOL IsWindow(HWND hwnd)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return s.find(hwnd) != nullptr;
+    auto s = ws().lock();
+    return s->find(hwnd) != nullptr;
 }
 
 BOOL IsWindowVisible(HWND hwnd)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return s.visible(hwnd);
+    auto s = ws().lock();
+    return s->visible(hwnd);
 }
 
 BOOL IsWindowEnabled(HWND hwnd)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     return w && !(w->style & WS_DISABLED);
 }
 
@@ -362,12 +354,11 @@ BOOL EnableWindow(HWND hwnd, BOOL enable)
     BOOL viaOwner;
     if (marshalled(hwnd, viaOwner, [&] { return EnableWindow(hwnd, enable); }))
         return viaOwner;
-    auto& s = ws();
     bool wasDisabled;
     HWND loseFocus = nullptr;
     {
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         if (!w)
             return FALSE;
         wasDisabled = w->style & WS_DISABLED;
@@ -377,8 +368,8 @@ BOOL EnableWindow(HWND hwnd, BOOL enable)
             w->style &= ~WS_DISABLED;
         else
             w->style |= WS_DISABLED;
-        if (!enable && insideTree(s, s.focus, hwnd))
-            loseFocus = s.focus;
+        if (!enable && insideTree(*s, s->focus, hwnd))
+            loseFocus = s->focus;
     }
     if (loseFocus)
         SetFocus(nullptr);
@@ -391,12 +382,11 @@ BOOL ShowWindow(HWND hwnd, int command)
     BOOL viaOwner;
     if (marshalled(hwnd, viaOwner, [&] { return ShowWindow(hwnd, command); }))
         return viaOwner;
-    auto& s = ws();
     std::shared_ptr<Window> w;
     bool wasVisible;
     {
-        std::lock_guard lk(s.mutex);
-        w = s.find(hwnd);
+        auto s = ws().lock();
+        w = s->find(hwnd);
         if (!w)
             return FALSE;
         wasVisible = w->style & WS_VISIBLE;
@@ -408,12 +398,12 @@ BOOL ShowWindow(HWND hwnd, int command)
         HWND focus, capture;
         bool wasActive;
         {
-            std::lock_guard lk(s.mutex);
+            auto s = ws().lock();
             w->style &= ~WS_VISIBLE;
-            s.markCompose(*w);
-            focus = insideTree(s, s.focus, hwnd) ? s.focus : nullptr;
-            capture = insideTree(s, s.capture, hwnd) ? s.capture : nullptr;
-            wasActive = s.active == hwnd;
+            s->markCompose(*w);
+            focus = insideTree(*s, s->focus, hwnd) ? s->focus : nullptr;
+            capture = insideTree(*s, s->capture, hwnd) ? s->capture : nullptr;
+            wasActive = s->active == hwnd;
         }
         if (capture)
             ReleaseCapture();
@@ -421,8 +411,8 @@ BOOL ShowWindow(HWND hwnd, int command)
             SetActiveWindow(w->owner && IsWindowVisible(w->owner) ? w->owner : nullptr);
         else if (focus)
             SetFocus(w->parent);
-        s.wakeThread(w->thread);
-        s.changed.notify_all();
+        ws().wakeThread(w->thread);
+        ws().notifyChanged();
         return TRUE;
     }
     const bool maximize = command == SW_SHOWMAXIMIZED;
@@ -440,7 +430,7 @@ BOOL ShowWindow(HWND hwnd, int command)
         mmi.ptMaxTrackSize = mmi.ptMaxSize;
         SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
         {
-            std::lock_guard lk(s.mutex);
+            auto s = ws().lock();
             w->restored = w->rect;
             w->maximized = true;
             w->style |= WS_MAXIMIZE;
@@ -450,7 +440,7 @@ BOOL ShowWindow(HWND hwnd, int command)
     } else if (restore && w->maximized) {
         RECT r;
         {
-            std::lock_guard lk(s.mutex);
+            auto s = ws().lock();
             w->maximized = false;
             w->style &= ~WS_MAXIMIZE;
             r = w->restored;
@@ -460,25 +450,24 @@ BOOL ShowWindow(HWND hwnd, int command)
     }
     if (!wasVisible) {
         SendMessageW(hwnd, WM_SHOWWINDOW, TRUE, 0);
-        std::lock_guard lk(s.mutex);
+        auto s = ws().lock();
         w->style |= WS_VISIBLE;
         allocateSurfaces(*w);
-        s.markCompose(*w);
+        s->markCompose(*w);
     }
     const bool activates =
         command != SW_SHOWNA && command != SW_SHOWNOACTIVATE && command != SW_SHOWMINNOACTIVE;
     if (!w->parent && activates && !(w->exStyle & WS_EX_NOACTIVATE))
         SetActiveWindow(hwnd);
-    s.wakeThread(w->thread);
-    s.changed.notify_all();
+    ws().wakeThread(w->thread);
+    ws().notifyChanged();
     return wasVisible;
 }
 
 BOOL IsZoomed(HWND hwnd)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     return w && w->maximized;
 }
 
@@ -498,11 +487,10 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     BOOL viaOwner;
     if (marshalled(hwnd, viaOwner, [&] { return SetWindowPos(hwnd, insertAfter, x, y, cx, cy, flags); }))
         return viaOwner;
-    auto& s = ws();
     std::shared_ptr<Window> w;
     {
-        std::lock_guard lk(s.mutex);
-        w = s.find(hwnd);
+        auto s = ws().lock();
+        w = s->find(hwnd);
         if (!w)
             return FALSE;
     }
@@ -525,10 +513,10 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     const bool clientSized =
         client.right - client.left != w->clientWidth() || client.bottom - client.top != w->clientHeight();
     {
-        std::lock_guard lk(s.mutex);
-        if (!s.find(hwnd))
+        auto s = ws().lock();
+        if (!s->find(hwnd))
             return FALSE;
-        s.markCompose(*w);
+        s->markCompose(*w);
         w->rect = rect;
         w->client = client;
         if (sized || (flags & SWP_FRAMECHANGED))
@@ -539,11 +527,11 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
                 w->exStyle |= WS_EX_TOPMOST;
             else
                 w->exStyle &= ~WS_EX_TOPMOST;
-            s.raiseTopLevel(hwnd);
+            s->raiseTopLevel(hwnd);
         } else if (!(flags & SWP_NOZORDER) && !w->parent && insertAfter == HWND_TOP) {
-            s.raiseTopLevel(hwnd);
+            s->raiseTopLevel(hwnd);
         } else if (!(flags & SWP_NOZORDER)) {
-            auto& list = w->parent ? s.find(w->parent)->children : s.topLevels;
+            auto& list = w->parent ? s->find(w->parent)->children : s->topLevels;
             list.erase(std::remove(list.begin(), list.end(), hwnd), list.end());
             auto at = list.begin();
             if (insertAfter == HWND_BOTTOM) {
@@ -554,7 +542,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             }
             list.insert(at, hwnd);
         }
-        s.markCompose(*w);
+        s->markCompose(*w);
     }
     if (flags & SWP_SHOWWINDOW)
         ShowWindow(hwnd, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
@@ -563,27 +551,25 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     pos.flags = (flags & ~(SWP_NOMOVE | SWP_NOSIZE)) | (moved ? 0 : SWP_NOMOVE) |
                 (sized || clientSized ? 0 : SWP_NOSIZE);
     SendMessageW(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
-    s.wakeThread(w->thread);
+    ws().wakeThread(w->thread);
     return TRUE;
 }
 
 BOOL GetWindowRect(HWND hwnd, RECT* rect)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w || !rect)
         return FALSE;
-    POINT o = s.screenOrigin(*w);
+    POINT o = s->screenOrigin(*w);
     *rect = RECT{o.x, o.y, o.x + w->width(), o.y + w->height()};
     return TRUE;
 }
 
 BOOL GetClientRect(HWND hwnd, RECT* rect)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w || !rect)
         return FALSE;
     *rect = RECT{0, 0, w->clientWidth(), w->clientHeight()};
@@ -592,12 +578,11 @@ BOOL GetClientRect(HWND hwnd, RECT* rect)
 
 BOOL ClientToScreen(HWND hwnd, POINT* point)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w || !point)
         return FALSE;
-    POINT o = s.screenOrigin(*w);
+    POINT o = s->screenOrigin(*w);
     point->x += o.x + w->client.left;
     point->y += o.y + w->client.top;
     return TRUE;
@@ -605,12 +590,11 @@ BOOL ClientToScreen(HWND hwnd, POINT* point)
 
 BOOL ScreenToClient(HWND hwnd, POINT* point)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w || !point)
         return FALSE;
-    POINT o = s.screenOrigin(*w);
+    POINT o = s->screenOrigin(*w);
     point->x -= o.x + w->client.left;
     point->y -= o.y + w->client.top;
     return TRUE;
@@ -634,9 +618,8 @@ int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count)
 
 HWND GetParent(HWND hwnd)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w)
         return nullptr;
     return w->parent ? w->parent : w->owner;
@@ -644,16 +627,15 @@ HWND GetParent(HWND hwnd)
 
 HWND GetWindow(HWND hwnd, UINT relation)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w)
         return nullptr;
     if (relation == GW_OWNER)
         return w->owner;
     if (relation == GW_CHILD)
         return w->children.empty() ? nullptr : w->children.front();
-    const auto& list = w->parent ? s.find(w->parent)->children : s.topLevels;
+    const auto& list = w->parent ? s->find(w->parent)->children : s->topLevels;
     auto it = std::find(list.begin(), list.end(), hwnd);
     switch (relation) {
     case GW_HWNDFIRST:
@@ -670,16 +652,15 @@ HWND GetWindow(HWND hwnd, UINT relation)
 
 HWND GetAncestor(HWND hwnd, UINT flags)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w)
         return nullptr;
     if (flags == GA_PARENT)
         return w->parent;
-    HWND root = s.rootOf(hwnd);
+    HWND root = s->rootOf(hwnd);
     if (flags == GA_ROOTOWNER)
-        while (auto r = s.find(root)) {
+        while (auto r = s->find(root)) {
             if (!r->owner)
                 break;
             root = r->owner;
@@ -689,9 +670,8 @@ HWND GetAncestor(HWND hwnd, UINT flags)
 
 BOOL IsChild(HWND parent, HWND hwnd)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return hwnd != parent && parent && insideTree(s, hwnd, parent);
+    auto s = ws().lock();
+    return hwnd != parent && parent && insideTree(*s, hwnd, parent);
 }
 
 HWND GetDesktopWindow()
@@ -701,18 +681,16 @@ HWND GetDesktopWindow()
 
 HWND WindowFromPoint(POINT point)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return s.hitTest(point);
+    auto s = ws().lock();
+    return s->hitTest(point);
 }
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
+    auto s = ws().lock();
     const auto cls = foldName(className);
-    for (HWND top : s.topLevels) {
-        auto w = s.find(top);
+    for (HWND top : s->topLevels) {
+        auto w = s->find(top);
         if (w && (!className || w->cls->name == cls) && (!windowName || w->text == windowName))
             return top;
     }
@@ -721,30 +699,27 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR windowName)
 
 HWND GetDlgItem(HWND dialog, int id)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(dialog);
+    auto s = ws().lock();
+    auto w = s->find(dialog);
     if (!w)
         return nullptr;
     for (HWND c : w->children)
-        if (auto child = s.find(c); child && child->id == id)
+        if (auto child = s->find(c); child && child->id == id)
             return c;
     return nullptr;
 }
 
 int GetDlgCtrlID(HWND hwnd)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     return w ? static_cast<int>(w->id) : 0;
 }
 
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (processId)
         *processId = w ? 1 : 0;
     return w ? w->thread : 0;
@@ -752,9 +727,8 @@ DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId)
 
 LONG_PTR GetWindowLongPtrW(HWND hwnd, int index)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w)
         return 0;
     switch (index) {
@@ -782,9 +756,8 @@ LONG_PTR GetWindowLongPtrW(HWND hwnd, int index)
 
 LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w)
         return 0;
     LONG_PTR old = 0;
@@ -846,9 +819,8 @@ int GetWindowTextLengthW(HWND hwnd)
 
 int GetClassNameW(HWND hwnd, LPWSTR buffer, int size)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w || !buffer || size <= 0)
         return 0;
     const auto& name = w->cls->label;
@@ -862,9 +834,8 @@ namespace pictavo::platform {
 
 bool setFinalCallback(HWND hwnd, std::function<void()> callback)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w)
         return false;
     w->final = std::move(callback);
@@ -873,9 +844,7 @@ bool setFinalCallback(HWND hwnd, std::function<void()> callback)
 
 void setFileDropHandler(FileDropHandler handler)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    s.dropHandlers[GetCurrentThreadId()] = std::move(handler);
+    ws().setFileDropHandler(GetCurrentThreadId(), std::move(handler));
 }
 
 } // namespace pictavo::platform
