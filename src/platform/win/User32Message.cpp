@@ -318,11 +318,7 @@ LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LP
 
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    std::shared_ptr<Window> w;
-    {
-        auto s = ws().lock();
-        w = s->find(hwnd);
-    }
+    auto w = ws().window(hwnd);
     if (!w)
         return 0;
     if (w->thread == GetCurrentThreadId())
@@ -332,11 +328,7 @@ LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     LRESULT result = 0;
     queue->send([&] {
-        std::shared_ptr<Window> target;
-        {
-            auto s = ws().lock();
-            target = s->find(hwnd);
-        }
+        auto target = ws().window(hwnd);
         if (!target)
             return;
         ++t_inSend;

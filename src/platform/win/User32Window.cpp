@@ -131,6 +131,74 @@ template <class F> bool marshalled(HWND hwnd, BOOL& result, F call)
     return true;
 }
 
+// Screen coordinates of the client area's top-left corner.
+bool clientOrigin(HWND hwnd, POINT& origin)
+{
+    return withWindow<bool>(hwnd, false, [&](WindowState& s, Window& w) {
+        POINT o = s.screenOrigin(w);
+        origin = POINT{o.x + w.client.left, o.y + w.client.top};
+        return true;
+    });
+}
+
+LONG_PTR getLong(const Window& w, int index)
+{
+    switch (index) {
+    case GWL_STYLE:
+        return static_cast<LONG>(w.style);
+    case GWL_EXSTYLE:
+        return static_cast<LONG>(w.exStyle);
+    case GWLP_WNDPROC:
+        return reinterpret_cast<LONG_PTR>(w.proc);
+    case GWLP_HINSTANCE:
+        return reinterpret_cast<LONG_PTR>(w.instance);
+    case GWLP_HWNDPARENT:
+        return reinterpret_cast<LONG_PTR>(w.parent ? w.parent : w.owner);
+    case GWLP_ID:
+        return w.id;
+    case GWLP_USERDATA:
+        return w.userData;
+    }
+    if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w.extra.size())
+        return 0;
+    LONG_PTR v;
+    std::memcpy(&v, w.extra.data() + index, sizeof v);
+    return v;
+}
+
+LONG_PTR setLong(Window& w, int index, LONG_PTR value)
+{
+    LONG_PTR old = 0;
+    switch (index) {
+    case GWL_STYLE:
+        old = static_cast<LONG>(w.style);
+        // Visibility changes only through ShowWindow, so the picture and activation follow.
+        w.style = (static_cast<DWORD>(value) & ~WS_VISIBLE) | (w.style & WS_VISIBLE);
+        return old;
+    case GWL_EXSTYLE:
+        old = static_cast<LONG>(w.exStyle);
+        w.exStyle = static_cast<DWORD>(value);
+        return old;
+    case GWLP_WNDPROC:
+        old = reinterpret_cast<LONG_PTR>(w.proc);
+        w.proc = reinterpret_cast<WNDPROC>(value);
+        return old;
+    case GWLP_ID:
+        return std::exchange(w.id, value);
+    case GWLP_USERDATA:
+        return std::exchange(w.userData, value);
+    case GWLP_HWNDPARENT:
+        if (w.parent)
+            return 0;
+        return reinterpret_cast<LONG_PTR>(std::exchange(w.owner, reinterpret_cast<HWND>(value)));
+    }
+    if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w.extra.size())
+        return 0;
+    std::memcpy(&old, w.extra.data() + index, sizeof old);
+    std::memcpy(w.extra.data() + index, &value, sizeof value);
+    return old;
+}
+
 } // namespace
 
 ATOM RegisterClassExW(const WNDCLASSEXW* wc)
@@ -344,9 +412,7 @@ BOOL IsWindowVisible(HWND hwnd)
 
 BOOL IsWindowEnabled(HWND hwnd)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    return w && !(w->style & WS_DISABLED);
+    return withWindow<BOOL>(hwnd, FALSE, [](WindowState&, Window& w) { return !(w.style & WS_DISABLED); });
 }
 
 BOOL EnableWindow(HWND hwnd, BOOL enable)
@@ -466,9 +532,7 @@ BOOL ShowWindow(HWND hwnd, int command)
 
 BOOL IsZoomed(HWND hwnd)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    return w && w->maximized;
+    return withWindow<BOOL>(hwnd, FALSE, [](WindowState&, Window& w) { return w.maximized; });
 }
 
 BOOL IsIconic(HWND)
@@ -487,13 +551,9 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     BOOL viaOwner;
     if (marshalled(hwnd, viaOwner, [&] { return SetWindowPos(hwnd, insertAfter, x, y, cx, cy, flags); }))
         return viaOwner;
-    std::shared_ptr<Window> w;
-    {
-        auto s = ws().lock();
-        w = s->find(hwnd);
-        if (!w)
-            return FALSE;
-    }
+    auto w = ws().window(hwnd);
+    if (!w)
+        return FALSE;
     WINDOWPOS pos{hwnd, insertAfter, x, y, std::clamp(cx, 0, 32767), std::clamp(cy, 0, 32767), flags};
     if (flags & SWP_NOMOVE) {
         pos.x = w->rect.left;
@@ -557,46 +617,39 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
 
 BOOL GetWindowRect(HWND hwnd, RECT* rect)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    if (!w || !rect)
-        return FALSE;
-    POINT o = s->screenOrigin(*w);
-    *rect = RECT{o.x, o.y, o.x + w->width(), o.y + w->height()};
-    return TRUE;
+    return rect && withWindow<BOOL>(hwnd, FALSE, [&](WindowState& s, Window& w) {
+               POINT o = s.screenOrigin(w);
+               *rect = RECT{o.x, o.y, o.x + w.width(), o.y + w.height()};
+               return TRUE;
+           });
 }
 
 BOOL GetClientRect(HWND hwnd, RECT* rect)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    if (!w || !rect)
-        return FALSE;
-    *rect = RECT{0, 0, w->clientWidth(), w->clientHeight()};
-    return TRUE;
+    return rect && withWindow<BOOL>(hwnd, FALSE, [&](WindowState&, Window& w) {
+               *rect = RECT{0, 0, w.clientWidth(), w.clientHeight()};
+               return TRUE;
+           });
 }
+
 
 BOOL ClientToScreen(HWND hwnd, POINT* point)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    if (!w || !point)
+    POINT o;
+    if (!point || !clientOrigin(hwnd, o))
         return FALSE;
-    POINT o = s->screenOrigin(*w);
-    point->x += o.x + w->client.left;
-    point->y += o.y + w->client.top;
+    point->x += o.x;
+    point->y += o.y;
     return TRUE;
 }
 
 BOOL ScreenToClient(HWND hwnd, POINT* point)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    if (!w || !point)
+    POINT o;
+    if (!point || !clientOrigin(hwnd, o))
         return FALSE;
-    POINT o = s->screenOrigin(*w);
-    point->x -= o.x + w->client.left;
-    point->y -= o.y + w->client.top;
+    point->x -= o.x;
+    point->y -= o.y;
     return TRUE;
 }
 
@@ -618,54 +671,46 @@ int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count)
 
 HWND GetParent(HWND hwnd)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    if (!w)
-        return nullptr;
-    return w->parent ? w->parent : w->owner;
+    return withWindow<HWND>(hwnd, nullptr, [](WindowState&, Window& w) { return w.parent ? w.parent : w.owner; });
 }
 
 HWND GetWindow(HWND hwnd, UINT relation)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    if (!w)
+    return withWindow<HWND>(hwnd, nullptr, [&](WindowState& s, Window& w) -> HWND {
+        if (relation == GW_OWNER)
+            return w.owner;
+        if (relation == GW_CHILD)
+            return w.children.empty() ? nullptr : w.children.front();
+        const auto& list = w.parent ? s.find(w.parent)->children : s.topLevels;
+        auto it = std::find(list.begin(), list.end(), hwnd);
+        switch (relation) {
+        case GW_HWNDFIRST:
+            return list.front();
+        case GW_HWNDLAST:
+            return list.back();
+        case GW_HWNDNEXT:
+            return it + 1 < list.end() ? *(it + 1) : nullptr;
+        case GW_HWNDPREV:
+            return it != list.begin() ? *(it - 1) : nullptr;
+        }
         return nullptr;
-    if (relation == GW_OWNER)
-        return w->owner;
-    if (relation == GW_CHILD)
-        return w->children.empty() ? nullptr : w->children.front();
-    const auto& list = w->parent ? s->find(w->parent)->children : s->topLevels;
-    auto it = std::find(list.begin(), list.end(), hwnd);
-    switch (relation) {
-    case GW_HWNDFIRST:
-        return list.front();
-    case GW_HWNDLAST:
-        return list.back();
-    case GW_HWNDNEXT:
-        return it + 1 < list.end() ? *(it + 1) : nullptr;
-    case GW_HWNDPREV:
-        return it != list.begin() ? *(it - 1) : nullptr;
-    }
-    return nullptr;
+    });
 }
 
 HWND GetAncestor(HWND hwnd, UINT flags)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    if (!w)
-        return nullptr;
-    if (flags == GA_PARENT)
-        return w->parent;
-    HWND root = s->rootOf(hwnd);
-    if (flags == GA_ROOTOWNER)
-        while (auto r = s->find(root)) {
-            if (!r->owner)
-                break;
-            root = r->owner;
-        }
-    return root;
+    return withWindow<HWND>(hwnd, nullptr, [&](WindowState& s, Window& w) {
+        if (flags == GA_PARENT)
+            return w.parent;
+        HWND root = s.rootOf(hwnd);
+        if (flags == GA_ROOTOWNER)
+            while (auto r = s.find(root)) {
+                if (!r->owner)
+                    break;
+                root = r->owner;
+            }
+        return root;
+    });
 }
 
 BOOL IsChild(HWND parent, HWND hwnd)
@@ -699,21 +744,17 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR windowName)
 
 HWND GetDlgItem(HWND dialog, int id)
 {
-    auto s = ws().lock();
-    auto w = s->find(dialog);
-    if (!w)
+    return withWindow<HWND>(dialog, nullptr, [&](WindowState& s, Window& w) -> HWND {
+        for (HWND c : w.children)
+            if (auto child = s.find(c); child && child->id == id)
+                return c;
         return nullptr;
-    for (HWND c : w->children)
-        if (auto child = s->find(c); child && child->id == id)
-            return c;
-    return nullptr;
+    });
 }
 
 int GetDlgCtrlID(HWND hwnd)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    return w ? static_cast<int>(w->id) : 0;
+    return withWindow<int>(hwnd, 0, [](WindowState&, Window& w) { return static_cast<int>(w.id); });
 }
 
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId)
@@ -725,70 +766,16 @@ DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId)
     return w ? w->thread : 0;
 }
 
+
 LONG_PTR GetWindowLongPtrW(HWND hwnd, int index)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    if (!w)
-        return 0;
-    switch (index) {
-    case GWL_STYLE:
-        return static_cast<LONG>(w->style);
-    case GWL_EXSTYLE:
-        return static_cast<LONG>(w->exStyle);
-    case GWLP_WNDPROC:
-        return reinterpret_cast<LONG_PTR>(w->proc);
-    case GWLP_HINSTANCE:
-        return reinterpret_cast<LONG_PTR>(w->instance);
-    case GWLP_HWNDPARENT:
-        return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
-    case GWLP_ID:
-        return w->id;
-    case GWLP_USERDATA:
-        return w->userData;
-    }
-    if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size())
-        return 0;
-    LONG_PTR v;
-    std::memcpy(&v, w->extra.data() + index, sizeof v);
-    return v;
+    return withWindow<LONG_PTR>(hwnd, 0, [&](WindowState&, Window& window) { return getLong(window, index); });
 }
 
 LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    if (!w)
-        return 0;
-    LONG_PTR old = 0;
-    switch (index) {
-    case GWL_STYLE:
-        old = static_cast<LONG>(w->style);
-        // Visibility changes only through ShowWindow, so the picture and activation follow.
-        w->style = (static_cast<DWORD>(value) & ~WS_VISIBLE) | (w->style & WS_VISIBLE);
-        return old;
-    case GWL_EXSTYLE:
-        old = static_cast<LONG>(w->exStyle);
-        w->exStyle = static_cast<DWORD>(value);
-        return old;
-    case GWLP_WNDPROC:
-        old = reinterpret_cast<LONG_PTR>(w->proc);
-        w->proc = reinterpret_cast<WNDPROC>(value);
-        return old;
-    case GWLP_ID:
-        return std::exchange(w->id, value);
-    case GWLP_USERDATA:
-        return std::exchange(w->userData, value);
-    case GWLP_HWNDPARENT:
-        if (w->parent)
-            return 0;
-        return reinterpret_cast<LONG_PTR>(std::exchange(w->owner, reinterpret_cast<HWND>(value)));
-    }
-    if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size())
-        return 0;
-    std::memcpy(&old, w->extra.data() + index, sizeof old);
-    std::memcpy(w->extra.data() + index, &value, sizeof value);
-    return old;
+    return withWindow<LONG_PTR>(hwnd, 0,
+                                [&](WindowState&, Window& window) { return setLong(window, index, value); });
 }
 
 LONG GetWindowLongW(HWND hwnd, int index)
@@ -819,27 +806,25 @@ int GetWindowTextLengthW(HWND hwnd)
 
 int GetClassNameW(HWND hwnd, LPWSTR buffer, int size)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    if (!w || !buffer || size <= 0)
+    if (!buffer || size <= 0)
         return 0;
-    const auto& name = w->cls->label;
-    const int n = std::min<int>(size - 1, static_cast<int>(name.size()));
-    std::copy_n(name.begin(), n, buffer);
-    buffer[n] = 0;
-    return n;
+    return withWindow<int>(hwnd, 0, [&](WindowState&, Window& w) {
+        const auto& name = w.cls->label;
+        const int n = std::min<int>(size - 1, static_cast<int>(name.size()));
+        std::copy_n(name.begin(), n, buffer);
+        buffer[n] = 0;
+        return n;
+    });
 }
 
 namespace pictavo::platform {
 
 bool setFinalCallback(HWND hwnd, std::function<void()> callback)
 {
-    auto s = ws().lock();
-    auto w = s->find(hwnd);
-    if (!w)
-        return false;
-    w->final = std::move(callback);
-    return true;
+    return withWindow<bool>(hwnd, false, [&](WindowState&, Window& w) {
+        w.final = std::move(callback);
+        return true;
+    });
 }
 
 void setFileDropHandler(FileDropHandler handler)

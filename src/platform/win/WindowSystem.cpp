@@ -55,6 +55,12 @@ WindowSystem::WindowSystem()
     });
 }
 
+std::shared_ptr<Window> WindowSystem::window(HWND hwnd)
+{
+    std::lock_guard lk(mutex_);
+    return state_.find(hwnd);
+}
+
 void WindowSystem::installThread(DWORD thread)
 {
     {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <type_traits>
 #include <unordered_map>
 
 namespace pictavo::platform {
@@ -65,6 +66,8 @@ public:
         WindowState* state_;
     };
     Locked lock() { return Locked(mutex_, state_); }
+    // The window behind a handle, null when it is gone; for reading what only its thread changes.
+    std::shared_ptr<Window> window(HWND hwnd);
 
     // Windows created, shown, renamed or destroyed, pictures composed.
     void notifyChanged() { changed_.notify_all(); }
@@ -142,5 +145,13 @@ private:
 
 WindowSystem& ws();
 DWORD messageTime();
+
+// The start of most USER calls: under the lock, f(state, window) for a live handle, else 'gone'.
+template <class R, class F> R withWindow(HWND hwnd, std::type_identity_t<R> gone, F&& f)
+{
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
+    return w ? f(*s, *w) : gone;
+}
 
 } // namespace pictavo::platform
