@@ -159,6 +159,21 @@ void paintBar(Canvas& c, HWND hwnd, int bar)
 
 } // namespace
 
+RECT clientAreaOf(HWND hwnd, const RECT& windowRect)
+{
+    NCCALCSIZE_PARAMS params{};
+    params.rgrc[0] = windowRect;
+    SendMessageW(hwnd, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&params));
+    RECT c = params.rgrc[0];
+    c.left -= windowRect.left;
+    c.right -= windowRect.left;
+    c.top -= windowRect.top;
+    c.bottom -= windowRect.top;
+    c.right = std::max(c.left, c.right);
+    c.bottom = std::max(c.top, c.bottom);
+    return c;
+}
+
 void paintScrollBars(HWND hwnd, Canvas& frame)
 {
     paintBar(frame, hwnd, SB_VERT);

@@ -98,6 +98,14 @@ HWND WindowState::hitTest(POINT at) const
     return nullptr;
 }
 
+bool WindowState::isInside(HWND inner, HWND outer) const
+{
+    for (auto w = find(inner); w; w = find(w->parent))
+        if (w->handle == outer)
+            return true;
+    return false;
+}
+
 void WindowState::markCompose(const Window& w)
 {
     if (auto top = find(rootOf(w.handle)))

@@ -60,6 +60,7 @@ struct WindowState
     POINT screenOrigin(const Window& w) const; // of the window rectangle
     HWND hitTest(POINT at) const;              // deepest visible, enabled window
     bool visible(HWND hwnd) const;             // it and all its ancestors
+    bool isInside(HWND inner, HWND outer) const; // inner is outer or one of its descendants
     void markCompose(const Window& w);
     // Top of the top-level z-order, below the topmost windows unless it is one itself.
     void raiseTopLevel(HWND hwnd);
