@@ -9,8 +9,6 @@
 #include "platform/gfx/GdiPlus.h"
 #include "ui/DefaultFonts.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -163,7 +161,7 @@ int main(int argc, char** argv)
     DeleteObject(hatch);
     DeleteDC(dc);
 
-    if (cairo_surface_write_to_png(sheet->sourceSurface(), out.c_str()) != CAIRO_STATUS_SUCCESS) {
+    if (!sheet->savePng(out)) {
         std::fprintf(stderr, "pictavo-sheet: cannot write %s\n", out.c_str());
         return 1;
     }

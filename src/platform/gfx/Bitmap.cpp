@@ -1,5 +1,7 @@
 #include "platform/gfx/Bitmap.h"
 
+#include "platform/gfx/BitmapSurface.h"
+
 #include <cairo.h>
 
 #include <algorithm>
@@ -9,13 +11,19 @@
 
 namespace pictavo::platform {
 
+// Premultiplied, as Cairo draws from it.
+struct Bitmap::DrawingCopy
+{
+    explicit DrawingCopy(cairo_surface_t* s) : surface(s) {}
+    ~DrawingCopy() { cairo_surface_destroy(surface); }
+    DrawingCopy(const DrawingCopy&) = delete;
+    DrawingCopy& operator=(const DrawingCopy&) = delete;
+    cairo_surface_t* surface;
+};
+
 Bitmap::Bitmap(int width, int height) : width_(width), height_(height) {}
 
-Bitmap::~Bitmap()
-{
-    if (surface_)
-        cairo_surface_destroy(surface_);
-}
+Bitmap::~Bitmap() = default;
 
 std::shared_ptr<Bitmap> Bitmap::create(int width, int height, uint32_t argb)
 {
@@ -148,10 +156,7 @@ uint8_t* Bitmap::pixels()
 void Bitmap::changed()
 {
     std::lock_guard lock(mutex_);
-    if (surface_) {
-        cairo_surface_destroy(surface_);
-        surface_ = nullptr;
-    }
+    drawingCopy_.reset();
 }
 
 std::shared_ptr<Bitmap> Bitmap::thumbnail(int width, int height)
@@ -187,22 +192,25 @@ std::shared_ptr<Bitmap> Bitmap::copyArea(int x, int y, int width, int height)
     return fromPixels(width, height, src + (static_cast<size_t>(y) * width_ + x) * 4, width_ * 4);
 }
 
-cairo_surface_t* Bitmap::sourceSurface()
+bool Bitmap::savePng(const std::string& path)
 {
-    cairo_surface_t* s = referenceSourceSurface();
-    if (s)
-        cairo_surface_destroy(s);
-    return s;
+    cairo_surface_t* s = BitmapSurface::reference(*this);
+    if (!s)
+        return false;
+    const bool written = cairo_surface_write_to_png(s, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(s);
+    return written;
 }
 
-cairo_surface_t* Bitmap::referenceSourceSurface()
+cairo_surface_t* BitmapSurface::reference(Bitmap& bitmap)
 {
-    std::lock_guard lock(mutex_);
-    if (surface_)
-        return cairo_surface_reference(surface_);
-    if (!decodeLocked())
+    std::lock_guard lock(bitmap.mutex_);
+    if (bitmap.drawingCopy_)
+        return cairo_surface_reference(bitmap.drawingCopy_->surface);
+    if (!bitmap.decodeLocked())
         return nullptr;
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
+    const int width = bitmap.width_, height = bitmap.height_;
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(s);
         return nullptr;
@@ -210,10 +218,10 @@ cairo_surface_t* Bitmap::referenceSourceSurface()
     cairo_surface_flush(s);
     uint8_t* data = cairo_image_surface_get_data(s);
     int dstStride = cairo_image_surface_get_stride(s);
-    for (int y = 0; y < height_; ++y) {
-        const uint8_t* src = &pixels_[static_cast<size_t>(y) * width_ * 4];
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* src = &bitmap.pixels_[static_cast<size_t>(y) * width * 4];
         uint8_t* dst = data + static_cast<ptrdiff_t>(y) * dstStride;
-        for (int x = 0; x < width_ * 4; x += 4) {
+        for (int x = 0; x < width * 4; x += 4) {
             unsigned a = src[x + 3];
             if (a == 255) {
                 std::memcpy(dst + x, src + x, 4);
@@ -226,7 +234,7 @@ cairo_surface_t* Bitmap::referenceSourceSurface()
         }
     }
     cairo_surface_mark_dirty(s);
-    surface_ = s;
+    bitmap.drawingCopy_ = std::make_unique<Bitmap::DrawingCopy>(s);
     return cairo_surface_reference(s);
 }
 

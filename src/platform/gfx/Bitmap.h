@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-typedef struct _cairo_surface cairo_surface_t;
-
 namespace pictavo::platform {
 
 // A 32-bit picture: straight alpha, bytes B, G, R, A, top-down rows of width * 4 bytes.
@@ -43,13 +41,13 @@ public:
     std::shared_ptr<Bitmap> thumbnail(int width, int height);
     std::shared_ptr<Bitmap> copyArea(int x, int y, int width, int height);
 
-    // Premultiplied copy for Cairo to draw from; owned by the bitmap, valid until changed().
-    cairo_surface_t* sourceSurface();
-    // The same with a reference of the caller's own (release it with cairo_surface_destroy), so
-    // a change on another thread cannot pull it away mid-draw.
-    cairo_surface_t* referenceSourceSurface();
+    // False when the picture cannot be decoded or the file cannot be written.
+    bool savePng(const std::string& path);
 
 private:
+    friend class BitmapSurface;
+    struct DrawingCopy;
+
     Bitmap(int width, int height);
     bool decodeLocked();
     bool readSource(std::vector<uint8_t>& bytes) const;
@@ -63,7 +61,7 @@ private:
     bool failed_ = false;
     std::string path_;
     std::vector<uint8_t> encoded_;
-    cairo_surface_t* surface_ = nullptr;
+    std::unique_ptr<DrawingCopy> drawingCopy_; // built on demand, dropped by changed()
 };
 
 // Area-average resampling of straight-alpha BGRA (weights by alpha so transparent pixels do

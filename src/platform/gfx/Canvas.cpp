@@ -1,5 +1,7 @@
 #include "platform/gfx/Canvas.h"
 
+#include "platform/gfx/BitmapSurface.h"
+#include "platform/gfx/FontSet.h"
 #include "platform/kernel/Strings.h"
 
 #include <cairo.h>
@@ -470,7 +472,7 @@ void Canvas::drawImage(Bitmap& image, double x, double y, double w, double h, do
 {
     if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0)
         return;
-    cairo_surface_t* src = image.referenceSourceSurface();
+    cairo_surface_t* src = BitmapSurface::reference(image);
     if (!src)
         return;
     RECT area = coveredBy(x, y, w, h);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/gfx/FontSpec.h"
+
 #include <mutex>
 #include <string>
 
@@ -7,16 +9,6 @@ typedef struct _PangoContext PangoContext;
 typedef struct _PangoFontDescription PangoFontDescription;
 
 namespace pictavo::platform {
-
-// A font as GDI describes it: face, height in pixels (negative: character height), weight.
-struct FontSpec
-{
-    std::u16string face = u"新宋体";
-    int height = 12;
-    int weight = 400;
-    bool italic = false;
-    bool underline = false;
-};
 
 // The process's fonts: the project's own fontconfig file (PICTAVO_FONTS_CONF or the one
 // built in), handed to one Pango font map. Pango calls go through lock().

@@ -78,6 +78,36 @@ HGDIOBJ registerObject(GdiObject* object);
 GdiObject* findObject(HGDIOBJ handle, int type = 0);
 bool unregisterObject(HGDIOBJ handle);
 
+// Stock objects by GetStockObject index; kDefaultBitmap is the 1 x 1 bitmap a memory context
+// starts with, which GetStockObject does not hand out.
+constexpr int kDefaultBitmap = 16;
+HGDIOBJ stockObject(int index);
+
+inline DcObject* dcOf(HDC handle)
+{
+    return static_cast<DcObject*>(findObject(handle, OBJ_DC));
+}
+
+// Keeps a DIB section's own bits and its 32-bit copy in step around one drawing call.
+struct DrawScope
+{
+    DcObject* dc;
+    explicit DrawScope(DcObject* d) : dc(d)
+    {
+        if (dc && dc->bitmap)
+            dc->bitmap->pull();
+    }
+    ~DrawScope()
+    {
+        if (dc && dc->bitmap)
+            dc->bitmap->push();
+    }
+    DrawScope(const DrawScope&) = delete;
+    DrawScope& operator=(const DrawScope&) = delete;
+    explicit operator bool() const { return dc && dc->canvas && dc->canvas->target(); }
+    Canvas* operator->() const { return dc->canvas; }
+};
+
 // Decodes one pixel of a DIB row to B, G, R, 255.
 void dibPixel(const uint8_t* row, int bpp, int x, const RGBQUAD* palette, int colours, uint8_t* out);
 

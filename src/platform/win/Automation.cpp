@@ -5,8 +5,6 @@
 #include "platform/kernel/ThreadQueue.h"
 #include "platform/win/WindowSystem.h"
 
-#include <cairo.h>
-
 namespace pictavo::platform {
 
 namespace {
@@ -22,9 +20,8 @@ void injectMouse(InputEvent::Kind kind, int button = 0, int delta = 0)
 
 void Automation::setScreenSize(int width, int height)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    s.screen = SIZE{std::max(1, width), std::max(1, height)};
+    auto s = ws().lock();
+    s->screen = SIZE{std::max(1, width), std::max(1, height)};
 }
 
 void Automation::moveMouse(int x, int y)
@@ -107,15 +104,14 @@ void Automation::dropFiles(POINT screen, std::vector<std::u16string> files)
 
 void Automation::deactivate()
 {
-    auto& s = ws();
     HWND active;
     {
-        std::lock_guard lk(s.mutex);
-        active = s.active;
+        auto s = ws().lock();
+        active = s->active;
     }
     auto w = [&] {
-        std::lock_guard lk(s.mutex);
-        return s.find(active);
+        auto s = ws().lock();
+        return s->find(active);
     }();
     if (!w)
         return;
@@ -125,15 +121,14 @@ void Automation::deactivate()
 
 HWND Automation::waitForWindow(std::u16string_view caption, std::u16string_view className, DWORD timeoutMs)
 {
-    auto& s = ws();
     std::u16string folded;
     for (char16_t c : className)
         folded.push_back(c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c);
-    std::unique_lock lk(s.mutex);
+    auto s = ws().lock();
     HWND found = nullptr;
-    s.changed.wait_for(lk, std::chrono::milliseconds(timeoutMs), [&] {
-        for (HWND top : s.topLevels) {
-            auto w = s.find(top);
+    ws().waitChanged(s, std::chrono::milliseconds(timeoutMs), [&] {
+        for (HWND top : s->topLevels) {
+            auto w = s->find(top);
             if (w && (w->style & WS_VISIBLE) && !w->destroying && (caption.empty() || w->text == caption) &&
                 (folded.empty() || w->cls->name == folded)) {
                 found = top;
@@ -147,16 +142,14 @@ HWND Automation::waitForWindow(std::u16string_view caption, std::u16string_view 
 
 bool Automation::waitForGone(HWND hwnd, DWORD timeoutMs)
 {
-    auto& s = ws();
-    std::unique_lock lk(s.mutex);
-    return s.changed.wait_for(lk, std::chrono::milliseconds(timeoutMs), [&] { return !s.find(hwnd); });
+    auto s = ws().lock();
+    return ws().waitChanged(s, std::chrono::milliseconds(timeoutMs), [&] { return !s->find(hwnd); });
 }
 
 std::u16string Automation::windowText(HWND hwnd)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     return w ? w->text : std::u16string();
 }
 
@@ -172,43 +165,41 @@ HCURSOR Automation::cursor()
 
 bool Automation::waitIdle(HWND hwnd, DWORD timeoutMs)
 {
-    auto& s = ws();
     DWORD thread;
     HWND top;
     {
-        std::lock_guard lk(s.mutex);
-        top = s.rootOf(hwnd);
-        auto w = s.find(top);
+        auto s = ws().lock();
+        top = s->rootOf(hwnd);
+        auto w = s->find(top);
         if (!w)
             return false;
         thread = w->thread;
     }
-    return thread == GetCurrentThreadId() || s.settle(thread, top, timeoutMs);
+    return thread == GetCurrentThreadId() || ws().settle(thread, top, timeoutMs);
 }
 
 std::shared_ptr<Bitmap> Automation::picture(HWND hwnd, DWORD timeoutMs)
 {
-    auto& s = ws();
     HWND top;
     DWORD thread;
     {
-        std::lock_guard lk(s.mutex);
-        top = s.rootOf(hwnd);
-        auto w = s.find(top);
+        auto s = ws().lock();
+        top = s->rootOf(hwnd);
+        auto w = s->find(top);
         if (!w)
             return nullptr;
         thread = w->thread;
     }
     if (thread != GetCurrentThreadId())
-        s.settle(thread, top, timeoutMs);
+        ws().settle(thread, top, timeoutMs);
     auto q = ThreadQueue::find(thread);
     if (!q)
         return nullptr;
     std::shared_ptr<Bitmap> result;
     q->send(
         [&] {
-            s.flushThread(thread);
-            result = s.compose(top);
+            ws().flushThread(thread);
+            result = ws().compose(top);
         },
         timeoutMs);
     return result;
@@ -216,13 +207,12 @@ std::shared_ptr<Bitmap> Automation::picture(HWND hwnd, DWORD timeoutMs)
 
 std::shared_ptr<Bitmap> Automation::screen(DWORD timeoutMs)
 {
-    auto& s = ws();
     std::vector<HWND> tops;
     SIZE size;
     {
-        std::lock_guard lk(s.mutex);
-        tops = s.topLevels;
-        size = s.screen;
+        auto s = ws().lock();
+        tops = s->topLevels;
+        size = s->screen;
     }
     auto shot = Bitmap::create(size.cx, size.cy, 0xFF3A6EA5);
     if (!shot)
@@ -241,10 +231,7 @@ std::shared_ptr<Bitmap> Automation::screen(DWORD timeoutMs)
 
 bool Automation::savePng(const std::shared_ptr<Bitmap>& picture, const std::string& path)
 {
-    if (!picture || !picture->pixels())
-        return false;
-    cairo_surface_t* surface = picture->sourceSurface();
-    return surface && cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    return picture && picture->savePng(path);
 }
 
 } // namespace pictavo::platform

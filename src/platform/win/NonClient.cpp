@@ -55,9 +55,8 @@ bool geometry(HWND hwnd, int bar, Geometry& g)
 {
     RECT client;
     {
-        auto& s = ws();
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         if (!w || !(w->style & (bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL)))
             return false;
         client = w->client;
@@ -99,17 +98,16 @@ bool geometry(HWND hwnd, int bar, Geometry& g)
 
 void redrawFrame(HWND hwnd)
 {
-    auto& s = ws();
     DWORD thread = 0;
     {
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         if (!w)
             return;
         w->ncDirty = true;
         thread = w->thread;
     }
-    s.wakeThread(thread);
+    ws().wakeThread(thread);
 }
 
 void setBarStyle(HWND hwnd, int bar, bool show)
@@ -160,6 +158,21 @@ void paintBar(Canvas& c, HWND hwnd, int bar)
 }
 
 } // namespace
+
+RECT clientAreaOf(HWND hwnd, const RECT& windowRect)
+{
+    NCCALCSIZE_PARAMS params{};
+    params.rgrc[0] = windowRect;
+    SendMessageW(hwnd, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&params));
+    RECT c = params.rgrc[0];
+    c.left -= windowRect.left;
+    c.right -= windowRect.left;
+    c.top -= windowRect.top;
+    c.bottom -= windowRect.top;
+    c.right = std::max(c.left, c.right);
+    c.bottom = std::max(c.top, c.bottom);
+    return c;
+}
 
 void paintScrollBars(HWND hwnd, Canvas& frame)
 {
@@ -318,10 +331,10 @@ void sizeMoveLoop(HWND hwnd, WPARAM command, LPARAM screenPoint)
     const bool bottom = edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT;
 
     auto place = [&](RECT r) {
-        POINT at{r.left, r.top};
+        POINT corner{r.left, r.top};
         if (parent)
-            ScreenToClient(parent, &at);
-        SetWindowPos(hwnd, nullptr, at.x, at.y, r.right - r.left, r.bottom - r.top,
+            ScreenToClient(parent, &corner);
+        SetWindowPos(hwnd, nullptr, corner.x, corner.y, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     };
     SendMessageW(hwnd, WM_ENTERSIZEMOVE, 0, 0);

@@ -1,6 +1,6 @@
 #pragma once
 
-// Internal: the frame's scroll bars and the modal loops the frame starts.
+// Internal: the frame's size, its scroll bars and the modal loops the frame starts.
 
 #include "platform/win/WinUser.h"
 
@@ -8,6 +8,8 @@ namespace pictavo::platform {
 
 class Canvas;
 
+// WM_NCCALCSIZE: the client area for a window rectangle, in window coordinates.
+RECT clientAreaOf(HWND hwnd, const RECT& windowRect);
 void paintScrollBars(HWND hwnd, Canvas& frame);
 void forgetScrollBars(HWND hwnd);
 // WM_NCLBUTTONDOWN: scroll bar tracking, or WM_SYSCOMMAND for sizing, moving and closing.

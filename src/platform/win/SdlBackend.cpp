@@ -226,7 +226,6 @@ HWND SdlBackend::windowOf(Uint32 sdlId) const
 
 void SdlBackend::handle(const SDL_Event& e)
 {
-    auto& s = ws();
     auto screenPoint = [&](Uint32 sdlId, int x, int y) {
         RECT r{};
         GetWindowRect(windowOf(sdlId), &r);
@@ -237,25 +236,25 @@ void SdlBackend::handle(const SDL_Event& e)
     case SDL_MOUSEMOTION:
         in.kind = InputEvent::Kind::Move;
         in.pt = screenPoint(e.motion.windowID, e.motion.x, e.motion.y);
-        s.inject(std::move(in));
+        ws().inject(std::move(in));
         return;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
         InputEvent move;
         move.kind = InputEvent::Kind::Move;
         move.pt = screenPoint(e.button.windowID, e.button.x, e.button.y);
-        s.inject(std::move(move));
+        ws().inject(std::move(move));
         in.kind = e.type == SDL_MOUSEBUTTONDOWN ? InputEvent::Kind::Down : InputEvent::Kind::Up;
         in.button = e.button.button == SDL_BUTTON_RIGHT    ? VK_RBUTTON
                     : e.button.button == SDL_BUTTON_MIDDLE ? VK_MBUTTON
                                                            : VK_LBUTTON;
-        s.inject(std::move(in));
+        ws().inject(std::move(in));
         return;
     }
     case SDL_MOUSEWHEEL:
         in.kind = InputEvent::Kind::Wheel;
         in.delta = e.wheel.y * WHEEL_DELTA;
-        s.inject(std::move(in));
+        ws().inject(std::move(in));
         return;
     case SDL_KEYDOWN:
     case SDL_KEYUP:
@@ -263,14 +262,14 @@ void SdlBackend::handle(const SDL_Event& e)
         in.vk = virtualKey(e.key.keysym.sym);
         in.up = e.type == SDL_KEYUP;
         if (in.vk)
-            s.inject(std::move(in));
+            ws().inject(std::move(in));
         return;
     case SDL_TEXTINPUT:
         for (char16_t c : fromUtf8(e.text.text)) {
             InputEvent ch;
             ch.kind = InputEvent::Kind::Char;
             ch.ch = c;
-            s.inject(std::move(ch));
+            ws().inject(std::move(ch));
         }
         return;
     case SDL_DROPBEGIN:
@@ -296,7 +295,7 @@ void SdlBackend::handle(const SDL_Event& e)
         in.pt = POINT{x, y};
         in.files = std::move(dropped_);
         dropped_.clear();
-        s.inject(std::move(in));
+        ws().inject(std::move(in));
         return;
     }
     case SDL_WINDOWEVENT: {
@@ -306,7 +305,7 @@ void SdlBackend::handle(const SDL_Event& e)
             if (hwnd && hwnd != GetActiveWindow()) {
                 in.kind = InputEvent::Kind::Activate;
                 in.window = hwnd;
-                s.inject(std::move(in));
+                ws().inject(std::move(in));
             }
             return;
         case SDL_WINDOWEVENT_FOCUS_LOST:
@@ -314,7 +313,7 @@ void SdlBackend::handle(const SDL_Event& e)
             if (!SDL_GetKeyboardFocus()) {
                 in.kind = InputEvent::Kind::Activate;
                 in.window = nullptr;
-                s.inject(std::move(in));
+                ws().inject(std::move(in));
             }
             return;
         case SDL_WINDOWEVENT_CLOSE:
@@ -322,12 +321,9 @@ void SdlBackend::handle(const SDL_Event& e)
                 PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
             return;
         case SDL_WINDOWEVENT_EXPOSED:
-            if (hwnd) {
-                std::lock_guard lk(s.mutex);
-                if (auto w = s.find(hwnd))
-                    w->composeDirty = true;
-            }
-            s.wakeThread(uiThread_);
+            if (hwnd)
+                ws().recompose(hwnd);
+            ws().wakeThread(uiThread_);
             return;
         }
         return;
@@ -432,24 +428,15 @@ DisplayKind startDisplay(DisplayKind wanted)
             wanted = DisplayKind::Headless;
     }
     std::lock_guard lk(g_displayMutex);
-    auto& s = ws();
     if (wanted == DisplayKind::Sdl) {
         const DWORD thread = GetCurrentThreadId();
-        s.installThread(thread);
+        ws().installThread(thread);
         if (auto backend = SdlBackend::start(thread)) {
-            {
-                std::lock_guard wl(s.mutex);
-                s.backend = backend;
-                s.screen = SIZE{0, 0};
-                SDL_DisplayMode mode;
-                if (SDL_GetDesktopDisplayMode(0, &mode) == 0)
-                    s.screen = SIZE{mode.w, mode.h};
-                if (s.screen.cx <= 0 || s.screen.cy <= 0)
-                    s.screen = SIZE{1280, 800};
-                for (auto& [handle, w] : s.windows)
-                    if (!w->parent)
-                        w->composeDirty = true;
-            }
+            SIZE screen{1280, 800};
+            SDL_DisplayMode mode;
+            if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0)
+                screen = SIZE{mode.w, mode.h};
+            ws().attachBackend(std::move(backend), screen);
             g_display = DisplayKind::Sdl;
             return g_display;
         }
@@ -463,13 +450,7 @@ void stopDisplay()
     std::lock_guard lk(g_displayMutex);
     if (g_display != DisplayKind::Sdl)
         return;
-    auto& s = ws();
-    std::shared_ptr<WindowSystem::Backend> backend;
-    {
-        std::lock_guard wl(s.mutex);
-        backend = std::move(s.backend);
-        s.screen = SIZE{1280, 800};
-    }
+    auto backend = ws().detachBackend();
     ThreadQueue::current()->setWaitHook(nullptr, nullptr);
     backend.reset();
     SDL_Quit(); // the window layer is SDL's only user

@@ -11,13 +11,12 @@ using namespace pictavo::platform;
 
 HWND SetCapture(HWND hwnd)
 {
-    auto& s = ws();
     HWND old;
     {
-        std::lock_guard lk(s.mutex);
-        if (!s.find(hwnd))
-            return s.capture;
-        old = std::exchange(s.capture, hwnd);
+        auto s = ws().lock();
+        if (!s->find(hwnd))
+            return s->capture;
+        old = std::exchange(s->capture, hwnd);
     }
     if (old && old != hwnd)
         SendMessageW(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(hwnd));
@@ -26,11 +25,10 @@ HWND SetCapture(HWND hwnd)
 
 BOOL ReleaseCapture()
 {
-    auto& s = ws();
     HWND old;
     {
-        std::lock_guard lk(s.mutex);
-        old = std::exchange(s.capture, nullptr);
+        auto s = ws().lock();
+        old = std::exchange(s->capture, nullptr);
     }
     if (old)
         SendMessageW(old, WM_CAPTURECHANGED, 0, 0);
@@ -39,42 +37,40 @@ BOOL ReleaseCapture()
 
 HWND GetCapture()
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return s.capture;
+    auto s = ws().lock();
+    return s->capture;
 }
 
 HWND SetFocus(HWND hwnd)
 {
-    auto& s = ws();
     HWND old, top = nullptr;
     {
-        std::lock_guard lk(s.mutex);
+        auto s = ws().lock();
         if (hwnd) {
-            auto w = s.find(hwnd);
+            auto w = s->find(hwnd);
             if (!w || (w->style & WS_DISABLED))
                 return nullptr;
-            top = s.rootOf(hwnd);
+            top = s->rootOf(hwnd);
         }
-        old = s.focus;
+        old = s->focus;
         if (old == hwnd)
             return old;
     }
     if (top && top != GetActiveWindow())
         SetActiveWindow(top);
     {
-        std::lock_guard lk(s.mutex);
-        old = s.focus;
+        auto s = ws().lock();
+        old = s->focus;
         if (old == hwnd)
             return old;
     }
     if (old)
         SendMessageW(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
     {
-        std::lock_guard lk(s.mutex);
-        if (hwnd && !s.find(hwnd))
+        auto s = ws().lock();
+        if (hwnd && !s->find(hwnd))
             return old;
-        s.focus = hwnd;
+        s->focus = hwnd;
     }
     if (hwnd)
         SendMessageW(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
@@ -83,23 +79,21 @@ HWND SetFocus(HWND hwnd)
 
 HWND GetFocus()
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return s.focus;
+    auto s = ws().lock();
+    return s->focus;
 }
 
 HWND SetActiveWindow(HWND hwnd)
 {
-    auto& s = ws();
     HWND old;
     {
-        std::lock_guard lk(s.mutex);
+        auto s = ws().lock();
         if (hwnd) {
-            if (!s.find(hwnd))
+            if (!s->find(hwnd))
                 return nullptr;
-            hwnd = s.rootOf(hwnd);
+            hwnd = s->rootOf(hwnd);
         }
-        old = s.active;
+        old = s->active;
         if (old == hwnd)
             return old;
     }
@@ -109,33 +103,32 @@ HWND SetActiveWindow(HWND hwnd)
     }
     HWND lostFocus = nullptr;
     {
-        std::lock_guard lk(s.mutex);
-        s.active = hwnd;
-        if (s.focus && s.rootOf(s.focus) != hwnd)
-            lostFocus = s.focus;
+        auto s = ws().lock();
+        s->active = hwnd;
+        if (s->focus && s->rootOf(s->focus) != hwnd)
+            lostFocus = s->focus;
         if (hwnd)
-            s.raiseTopLevel(hwnd);
+            s->raiseTopLevel(hwnd);
     }
     // Focus never stays in a window that is no longer in the active window.
     if (lostFocus) {
         SendMessageW(lostFocus, WM_KILLFOCUS, 0, 0);
-        std::lock_guard lk(s.mutex);
-        if (s.focus == lostFocus)
-            s.focus = nullptr;
+        auto s = ws().lock();
+        if (s->focus == lostFocus)
+            s->focus = nullptr;
     }
     if (hwnd) {
         SendMessageW(hwnd, WM_NCACTIVATE, TRUE, 0);
         SendMessageW(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
     }
-    s.changed.notify_all();
+    ws().notifyChanged();
     return old;
 }
 
 HWND GetActiveWindow()
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return s.active;
+    auto s = ws().lock();
+    return s->active;
 }
 
 BOOL SetForegroundWindow(HWND hwnd)
@@ -153,36 +146,35 @@ BOOL TrackMouseEvent(TRACKMOUSEEVENT* track)
 {
     if (!track || track->cbSize != sizeof(TRACKMOUSEEVENT))
         return FALSE;
-    auto& s = ws();
-    std::unique_lock lk(s.mutex);
+    auto s = ws().lock();
     if (track->dwFlags & TME_QUERY) {
-        *track = s.tracking;
+        *track = s->tracking;
         track->cbSize = sizeof(TRACKMOUSEEVENT);
         return TRUE;
     }
     if (track->dwFlags & TME_CANCEL) {
-        if (s.tracking.hwndTrack == track->hwndTrack) {
-            s.tracking.dwFlags &= ~(track->dwFlags & (TME_HOVER | TME_LEAVE));
-            if (!(s.tracking.dwFlags & (TME_HOVER | TME_LEAVE)))
-                s.tracking = {};
+        if (s->tracking.hwndTrack == track->hwndTrack) {
+            s->tracking.dwFlags &= ~(track->dwFlags & (TME_HOVER | TME_LEAVE));
+            if (!(s->tracking.dwFlags & (TME_HOVER | TME_LEAVE)))
+                s->tracking = {};
         }
         return TRUE;
     }
-    auto w = s.find(track->hwndTrack);
+    auto w = s->find(track->hwndTrack);
     if (!w)
         return FALSE;
     // Asking while the pointer is already elsewhere gets the leave at once.
-    bool over = s.hitTest(s.cursorPos) == track->hwndTrack;
+    bool over = s->hitTest(s->cursorPos) == track->hwndTrack;
     if (over) {
-        POINT o = s.screenOrigin(*w);
-        const LONG x = s.cursorPos.x - o.x, y = s.cursorPos.y - o.y;
+        POINT o = s->screenOrigin(*w);
+        const LONG x = s->cursorPos.x - o.x, y = s->cursorPos.y - o.y;
         const bool inClient =
             x >= w->client.left && x < w->client.right && y >= w->client.top && y < w->client.bottom;
         over = (track->dwFlags & TME_NONCLIENT) ? !inClient : inClient;
     }
     if (!over) {
         const DWORD thread = w->thread;
-        lk.unlock();
+        s.unlock();
         if ((track->dwFlags & TME_LEAVE))
             if (auto q = ThreadQueue::find(thread))
                 q->post(MSG{track->hwndTrack,
@@ -190,20 +182,20 @@ BOOL TrackMouseEvent(TRACKMOUSEEVENT* track)
                             POINT{}});
         return TRUE;
     }
-    const bool sameWindow = s.tracking.hwndTrack == track->hwndTrack;
+    const bool sameWindow = s->tracking.hwndTrack == track->hwndTrack;
     const DWORD flags =
-        (sameWindow ? s.tracking.dwFlags : 0) | (track->dwFlags & (TME_HOVER | TME_LEAVE | TME_NONCLIENT));
-    s.tracking = *track;
-    s.tracking.dwFlags = flags;
+        (sameWindow ? s->tracking.dwFlags : 0) | (track->dwFlags & (TME_HOVER | TME_LEAVE | TME_NONCLIENT));
+    s->tracking = *track;
+    s->tracking.dwFlags = flags;
     if (track->dwFlags & TME_HOVER) {
-        if (s.tracking.dwHoverTime == HOVER_DEFAULT || s.tracking.dwHoverTime == 0)
-            s.tracking.dwHoverTime = 400;
-        s.hoverPoint = s.cursorPos;
-        s.hoverDue = WindowSystem::Clock::now() + std::chrono::milliseconds(s.tracking.dwHoverTime);
-        const auto due = s.hoverDue;
+        if (s->tracking.dwHoverTime == HOVER_DEFAULT || s->tracking.dwHoverTime == 0)
+            s->tracking.dwHoverTime = 400;
+        s->hoverPoint = s->cursorPos;
+        s->hoverDue = WindowSystem::Clock::now() + std::chrono::milliseconds(s->tracking.dwHoverTime);
+        const auto due = s->hoverDue;
         const DWORD thread = w->thread;
-        lk.unlock();
-        s.wakeAt(due, thread);
+        s.unlock();
+        ws().wakeAt(due, thread);
     }
     return TRUE;
 }
@@ -224,16 +216,14 @@ HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name)
 
 HCURSOR SetCursor(HCURSOR cursor)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return std::exchange(s.cursor, cursor);
+    auto s = ws().lock();
+    return std::exchange(s->cursor, cursor);
 }
 
 HCURSOR GetCursor()
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return s.cursor;
+    auto s = ws().lock();
+    return s->cursor;
 }
 
 int GetSystemMetrics(int index)
@@ -261,16 +251,15 @@ int GetSystemMetrics(int index)
     case SM_CYSMICON:
         return 16;
     }
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
+    auto s = ws().lock();
     switch (index) {
     case SM_CXSCREEN:
     case SM_CXFULLSCREEN:
-        return s.screen.cx;
+        return s->screen.cx;
     case SM_CYSCREEN:
-        return s.screen.cy;
+        return s->screen.cy;
     case SM_CYFULLSCREEN:
-        return s.screen.cy - s.taskbar - 22;
+        return s->screen.cy - s->taskbar - 22;
     }
     return 0;
 }
@@ -279,9 +268,8 @@ BOOL SystemParametersInfoW(UINT action, UINT, void* out, UINT)
 {
     if (action != SPI_GETWORKAREA || !out)
         return FALSE;
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    *static_cast<RECT*>(out) = RECT{0, 0, s.screen.cx, s.screen.cy - s.taskbar};
+    auto s = ws().lock();
+    *static_cast<RECT*>(out) = RECT{0, 0, s->screen.cx, s->screen.cy - s->taskbar};
     return TRUE;
 }
 

@@ -16,12 +16,11 @@ thread_local int t_inSend = 0;
 
 LRESULT hitTestDefault(HWND hwnd, POINT screen)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w)
         return HTNOWHERE;
-    POINT o = s.screenOrigin(*w);
+    POINT o = s->screenOrigin(*w);
     const LONG x = screen.x - o.x, y = screen.y - o.y;
     if (x < 0 || y < 0 || x >= w->width() || y >= w->height())
         return HTNOWHERE;
@@ -77,15 +76,14 @@ HCURSOR cursorForHit(LRESULT hit)
 
 void paintFrame(HWND hwnd)
 {
-    auto& s = ws();
     std::shared_ptr<Bitmap> nc;
     RECT client{};
     DWORD style = 0, exStyle = 0;
     bool active = false;
     std::u16string caption;
     {
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         if (!w)
             return;
         w->ncDirty = false;
@@ -93,9 +91,9 @@ void paintFrame(HWND hwnd)
         client = w->client;
         style = w->style;
         exStyle = w->exStyle;
-        active = s.active == hwnd;
+        active = s->active == hwnd;
         caption = w->text;
-        s.markCompose(*w);
+        s->markCompose(*w);
     }
     if (!nc)
         return;
@@ -118,23 +116,21 @@ void paintFrame(HWND hwnd)
 
 void setText(HWND hwnd, LPCWSTR text)
 {
-    auto& s = ws();
     {
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         if (!w)
             return;
         w->text = text ? std::u16string(text) : std::u16string();
         w->ncDirty = true;
     }
-    s.changed.notify_all();
+    ws().notifyChanged();
 }
 
 } // namespace
 
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto& s = ws();
     switch (message) {
     case WM_NCCREATE:
         return TRUE;
@@ -144,8 +140,8 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         auto* p = reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam);
         DWORD style, exStyle;
         {
-            std::lock_guard lk(s.mutex);
-            auto w = s.find(hwnd);
+            auto s = ws().lock();
+            auto w = s->find(hwnd);
             if (!w)
                 return 0;
             style = w->style;
@@ -177,11 +173,11 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         paintFrame(hwnd);
         return 0;
     case WM_NCACTIVATE: {
-        std::lock_guard lk(s.mutex);
-        if (auto w = s.find(hwnd))
+        auto s = ws().lock();
+        if (auto w = s->find(hwnd))
             w->ncDirty = true;
     }
-        s.wakeThread(GetWindowThreadProcessId(hwnd, nullptr));
+        ws().wakeThread(GetWindowThreadProcessId(hwnd, nullptr));
         return TRUE;
     case WM_PAINT: {
         PAINTSTRUCT ps;
@@ -192,8 +188,8 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND: {
         HBRUSH brush;
         {
-            std::lock_guard lk(s.mutex);
-            auto w = s.find(hwnd);
+            auto s = ws().lock();
+            auto w = s->find(hwnd);
             if (!w)
                 return 0;
             brush = w->cls->background;
@@ -217,8 +213,8 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             // The class cursor, when the class has one; otherwise the shape stays as it is.
             HCURSOR cursor = nullptr;
             {
-                std::lock_guard lk(s.mutex);
-                if (auto w = s.find(hwnd))
+                auto s = ws().lock();
+                if (auto w = s->find(hwnd))
                     cursor = w->cls->cursor;
             }
             if (cursor)
@@ -250,8 +246,8 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH: {
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         if (!w)
             return 0;
         if (message == WM_GETTEXTLENGTH)
@@ -276,8 +272,8 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         POINT origin{};
         bool maximized;
         {
-            std::lock_guard lk(s.mutex);
-            auto w = s.find(hwnd);
+            auto s = ws().lock();
+            auto w = s->find(hwnd);
             if (!w)
                 return 0;
             r = RECT{0, 0, w->clientWidth(), w->clientHeight()};
@@ -322,30 +318,21 @@ LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LP
 
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto& s = ws();
-    std::shared_ptr<Window> w;
-    {
-        std::lock_guard lk(s.mutex);
-        w = s.find(hwnd);
-    }
+    auto w = ws().window(hwnd);
     if (!w)
         return 0;
     if (w->thread == GetCurrentThreadId())
-        return s.call(w, message, wParam, lParam);
+        return ws().call(w, message, wParam, lParam);
     auto queue = ThreadQueue::find(w->thread);
     if (!queue)
         return 0;
     LRESULT result = 0;
     queue->send([&] {
-        std::shared_ptr<Window> target;
-        {
-            std::lock_guard lk(s.mutex);
-            target = s.find(hwnd);
-        }
+        auto target = ws().window(hwnd);
         if (!target)
             return;
         ++t_inSend;
-        result = s.call(target, message, wParam, lParam);
+        result = ws().call(target, message, wParam, lParam);
         --t_inSend;
     });
     return result;
@@ -360,16 +347,15 @@ BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!hwnd)
         return PostThreadMessageW(GetCurrentThreadId(), message, wParam, lParam);
-    auto& s = ws();
     DWORD thread;
     POINT pt;
     {
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         if (!w)
             return FALSE;
         thread = w->thread;
-        pt = s.cursorPos;
+        pt = s->cursorPos;
     }
     auto queue = ThreadQueue::find(thread);
     return queue && queue->post(MSG{hwnd, message, wParam, lParam, 0, pt});
@@ -403,59 +389,54 @@ BOOL TranslateMessage(const MSG* msg)
 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
 {
-    auto& s = ws();
     const DWORD thread = GetCurrentThreadId();
     elapse = std::clamp<UINT>(elapse, 10, 0x7FFFFFFF);
     {
-        std::lock_guard lk(s.mutex);
+        auto s = ws().lock();
         if (hwnd) {
-            auto w = s.find(hwnd);
+            auto w = s->find(hwnd);
             if (!w || w->thread != thread)
                 return 0;
         } else {
-            id = ++s.nextTimerId;
+            id = ++s->nextTimerId;
         }
-        std::erase_if(s.timers,
+        std::erase_if(s->timers,
                       [&](const Timer& t) { return t.hwnd == hwnd && t.id == id && t.thread == thread; });
-        s.timers.push_back(Timer{hwnd, id, elapse, proc, thread,
+        s->timers.push_back(Timer{hwnd, id, elapse, proc, thread,
                                  WindowSystem::Clock::now() + std::chrono::milliseconds(elapse)});
     }
-    s.installThread(thread);
-    s.wakeThread(thread);
+    ws().installThread(thread);
+    ws().wakeThread(thread);
     return hwnd ? (id ? id : 1) : id;
 }
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    const auto before = s.timers.size();
-    std::erase_if(s.timers, [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
-    return s.timers.size() != before;
+    auto s = ws().lock();
+    const auto before = s->timers.size();
+    std::erase_if(s->timers, [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
+    return s->timers.size() != before;
 }
 
 SHORT GetKeyState(int key)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    const BYTE k = s.keys[key & 0xFF];
+    auto s = ws().lock();
+    const BYTE k = s->keys[key & 0xFF];
     return static_cast<SHORT>(((k & 0x80) ? 0x8000 : 0) | (k & 0x01));
 }
 
 SHORT GetAsyncKeyState(int key)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return static_cast<SHORT>((s.asyncKeys[key & 0xFF] & 0x80) ? 0x8000 : 0);
+    auto s = ws().lock();
+    return static_cast<SHORT>((s->asyncKeys[key & 0xFF] & 0x80) ? 0x8000 : 0);
 }
 
 BOOL GetCursorPos(POINT* point)
 {
     if (!point)
         return FALSE;
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    *point = s.cursorPos;
+    auto s = ws().lock();
+    *point = s->cursorPos;
     return TRUE;
 }
 
@@ -470,9 +451,8 @@ BOOL SetCursorPos(int x, int y)
 
 DWORD GetMessagePos()
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return s.messagePos;
+    auto s = ws().lock();
+    return s->messagePos;
 }
 
 UINT GetDoubleClickTime()

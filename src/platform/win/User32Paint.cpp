@@ -68,7 +68,7 @@ void subtract(const RECT& r, const RECT& cut, std::vector<RECT>& out)
         out.push_back(RECT{i.right, i.top, r.right, i.bottom});
 }
 
-void invalidateLocked(WindowSystem& s, Window& w, const RECT* rect, bool erase, bool children)
+void invalidateLocked(WindowState& s, Window& w, const RECT* rect, bool erase, bool children)
 {
     const RECT all{0, 0, w.clientWidth(), w.clientHeight()};
     addRect(w.update, rect ? intersect(*rect, all) : all);
@@ -90,17 +90,16 @@ void invalidateLocked(WindowSystem& s, Window& w, const RECT* rect, bool erase, 
 
 bool invalidate(HWND hwnd, const RECT* rect, bool erase, bool children)
 {
-    auto& s = ws();
     DWORD thread;
     {
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         if (!w)
             return false;
-        invalidateLocked(s, *w, rect, erase, children);
+        invalidateLocked(*s, *w, rect, erase, children);
         thread = w->thread;
     }
-    s.wakeThread(thread);
+    ws().wakeThread(thread);
     return true;
 }
 
@@ -128,10 +127,9 @@ bool releaseCanvasDc(HDC dc)
         g_dcs.erase(it);
     }
     DeleteDC(dc);
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    if (auto w = s.find(hwnd))
-        s.markCompose(*w);
+    auto s = ws().lock();
+    if (auto w = s->find(hwnd))
+        s->markCompose(*w);
     return true;
 }
 
@@ -144,9 +142,8 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase)
 
 BOOL ValidateRect(HWND hwnd, const RECT* rect)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w)
         return FALSE;
     if (!rect) {
@@ -167,9 +164,8 @@ BOOL ValidateRect(HWND hwnd, const RECT* rect)
 
 BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
     if (!w)
         return FALSE;
     if (rect)
@@ -179,11 +175,10 @@ BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL)
 
 BOOL UpdateWindow(HWND hwnd)
 {
-    auto& s = ws();
     bool pending;
     {
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         if (!w)
             return FALSE;
         pending = (w->style & WS_VISIBLE) && (!w->update.empty() || (w->ncDirty && w->hasFrame()));
@@ -213,13 +208,12 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint)
     if (!paint)
         return nullptr;
     *paint = PAINTSTRUCT{};
-    auto& s = ws();
     std::shared_ptr<Bitmap> surface;
     bool erase, nc;
     RECT area;
     {
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         if (!w || w->thread != GetCurrentThreadId())
             return nullptr;
         area = bounds(w->update);
@@ -228,7 +222,7 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint)
         nc = w->ncDirty && w->hasFrame();
         w->ncDirty = false;
         surface = w->surface;
-        s.markCompose(*w);
+        s->markCompose(*w);
     }
     if (nc)
         SendMessageW(hwnd, WM_NCPAINT, 1, 0);
@@ -245,12 +239,11 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* paint)
 
 HDC GetDC(HWND hwnd)
 {
-    auto& s = ws();
     std::shared_ptr<Bitmap> surface;
     RECT all;
     {
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         // The surface is the owner thread's to draw on; others ask it with a message.
         if (!w || w->thread != GetCurrentThreadId())
             return nullptr;
@@ -262,18 +255,17 @@ HDC GetDC(HWND hwnd)
 
 HDC GetWindowDC(HWND hwnd)
 {
-    auto& s = ws();
     std::shared_ptr<Bitmap> surface;
     RECT all;
     {
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
+        auto s = ws().lock();
+        auto w = s->find(hwnd);
         if (!w || w->thread != GetCurrentThreadId())
             return nullptr;
         // Without a frame the window is all client area.
         surface = w->ncSurface ? w->ncSurface : w->surface;
         all = surface ? RECT{0, 0, surface->width(), surface->height()} : RECT{};
-        s.markCompose(*w);
+        s->markCompose(*w);
     }
     return canvasDc(hwnd, surface, all);
 }
@@ -282,8 +274,7 @@ int ReleaseDC(HWND hwnd, HDC dc)
 {
     if (!releaseCanvasDc(dc))
         return 0;
-    auto& s = ws();
-    s.wakeThread(GetWindowThreadProcessId(hwnd, nullptr));
+    ws().wakeThread(GetWindowThreadProcessId(hwnd, nullptr));
     return 1;
 }
 

@@ -1,4 +1,4 @@
-// Classes, creation and destruction, geometry, the window tree and window data.
+// Classes, creation and destruction.
 
 #include "platform/kernel/Synch.h"
 #include "platform/kernel/ThreadQueue.h"
@@ -7,7 +7,6 @@
 #include "platform/win/WindowSystem.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 using namespace pictavo::platform;
@@ -26,109 +25,56 @@ std::u16string foldName(LPCWSTR name)
     return out;
 }
 
-void allocateSurfaces(Window& w)
-{
-    const int cw = std::max(0, w.clientWidth()), ch = std::max(0, w.clientHeight());
-    if (!w.surface || w.surface->width() != cw || w.surface->height() != ch)
-        w.surface = cw && ch ? Bitmap::create(cw, ch, 0xFFFFFFFF) : nullptr;
-    if (w.hasFrame() && w.width() > 0 && w.height() > 0) {
-        if (!w.ncSurface || w.ncSurface->width() != w.width() || w.ncSurface->height() != w.height())
-            w.ncSurface = Bitmap::create(w.width(), w.height(), 0xFFFFFFFF);
-    } else {
-        w.ncSurface = nullptr;
-    }
-    w.update.assign(1, RECT{0, 0, cw, ch});
-    if (!cw || !ch)
-        w.update.clear();
-    w.erase = true;
-    w.ncDirty = true;
-}
-
-RECT calcClient(const std::shared_ptr<Window>& w, const RECT& windowRect)
-{
-    NCCALCSIZE_PARAMS params{};
-    params.rgrc[0] = windowRect;
-    SendMessageW(w->handle, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&params));
-    RECT c = params.rgrc[0];
-    c.left -= windowRect.left;
-    c.right -= windowRect.left;
-    c.top -= windowRect.top;
-    c.bottom -= windowRect.top;
-    c.right = std::max(c.left, c.right);
-    c.bottom = std::max(c.top, c.bottom);
-    return c;
-}
-
-void unlink(WindowSystem& s, Window& w)
+void unlink(WindowState& s, Window& w)
 {
     auto& list = w.parent ? s.find(w.parent)->children : s.topLevels;
     list.erase(std::remove(list.begin(), list.end(), w.handle), list.end());
 }
 
-bool insideTree(WindowSystem& s, HWND inner, HWND outer)
+void destroyTree(const std::shared_ptr<Window>& w)
 {
-    for (auto w = s.find(inner); w; w = s.find(w->parent))
-        if (w->handle == outer)
-            return true;
-    return false;
-}
-
-void destroyTree(WindowSystem& s, const std::shared_ptr<Window>& w)
-{
-    s.call(w, WM_DESTROY, 0, 0);
+    ws().call(w, WM_DESTROY, 0, 0);
     std::vector<HWND> children;
     {
-        std::lock_guard lk(s.mutex);
+        auto s = ws().lock();
         children = w->children;
     }
     for (HWND c : children) {
         std::shared_ptr<Window> child;
         {
-            std::lock_guard lk(s.mutex);
-            child = s.find(c);
+            auto s = ws().lock();
+            child = s->find(c);
             if (child)
                 child->destroying = true;
         }
         if (child)
-            destroyTree(s, child);
+            destroyTree(child);
     }
-    s.call(w, WM_NCDESTROY, 0, 0);
+    ws().call(w, WM_NCDESTROY, 0, 0);
     forgetScrollBars(w->handle);
     std::function<void()> final;
     {
-        std::lock_guard lk(s.mutex);
-        s.markCompose(*w);
-        unlink(s, *w);
-        s.windows.erase(reinterpret_cast<uintptr_t>(w->handle));
+        auto s = ws().lock();
+        s->markCompose(*w);
+        unlink(*s, *w);
+        s->windows.erase(reinterpret_cast<uintptr_t>(w->handle));
         w->destroyed = true;
-        std::erase_if(s.timers, [&](const Timer& t) { return t.hwnd == w->handle; });
-        if (s.tracking.hwndTrack == w->handle)
-            s.tracking = {};
-        if (s.lastClick.hwnd == w->handle)
-            s.lastClick.hwnd = nullptr;
-        if (s.focus == w->handle)
-            s.focus = nullptr;
-        if (s.active == w->handle)
-            s.active = nullptr;
-        if (s.capture == w->handle)
-            s.capture = nullptr;
+        std::erase_if(s->timers, [&](const Timer& t) { return t.hwnd == w->handle; });
+        if (s->tracking.hwndTrack == w->handle)
+            s->tracking = {};
+        if (s->lastClick.hwnd == w->handle)
+            s->lastClick.hwnd = nullptr;
+        if (s->focus == w->handle)
+            s->focus = nullptr;
+        if (s->active == w->handle)
+            s->active = nullptr;
+        if (s->capture == w->handle)
+            s->capture = nullptr;
         if (w->depth == 0 && w->final)
             final = std::exchange(w->final, nullptr);
     }
     if (final)
         final();
-}
-
-// Calls from other threads run on the window's own thread, as Win32 sends them there.
-template <class F> bool marshalled(HWND hwnd, BOOL& result, F call)
-{
-    const DWORD owner = GetWindowThreadProcessId(hwnd, nullptr);
-    if (!owner || owner == GetCurrentThreadId())
-        return false;
-    result = FALSE;
-    if (auto queue = ThreadQueue::find(owner))
-        queue->send([&] { result = call(); });
-    return true;
 }
 
 } // namespace
@@ -148,34 +94,31 @@ ATOM RegisterClassExW(const WNDCLASSEXW* wc)
     cls->icon = wc->hIcon;
     cls->cursor = wc->hCursor;
     cls->background = wc->hbrBackground;
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    if (s.classes.count(cls->name))
+    auto s = ws().lock();
+    if (s->classes.count(cls->name))
         return 0;
-    s.classes[cls->name] = cls;
-    return static_cast<ATOM>(0xC000 + s.classes.size());
+    s->classes[cls->name] = cls;
+    return static_cast<ATOM>(0xC000 + s->classes.size());
 }
 
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto it = s.classes.find(foldName(className));
-    if (it == s.classes.end())
+    auto s = ws().lock();
+    auto it = s->classes.find(foldName(className));
+    if (it == s->classes.end())
         return FALSE;
-    for (auto& [handle, w] : s.windows)
+    for (auto& [handle, w] : s->windows)
         if (w->cls == it->second)
             return FALSE;
-    s.classes.erase(it);
+    s->classes.erase(it);
     return TRUE;
 }
 
 BOOL GetClassInfoExW(HINSTANCE, LPCWSTR className, WNDCLASSEXW* out)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto it = s.classes.find(foldName(className));
-    if (it == s.classes.end() || !out)
+    auto s = ws().lock();
+    auto it = s->classes.find(foldName(className));
+    if (it == s->classes.end() || !out)
         return FALSE;
     const auto& c = *it->second;
     *out =
@@ -187,16 +130,15 @@ BOOL GetClassInfoExW(HINSTANCE, LPCWSTR className, WNDCLASSEXW* out)
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
 {
-    auto& s = ws();
     auto w = std::make_shared<Window>();
     const DWORD thread = GetCurrentThreadId();
     {
-        std::lock_guard lk(s.mutex);
-        auto it = s.classes.find(foldName(className));
-        if (it == s.classes.end())
+        auto s = ws().lock();
+        auto it = s->classes.find(foldName(className));
+        if (it == s->classes.end())
             return nullptr;
         const bool child = style & WS_CHILD;
-        auto p = s.find(parent);
+        auto p = s->find(parent);
         if (child && (!p || p->destroying))
             return nullptr;
         if (!child && parent && !p)
@@ -210,29 +152,29 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         }
         width = std::clamp(width, 0, 32767);
         height = std::clamp(height, 0, 32767);
-        w->handle = reinterpret_cast<HWND>(s.nextHandle);
-        s.nextHandle += 4;
+        w->handle = reinterpret_cast<HWND>(s->nextHandle);
+        s->nextHandle += 4;
         w->thread = thread;
         w->cls = it->second;
         w->proc = w->cls->proc;
         w->style = style & ~WS_VISIBLE;
         w->exStyle = exStyle;
         w->parent = child ? parent : nullptr;
-        w->owner = child ? nullptr : s.rootOf(parent);
+        w->owner = child ? nullptr : s->rootOf(parent);
         w->rect = RECT{x, y, x + width, y + height};
         w->client = RECT{0, 0, width, height};
         w->text = windowName ? std::u16string(windowName) : std::u16string();
         w->id = child ? reinterpret_cast<LONG_PTR>(menu) : 0;
         w->instance = instance;
         w->extra.assign(static_cast<size_t>(w->cls->wndExtra), 0);
-        s.windows[reinterpret_cast<uintptr_t>(w->handle)] = w;
+        s->windows[reinterpret_cast<uintptr_t>(w->handle)] = w;
         // Children go to the bottom: z-order is creation order, which dialogs use as tab order.
         if (child)
             p->children.push_back(w->handle);
         else
-            s.raiseTopLevel(w->handle);
+            s->raiseTopLevel(w->handle);
     }
-    s.installThread(thread);
+    ws().installThread(thread);
 
     CREATESTRUCTW cs{param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
                      windowName, className, exStyle};
@@ -240,60 +182,59 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         MINMAXINFO mmi{};
         mmi.ptMaxSize = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         mmi.ptMaxTrackSize = mmi.ptMaxSize;
-        s.call(w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+        ws().call(w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
         width = std::clamp<int>(width, mmi.ptMinTrackSize.x,
                                 std::max(mmi.ptMinTrackSize.x, mmi.ptMaxTrackSize.x));
         height = std::clamp<int>(height, mmi.ptMinTrackSize.y,
                                  std::max(mmi.ptMinTrackSize.y, mmi.ptMaxTrackSize.y));
-        std::lock_guard lk(s.mutex);
+        auto s = ws().lock();
         w->rect.right = w->rect.left + width;
         w->rect.bottom = w->rect.top + height;
     }
-    if (!s.call(w, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
+    if (!ws().call(w, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
         {
-            std::lock_guard lk(s.mutex);
+            auto s = ws().lock();
             w->destroying = true;
         }
-        s.call(w, WM_NCDESTROY, 0, 0);
-        std::lock_guard lk(s.mutex);
-        unlink(s, *w);
-        s.windows.erase(reinterpret_cast<uintptr_t>(w->handle));
+        ws().call(w, WM_NCDESTROY, 0, 0);
+        auto s = ws().lock();
+        unlink(*s, *w);
+        s->windows.erase(reinterpret_cast<uintptr_t>(w->handle));
         w->destroyed = true;
         return nullptr;
     }
-    RECT client = calcClient(w, w->rect);
+    RECT client = clientAreaOf(w->handle, w->rect);
     {
-        std::lock_guard lk(s.mutex);
+        auto s = ws().lock();
         w->client = client;
-        allocateSurfaces(*w);
+        w->allocateSurfaces();
     }
-    if (s.call(w, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+    if (ws().call(w, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         DestroyWindow(w->handle);
         return nullptr;
     }
     if (!IsWindow(w->handle))
         return nullptr;
-    s.call(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->clientWidth(), w->clientHeight()));
-    s.call(w, WM_MOVE, 0, MAKELPARAM(w->rect.left + w->client.left, w->rect.top + w->client.top));
+    ws().call(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->clientWidth(), w->clientHeight()));
+    ws().call(w, WM_MOVE, 0, MAKELPARAM(w->rect.left + w->client.left, w->rect.top + w->client.top));
     if (style & WS_VISIBLE)
         ShowWindow(w->handle, (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW);
-    s.changed.notify_all();
+    ws().notifyChanged();
     return IsWindow(w->handle) ? w->handle : nullptr;
 }
 
 BOOL DestroyWindow(HWND hwnd)
 {
-    auto& s = ws();
     std::shared_ptr<Window> w;
     std::vector<HWND> owned;
     {
-        std::lock_guard lk(s.mutex);
-        w = s.find(hwnd);
+        auto s = ws().lock();
+        w = s->find(hwnd);
         if (!w || w->destroying || w->thread != GetCurrentThreadId())
             return FALSE;
         w->destroying = true;
-        for (HWND top : s.topLevels)
-            if (auto o = s.find(top); o && o->owner == hwnd)
+        for (HWND top : s->topLevels)
+            if (auto o = s->find(top); o && o->owner == hwnd)
                 owned.push_back(top);
     }
     for (HWND o : owned)
@@ -301,15 +242,15 @@ BOOL DestroyWindow(HWND hwnd)
 
     HWND capture, focus, active;
     {
-        std::lock_guard lk(s.mutex);
+        auto s = ws().lock();
         if (w->style & WS_VISIBLE) {
             w->style &= ~WS_VISIBLE;
             if (w->parent)
-                s.markCompose(*w);
+                s->markCompose(*w);
         }
-        capture = insideTree(s, s.capture, hwnd) ? s.capture : nullptr;
-        focus = insideTree(s, s.focus, hwnd) ? s.focus : nullptr;
-        active = s.active == hwnd ? hwnd : nullptr;
+        capture = s->isInside(s->capture, hwnd) ? s->capture : nullptr;
+        focus = s->isInside(s->focus, hwnd) ? s->focus : nullptr;
+        active = s->active == hwnd ? hwnd : nullptr;
     }
     if (capture)
         ReleaseCapture();
@@ -320,9 +261,9 @@ BOOL DestroyWindow(HWND hwnd)
         if (!IsWindowVisible(next) || !IsWindowEnabled(next))
             next = nullptr;
         if (!next) {
-            std::lock_guard lk(s.mutex);
-            for (HWND top : s.topLevels)
-                if (auto t = s.find(top); t && top != hwnd && !t->destroying && t->thread == w->thread &&
+            auto s = ws().lock();
+            for (HWND top : s->topLevels)
+                if (auto t = s->find(top); t && top != hwnd && !t->destroying && t->thread == w->thread &&
                                           (t->style & WS_VISIBLE) && !(t->style & WS_DISABLED)) {
                     next = top;
                     break;
@@ -330,552 +271,55 @@ BOOL DestroyWindow(HWND hwnd)
         }
         SetActiveWindow(next);
     }
-    destroyTree(s, w);
-    s.changed.notify_all();
+    destroyTree(w);
+    ws().notifyChanged();
     return TRUE;
 }
 
 BOOL IsWindow(HWND hwnd)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return s.find(hwnd) != nullptr;
-}
-
-BOOL IsWindowVisible(HWND hwnd)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return s.visible(hwnd);
-}
-
-BOOL IsWindowEnabled(HWND hwnd)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    return w && !(w->style & WS_DISABLED);
-}
-
-BOOL EnableWindow(HWND hwnd, BOOL enable)
-{
-    BOOL viaOwner;
-    if (marshalled(hwnd, viaOwner, [&] { return EnableWindow(hwnd, enable); }))
-        return viaOwner;
-    auto& s = ws();
-    bool wasDisabled;
-    HWND loseFocus = nullptr;
-    {
-        std::lock_guard lk(s.mutex);
-        auto w = s.find(hwnd);
-        if (!w)
-            return FALSE;
-        wasDisabled = w->style & WS_DISABLED;
-        if (wasDisabled == !enable)
-            return wasDisabled;
-        if (enable)
-            w->style &= ~WS_DISABLED;
-        else
-            w->style |= WS_DISABLED;
-        if (!enable && insideTree(s, s.focus, hwnd))
-            loseFocus = s.focus;
-    }
-    if (loseFocus)
-        SetFocus(nullptr);
-    SendMessageW(hwnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
-    return wasDisabled;
-}
-
-BOOL ShowWindow(HWND hwnd, int command)
-{
-    BOOL viaOwner;
-    if (marshalled(hwnd, viaOwner, [&] { return ShowWindow(hwnd, command); }))
-        return viaOwner;
-    auto& s = ws();
-    std::shared_ptr<Window> w;
-    bool wasVisible;
-    {
-        std::lock_guard lk(s.mutex);
-        w = s.find(hwnd);
-        if (!w)
-            return FALSE;
-        wasVisible = w->style & WS_VISIBLE;
-    }
-    if (command == SW_HIDE) {
-        if (!wasVisible)
-            return FALSE;
-        SendMessageW(hwnd, WM_SHOWWINDOW, FALSE, 0);
-        HWND focus, capture;
-        bool wasActive;
-        {
-            std::lock_guard lk(s.mutex);
-            w->style &= ~WS_VISIBLE;
-            s.markCompose(*w);
-            focus = insideTree(s, s.focus, hwnd) ? s.focus : nullptr;
-            capture = insideTree(s, s.capture, hwnd) ? s.capture : nullptr;
-            wasActive = s.active == hwnd;
-        }
-        if (capture)
-            ReleaseCapture();
-        if (wasActive)
-            SetActiveWindow(w->owner && IsWindowVisible(w->owner) ? w->owner : nullptr);
-        else if (focus)
-            SetFocus(w->parent);
-        s.wakeThread(w->thread);
-        s.changed.notify_all();
-        return TRUE;
-    }
-    const bool maximize = command == SW_SHOWMAXIMIZED;
-    const bool restore = command == SW_RESTORE || command == SW_SHOWNORMAL;
-    if (maximize && !w->maximized) {
-        RECT area{};
-        if (w->parent) {
-            GetClientRect(w->parent, &area);
-        } else {
-            SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-        }
-        MINMAXINFO mmi{};
-        mmi.ptMaxSize = {area.right - area.left, area.bottom - area.top};
-        mmi.ptMaxPosition = {area.left, area.top};
-        mmi.ptMaxTrackSize = mmi.ptMaxSize;
-        SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
-        {
-            std::lock_guard lk(s.mutex);
-            w->restored = w->rect;
-            w->maximized = true;
-            w->style |= WS_MAXIMIZE;
-        }
-        SetWindowPos(hwnd, nullptr, mmi.ptMaxPosition.x, mmi.ptMaxPosition.y, mmi.ptMaxSize.x,
-                     mmi.ptMaxSize.y, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    } else if (restore && w->maximized) {
-        RECT r;
-        {
-            std::lock_guard lk(s.mutex);
-            w->maximized = false;
-            w->style &= ~WS_MAXIMIZE;
-            r = w->restored;
-        }
-        SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    }
-    if (!wasVisible) {
-        SendMessageW(hwnd, WM_SHOWWINDOW, TRUE, 0);
-        std::lock_guard lk(s.mutex);
-        w->style |= WS_VISIBLE;
-        allocateSurfaces(*w);
-        s.markCompose(*w);
-    }
-    const bool activates =
-        command != SW_SHOWNA && command != SW_SHOWNOACTIVATE && command != SW_SHOWMINNOACTIVE;
-    if (!w->parent && activates && !(w->exStyle & WS_EX_NOACTIVATE))
-        SetActiveWindow(hwnd);
-    s.wakeThread(w->thread);
-    s.changed.notify_all();
-    return wasVisible;
-}
-
-BOOL IsZoomed(HWND hwnd)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    return w && w->maximized;
-}
-
-BOOL IsIconic(HWND)
-{
-    return FALSE;
-}
-
-BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
-{
-    return SetWindowPos(hwnd, nullptr, x, y, width, height,
-                        SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
-}
-
-BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
-{
-    BOOL viaOwner;
-    if (marshalled(hwnd, viaOwner, [&] { return SetWindowPos(hwnd, insertAfter, x, y, cx, cy, flags); }))
-        return viaOwner;
-    auto& s = ws();
-    std::shared_ptr<Window> w;
-    {
-        std::lock_guard lk(s.mutex);
-        w = s.find(hwnd);
-        if (!w)
-            return FALSE;
-    }
-    WINDOWPOS pos{hwnd, insertAfter, x, y, std::clamp(cx, 0, 32767), std::clamp(cy, 0, 32767), flags};
-    if (flags & SWP_NOMOVE) {
-        pos.x = w->rect.left;
-        pos.y = w->rect.top;
-    }
-    if (flags & SWP_NOSIZE) {
-        pos.cx = w->width();
-        pos.cy = w->height();
-    }
-    SendMessageW(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
-    RECT rect{pos.x, pos.y, pos.x + pos.cx, pos.y + pos.cy};
-    const bool sized = pos.cx != w->width() || pos.cy != w->height();
-    const bool moved = pos.x != w->rect.left || pos.y != w->rect.top;
-    RECT client = w->client;
-    if (sized || (flags & SWP_FRAMECHANGED))
-        client = calcClient(w, rect);
-    const bool clientSized =
-        client.right - client.left != w->clientWidth() || client.bottom - client.top != w->clientHeight();
-    {
-        std::lock_guard lk(s.mutex);
-        if (!s.find(hwnd))
-            return FALSE;
-        s.markCompose(*w);
-        w->rect = rect;
-        w->client = client;
-        if (sized || (flags & SWP_FRAMECHANGED))
-            allocateSurfaces(*w);
-        if (!(flags & SWP_NOZORDER) && !w->parent &&
-            (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST)) {
-            if (insertAfter == HWND_TOPMOST)
-                w->exStyle |= WS_EX_TOPMOST;
-            else
-                w->exStyle &= ~WS_EX_TOPMOST;
-            s.raiseTopLevel(hwnd);
-        } else if (!(flags & SWP_NOZORDER) && !w->parent && insertAfter == HWND_TOP) {
-            s.raiseTopLevel(hwnd);
-        } else if (!(flags & SWP_NOZORDER)) {
-            auto& list = w->parent ? s.find(w->parent)->children : s.topLevels;
-            list.erase(std::remove(list.begin(), list.end(), hwnd), list.end());
-            auto at = list.begin();
-            if (insertAfter == HWND_BOTTOM) {
-                at = list.end();
-            } else if (insertAfter && insertAfter != HWND_TOPMOST && insertAfter != HWND_NOTOPMOST) {
-                auto found = std::find(list.begin(), list.end(), insertAfter);
-                at = found == list.end() ? list.begin() : found + 1;
-            }
-            list.insert(at, hwnd);
-        }
-        s.markCompose(*w);
-    }
-    if (flags & SWP_SHOWWINDOW)
-        ShowWindow(hwnd, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
-    if (flags & SWP_HIDEWINDOW)
-        ShowWindow(hwnd, SW_HIDE);
-    pos.flags = (flags & ~(SWP_NOMOVE | SWP_NOSIZE)) | (moved ? 0 : SWP_NOMOVE) |
-                (sized || clientSized ? 0 : SWP_NOSIZE);
-    SendMessageW(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
-    s.wakeThread(w->thread);
-    return TRUE;
-}
-
-BOOL GetWindowRect(HWND hwnd, RECT* rect)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    if (!w || !rect)
-        return FALSE;
-    POINT o = s.screenOrigin(*w);
-    *rect = RECT{o.x, o.y, o.x + w->width(), o.y + w->height()};
-    return TRUE;
-}
-
-BOOL GetClientRect(HWND hwnd, RECT* rect)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    if (!w || !rect)
-        return FALSE;
-    *rect = RECT{0, 0, w->clientWidth(), w->clientHeight()};
-    return TRUE;
-}
-
-BOOL ClientToScreen(HWND hwnd, POINT* point)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    if (!w || !point)
-        return FALSE;
-    POINT o = s.screenOrigin(*w);
-    point->x += o.x + w->client.left;
-    point->y += o.y + w->client.top;
-    return TRUE;
-}
-
-BOOL ScreenToClient(HWND hwnd, POINT* point)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    if (!w || !point)
-        return FALSE;
-    POINT o = s.screenOrigin(*w);
-    point->x -= o.x + w->client.left;
-    point->y -= o.y + w->client.top;
-    return TRUE;
-}
-
-int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count)
-{
-    POINT origin{0, 0};
-    if (from)
-        ClientToScreen(from, &origin);
-    POINT target{0, 0};
-    if (to)
-        ClientToScreen(to, &target);
-    const LONG dx = origin.x - target.x, dy = origin.y - target.y;
-    for (UINT i = 0; points && i < count; ++i) {
-        points[i].x += dx;
-        points[i].y += dy;
-    }
-    return static_cast<int>(MAKELONG(static_cast<WORD>(dx), static_cast<WORD>(dy)));
-}
-
-HWND GetParent(HWND hwnd)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    if (!w)
-        return nullptr;
-    return w->parent ? w->parent : w->owner;
-}
-
-HWND GetWindow(HWND hwnd, UINT relation)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    if (!w)
-        return nullptr;
-    if (relation == GW_OWNER)
-        return w->owner;
-    if (relation == GW_CHILD)
-        return w->children.empty() ? nullptr : w->children.front();
-    const auto& list = w->parent ? s.find(w->parent)->children : s.topLevels;
-    auto it = std::find(list.begin(), list.end(), hwnd);
-    switch (relation) {
-    case GW_HWNDFIRST:
-        return list.front();
-    case GW_HWNDLAST:
-        return list.back();
-    case GW_HWNDNEXT:
-        return it + 1 < list.end() ? *(it + 1) : nullptr;
-    case GW_HWNDPREV:
-        return it != list.begin() ? *(it - 1) : nullptr;
-    }
-    return nullptr;
-}
-
-HWND GetAncestor(HWND hwnd, UINT flags)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    if (!w)
-        return nullptr;
-    if (flags == GA_PARENT)
-        return w->parent;
-    HWND root = s.rootOf(hwnd);
-    if (flags == GA_ROOTOWNER)
-        while (auto r = s.find(root)) {
-            if (!r->owner)
-                break;
-            root = r->owner;
-        }
-    return root;
-}
-
-BOOL IsChild(HWND parent, HWND hwnd)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return hwnd != parent && parent && insideTree(s, hwnd, parent);
-}
-
-HWND GetDesktopWindow()
-{
-    return nullptr;
-}
-
-HWND WindowFromPoint(POINT point)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    return s.hitTest(point);
+    auto s = ws().lock();
+    return s->find(hwnd) != nullptr;
 }
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
+    auto s = ws().lock();
     const auto cls = foldName(className);
-    for (HWND top : s.topLevels) {
-        auto w = s.find(top);
+    for (HWND top : s->topLevels) {
+        auto w = s->find(top);
         if (w && (!className || w->cls->name == cls) && (!windowName || w->text == windowName))
             return top;
     }
     return nullptr;
 }
 
-HWND GetDlgItem(HWND dialog, int id)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(dialog);
-    if (!w)
-        return nullptr;
-    for (HWND c : w->children)
-        if (auto child = s.find(c); child && child->id == id)
-            return c;
-    return nullptr;
-}
-
-int GetDlgCtrlID(HWND hwnd)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    return w ? static_cast<int>(w->id) : 0;
-}
-
-DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    if (processId)
-        *processId = w ? 1 : 0;
-    return w ? w->thread : 0;
-}
-
-LONG_PTR GetWindowLongPtrW(HWND hwnd, int index)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    if (!w)
-        return 0;
-    switch (index) {
-    case GWL_STYLE:
-        return static_cast<LONG>(w->style);
-    case GWL_EXSTYLE:
-        return static_cast<LONG>(w->exStyle);
-    case GWLP_WNDPROC:
-        return reinterpret_cast<LONG_PTR>(w->proc);
-    case GWLP_HINSTANCE:
-        return reinterpret_cast<LONG_PTR>(w->instance);
-    case GWLP_HWNDPARENT:
-        return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
-    case GWLP_ID:
-        return w->id;
-    case GWLP_USERDATA:
-        return w->userData;
-    }
-    if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size())
-        return 0;
-    LONG_PTR v;
-    std::memcpy(&v, w->extra.data() + index, sizeof v);
-    return v;
-}
-
-LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value)
-{
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    if (!w)
-        return 0;
-    LONG_PTR old = 0;
-    switch (index) {
-    case GWL_STYLE:
-        old = static_cast<LONG>(w->style);
-        // Visibility changes only through ShowWindow, so the picture and activation follow.
-        w->style = (static_cast<DWORD>(value) & ~WS_VISIBLE) | (w->style & WS_VISIBLE);
-        return old;
-    case GWL_EXSTYLE:
-        old = static_cast<LONG>(w->exStyle);
-        w->exStyle = static_cast<DWORD>(value);
-        return old;
-    case GWLP_WNDPROC:
-        old = reinterpret_cast<LONG_PTR>(w->proc);
-        w->proc = reinterpret_cast<WNDPROC>(value);
-        return old;
-    case GWLP_ID:
-        return std::exchange(w->id, value);
-    case GWLP_USERDATA:
-        return std::exchange(w->userData, value);
-    case GWLP_HWNDPARENT:
-        if (w->parent)
-            return 0;
-        return reinterpret_cast<LONG_PTR>(std::exchange(w->owner, reinterpret_cast<HWND>(value)));
-    }
-    if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size())
-        return 0;
-    std::memcpy(&old, w->extra.data() + index, sizeof old);
-    std::memcpy(w->extra.data() + index, &value, sizeof value);
-    return old;
-}
-
-LONG GetWindowLongW(HWND hwnd, int index)
-{
-    return static_cast<LONG>(GetWindowLongPtrW(hwnd, index));
-}
-
-LONG SetWindowLongW(HWND hwnd, int index, LONG value)
-{
-    return static_cast<LONG>(SetWindowLongPtrW(hwnd, index, value));
-}
-
-BOOL SetWindowTextW(HWND hwnd, LPCWSTR text)
-{
-    return static_cast<BOOL>(SendMessageW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text ? text : u"")));
-}
-
-int GetWindowTextW(HWND hwnd, LPWSTR buffer, int size)
-{
-    return static_cast<int>(SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(std::max(size, 0)),
-                                         reinterpret_cast<LPARAM>(buffer)));
-}
-
-int GetWindowTextLengthW(HWND hwnd)
-{
-    return static_cast<int>(SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0));
-}
-
 int GetClassNameW(HWND hwnd, LPWSTR buffer, int size)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    if (!w || !buffer || size <= 0)
+    if (!buffer || size <= 0)
         return 0;
-    const auto& name = w->cls->label;
-    const int n = std::min<int>(size - 1, static_cast<int>(name.size()));
-    std::copy_n(name.begin(), n, buffer);
-    buffer[n] = 0;
-    return n;
+    return withWindow<int>(hwnd, 0, [&](WindowState&, Window& w) {
+        const auto& name = w.cls->label;
+        const int n = std::min<int>(size - 1, static_cast<int>(name.size()));
+        std::copy_n(name.begin(), n, buffer);
+        buffer[n] = 0;
+        return n;
+    });
 }
 
 namespace pictavo::platform {
 
 bool setFinalCallback(HWND hwnd, std::function<void()> callback)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    auto w = s.find(hwnd);
-    if (!w)
-        return false;
-    w->final = std::move(callback);
-    return true;
+    return withWindow<bool>(hwnd, false, [&](WindowState&, Window& w) {
+        w.final = std::move(callback);
+        return true;
+    });
 }
 
 void setFileDropHandler(FileDropHandler handler)
 {
-    auto& s = ws();
-    std::lock_guard lk(s.mutex);
-    s.dropHandlers[GetCurrentThreadId()] = std::move(handler);
+    ws().setFileDropHandler(GetCurrentThreadId(), std::move(handler));
 }
 
 } // namespace pictavo::platform

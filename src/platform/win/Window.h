@@ -68,6 +68,8 @@ struct Window
     {
         return client.left || client.top || client.right != width() || client.bottom != height();
     }
+    // Under the lock, after the size changed: surfaces of the new size, all to be painted again.
+    void allocateSurfaces();
 };
 
 } // namespace pictavo::platform

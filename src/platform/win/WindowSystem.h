@@ -1,16 +1,17 @@
 #pragma once
 
-// Internal to the window layer: the handle table, classes, input state and the per-thread
-// sources of input, paint and timer messages.
+// Internal to the window layer: the screen's state behind one lock, and the per-thread sources
+// of input, paint and timer messages.
 
-#include "platform/win/Window.h"
+#include "platform/win/WindowState.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
-#include <string>
+#include <type_traits>
 #include <unordered_map>
 
 namespace pictavo::platform {
@@ -40,16 +41,6 @@ struct InputEvent
     DWORD time = 0;
 };
 
-struct Timer
-{
-    HWND hwnd = nullptr;
-    UINT_PTR id = 0;
-    UINT elapse = 0;
-    TIMERPROC proc = nullptr;
-    DWORD thread = 0;
-    std::chrono::steady_clock::time_point due;
-};
-
 class WindowSystem
 {
 public:
@@ -58,59 +49,38 @@ public:
 
     static WindowSystem& instance();
 
-    std::mutex mutex;
-    std::condition_variable changed; // windows created, shown, renamed, destroyed; composes
-
-    std::unordered_map<uintptr_t, std::shared_ptr<Window>> windows;
-    std::vector<HWND> topLevels; // top of the z-order first
-    std::map<std::u16string, std::shared_ptr<const WindowClass>> classes;
-    uintptr_t nextHandle = 0x10000;
-
-    // Input state, one for the whole screen.
-    HWND focus = nullptr;
-    HWND active = nullptr;
-    HWND capture = nullptr;
-    POINT cursorPos{};
-    BYTE keys[256] = {};      // as of the messages taken so far
-    BYTE asyncKeys[256] = {}; // as of the input injected so far
-    HCURSOR cursor = nullptr;
-    TRACKMOUSEEVENT tracking{};
-    Clock::time_point hoverDue{};
-    POINT hoverPoint{};
-    struct
+    // The state while the lock is held. Unlock around anything that may reach a window
+    // procedure: procedures always run without the lock.
+    class Locked
     {
-        HWND hwnd = nullptr;
-        int button = 0;
-        DWORD time = 0;
-        POINT pt{};
-    } lastClick;
-    DWORD messagePos = 0;
-    DWORD lastMouseThread = 0; // the thread that last had input, for input nobody takes
-    unsigned long long barriersPosted = 0;
-    unsigned long long barriersDone = 0;
-    SIZE screen{1280, 800};
-    LONG taskbar = 40; // the work area leaves this much at the bottom
+    public:
+        WindowState* operator->() const { return state_; }
+        WindowState& operator*() const { return *state_; }
+        void unlock() { lock_.unlock(); }
+        void lock() { lock_.lock(); }
 
-    std::map<DWORD, std::deque<InputEvent>> input;
-    std::vector<Timer> timers;
-    UINT_PTR nextTimerId = 0x7000;
-    std::unordered_map<DWORD, FileDropHandler> dropHandlers;
+    private:
+        friend class WindowSystem;
+        Locked(std::mutex& mutex, WindowState& state) : lock_(mutex), state_(&state) {}
+        std::unique_lock<std::mutex> lock_;
+        WindowState* state_;
+    };
+    Locked lock() { return Locked(mutex_, state_); }
+    // The window behind a handle, null when it is gone; for reading what only its thread changes.
+    std::shared_ptr<Window> window(HWND hwnd);
 
-    // Under the lock.
-    std::shared_ptr<Window> find(HWND hwnd) const;
-    HWND rootOf(HWND hwnd) const;
-    POINT screenOrigin(const Window& w) const; // of the window rectangle
-    HWND hitTest(POINT screen) const;          // deepest visible, enabled window
-    bool visible(HWND hwnd) const;             // it and all its ancestors
-    void markCompose(const Window& w);
-    // Top of the top-level z-order, below the topmost windows unless it is one itself.
-    void raiseTopLevel(HWND hwnd);
+    // Windows created, shown, renamed or destroyed, pictures composed.
+    void notifyChanged() { changed_.notify_all(); }
+    template <class Pred> bool waitChanged(Locked& locked, std::chrono::milliseconds timeout, Pred done)
+    {
+        return changed_.wait_for(locked.lock_, timeout, std::move(done));
+    }
 
-    // Not under the lock.
     void installThread(DWORD thread);
     void wakeThread(DWORD thread);
     void wakeAt(Clock::time_point when, DWORD thread);
     void inject(InputEvent event);
+    void setFileDropHandler(DWORD thread, FileDropHandler handler);
     LRESULT call(const std::shared_ptr<Window>& w, UINT message, WPARAM wParam, LPARAM lParam);
     // Runs pending paints of the thread's windows and composes their top-level pictures.
     void flushThread(DWORD thread);
@@ -118,7 +88,6 @@ public:
     // Waits until the input injected for the thread so far, and what it posted while handling
     // it, has been dispatched; false on time-out.
     bool settle(DWORD thread, HWND anyWindow, DWORD timeoutMs);
-    static constexpr WPARAM kBarrier = 0x5E771E;
 
     // A display backend shows composed pictures and follows top-level windows; called on the
     // windows' thread after every composition pass.
@@ -128,28 +97,61 @@ public:
         virtual void present(HWND top, const std::shared_ptr<Bitmap>& picture) = 0;
         virtual void sync() = 0;
     };
-    std::shared_ptr<Backend> backend; // lock
+    // The screen takes the display's size and every top-level picture is shown again.
+    void attachBackend(std::shared_ptr<Backend> backend, SIZE screen);
+    // Back to the headless screen; returns the backend so the caller ends it outside the lock.
+    std::shared_ptr<Backend> detachBackend();
+    // The display lost a window's picture: compose it again when its thread is next idle.
+    void recompose(HWND top);
 
 private:
     WindowSystem();
     bool idle(MSG& out, HWND filter, UINT min, UINT max, UINT flags);
+
+    // Input, routed when taken so capture and activation set by the previous message hold.
     bool takeInput(MSG& out, DWORD thread, HWND filter, UINT min, UINT max, bool remove);
-    MSG predict(const InputEvent& e) const; // under the lock
     bool routeInput(InputEvent& e, MSG& out);
+    bool routeDrop(Locked& s, const InputEvent& e, HWND target, DWORD thread);
+    bool routePointer(Locked& s, const InputEvent& e, HWND target, MSG& out, DWORD thread);
+    bool activateOnPress(const InputEvent& e, HWND target, LRESULT hit, bool captured); // false: eaten
+    void trackLeaveAndHover(Locked& s, const InputEvent& e, HWND target, LRESULT hit, DWORD thread);
+
+    // Paint, timers and composition.
     bool takePaint(MSG& out, DWORD thread, HWND filter);
     bool takeTimer(MSG& out, DWORD thread, HWND filter, bool remove);
     void composeDirty(DWORD thread);
+
+    static bool inRange(UINT message, UINT min, UINT max)
+    {
+        return (min == 0 && max == 0) || (message >= min && message <= max);
+    }
+    static constexpr WPARAM kBarrier = 0x5E771E;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    WindowState state_;
+    std::map<DWORD, std::deque<InputEvent>> input_;
+    std::unordered_map<DWORD, FileDropHandler> dropHandlers_;
+    unsigned long long barriersPosted_ = 0;
+    unsigned long long barriersDone_ = 0;
+    std::shared_ptr<Backend> backend_;
+    std::unordered_map<DWORD, bool> installed_;
 
     std::mutex wakeMutex_;
     std::condition_variable wakeCv_;
     std::multimap<Clock::time_point, DWORD> wakeups_;
     bool wakerStarted_ = false;
-    std::unordered_map<DWORD, bool> installed_;
 };
 
 WindowSystem& ws();
 DWORD messageTime();
-bool rectEmpty(const RECT& r);
-RECT intersect(const RECT& a, const RECT& b);
+
+// The start of most USER calls: under the lock, f(state, window) for a live handle, else 'gone'.
+template <class R, class F> R withWindow(HWND hwnd, std::type_identity_t<R> gone, F&& f)
+{
+    auto s = ws().lock();
+    auto w = s->find(hwnd);
+    return w ? f(*s, *w) : gone;
+}
 
 } // namespace pictavo::platform

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 using namespace pictavo::platform;
@@ -205,4 +207,40 @@ TEST(Bitmaps, AreaAverageKeepsTransparentPixelsFromDarkeningEdges)
     resampleArea(src, 2, 1, 8, dst, 1, 1);
     EXPECT_EQ(dst[0], 255);
     EXPECT_NEAR(dst[3], 128, 1);
+}
+
+TEST(Bitmaps, SavedPngReadsBackWithItsAlphaAndLatestPixels)
+{
+    TempDir dir;
+    auto b = Bitmap::create(3, 1, 0xFF102030);
+    ASSERT_TRUE(b);
+    const uint8_t half[4] = {200, 100, 50, 128};
+    std::copy_n(half, 4, b->pixels() + 4);
+    b->pixels()[8 + 3] = 0;
+    auto path = dir.file("saved.png");
+    ASSERT_TRUE(b->savePng(path.string()));
+    auto back = Bitmap::fromFile(path.string());
+    ASSERT_TRUE(back && back->pixels());
+    ASSERT_EQ(back->width(), 3);
+    const uint8_t* p = back->pixels();
+    EXPECT_EQ(p[0], 0x30);
+    EXPECT_EQ(p[2], 0x10);
+    EXPECT_EQ(p[3], 255);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_NEAR(p[4 + c], half[c], 2) << "straight alpha survives the premultiplied copy";
+    EXPECT_EQ(p[8 + 3], 0);
+
+    // A change after a save must reach the next save, not a cached copy.
+    b->pixels()[0] = 0xEE;
+    b->changed();
+    ASSERT_TRUE(b->savePng(path.string()));
+    back = Bitmap::fromFile(path.string());
+    ASSERT_TRUE(back && back->pixels());
+    EXPECT_EQ(back->pixels()[0], 0xEE);
+
+    EXPECT_FALSE(b->savePng((dir.path() / "missing" / "x.png").string()));
+    auto gone = Bitmap::fromFile(path.string());
+    ASSERT_TRUE(gone);
+    std::filesystem::remove(path);
+    EXPECT_FALSE(gone->savePng(dir.file("other.png").string())) << "a source that can no longer be read";
 }
