@@ -1,0 +1,80 @@
+#include "ui/Drawing.h"
+
+#include "platform/win/WinUser.h"
+
+#include <string>
+
+namespace Quendal::UI {
+
+void DrawText(HDC dc, const RECT& rect, std::u16string_view text, COLORREF colour, HFONT font, UINT format)
+{
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    COLORREF oldColour = SetTextColor(dc, colour);
+    int oldMode = SetBkMode(dc, TRANSPARENT);
+    RECT r = rect;
+    std::u16string copy(text);
+    DrawTextW(dc, copy.c_str(), static_cast<int>(copy.size()), &r, format);
+    SetBkMode(dc, oldMode);
+    SetTextColor(dc, oldColour);
+    SelectObject(dc, oldFont);
+}
+
+void FillSolid(HDC dc, const RECT& rect, COLORREF colour)
+{
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(dc, &rect, brush);
+    DeleteObject(brush);
+}
+
+void FrameDouble(HDC dc, const RECT& rect, int width, COLORREF colour)
+{
+    HBRUSH brush = CreateSolidBrush(colour);
+    FrameRect(dc, &rect, brush);
+    RECT inner{rect.left + width - 1, rect.top + width - 1, rect.right - width + 1, rect.bottom - width + 1};
+    FrameRect(dc, &inner, brush);
+    DeleteObject(brush);
+}
+
+void DrawBox(HDC dc, const RECT& rect, COLORREF pen, COLORREF fill)
+{
+    HPEN p = CreatePen(PS_SOLID, 1, pen);
+    HBRUSH b = CreateSolidBrush(fill);
+    HGDIOBJ oldPen = SelectObject(dc, p);
+    HGDIOBJ oldBrush = SelectObject(dc, b);
+    Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(b);
+    DeleteObject(p);
+}
+
+SIZE MeasureText(HDC dc, std::u16string_view text, HFONT font)
+{
+    SIZE size{};
+    if (!dc)
+        return size;
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    std::u16string copy(text);
+    GetTextExtentPoint32W(dc, copy.c_str(), static_cast<int>(copy.size()), &size);
+    if (font)
+        SelectObject(dc, old);
+    return size;
+}
+
+SIZE MeasureText(HWND hwnd, std::u16string_view text, HFONT font)
+{
+    // A window of another thread (or none) has no device context here; a memory context
+    // measures the same with the same font.
+    HDC dc = hwnd ? GetDC(hwnd) : nullptr;
+    if (dc) {
+        SIZE size = MeasureText(dc, text, font);
+        ReleaseDC(hwnd, dc);
+        return size;
+    }
+    HDC mem = CreateCompatibleDC(nullptr);
+    SIZE size = MeasureText(mem, text, font);
+    DeleteDC(mem);
+    return size;
+}
+
+} // namespace Quendal::UI
