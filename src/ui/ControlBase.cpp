@@ -37,8 +37,16 @@ void ControlBase::Attach(ControlBase& parentElement)
 
 void ControlBase::OnPaint(CPaintEventArgs& e)
 {
-    for (ControlBase* child : children)
+    // Leaves wholly outside the area being repainted would only draw into clipped-away pixels.
+    RECT clip{};
+    const bool clipped = e.hdc && GetClipBox(e.hdc, &clip) != ERROR;
+    for (ControlBase* child : children) {
+        const RECT& b = child->bounds;
+        if (clipped && child->children.empty() && b.left < b.right && b.top < b.bottom &&
+            (b.right <= clip.left || b.left >= clip.right || b.bottom <= clip.top || b.top >= clip.bottom))
+            continue;
         child->OnPaint(e);
+    }
 }
 
 void ControlBase::OnLButtonDown(CMouseEventArgs& e)

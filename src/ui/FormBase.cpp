@@ -98,6 +98,9 @@ void FormBase::Paint(HWND window)
         HDC buffer = CreateCompatibleDC(dc);
         HDC scratch = CreateCompatibleDC(dc);
         HGDIOBJ old = SelectObject(buffer, backBuffer);
+        // The buffer keeps what earlier paints drew; only the invalid area is drawn again.
+        if (ps.rcPaint.left < ps.rcPaint.right && ps.rcPaint.top < ps.rcPaint.bottom)
+            IntersectClipRect(buffer, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom);
         GpGraphics* graphics = nullptr;
         GdipCreateFromHDC(buffer, &graphics);
         CPaintEventArgs e;

@@ -2,6 +2,8 @@
 
 #include "module/Module.h"
 
+#include <vector>
+
 namespace Quendal::UI {
 
 ImageLister& ImageLister::Instance()
@@ -18,7 +20,7 @@ void ImageLister::Load(const std::string& name, int resourceId, HMODULE module)
     if (HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(resourceId), u"PNG"))
         image->LoadFromResource(res, ImageFormat::Png, module);
     std::lock_guard lock(mutex_);
-    greys_.erase(name);
+    Forget(name);
     images_[name] = std::move(image);
 }
 
@@ -29,18 +31,69 @@ CxImage* ImageLister::Find(const std::string& name)
     return it == images_.end() ? nullptr : it->second.get();
 }
 
+void ImageLister::Forget(const std::string& name)
+{
+    greys_.erase(name);
+    auto it = bitmaps_.find(name);
+    if (it != bitmaps_.end()) {
+        GdipDisposeImage(it->second);
+        bitmaps_.erase(it);
+    }
+}
+
+GpBitmap* ImageLister::Bitmap(const std::string& name, CxImage& image)
+{
+    auto it = bitmaps_.find(name);
+    if (it != bitmaps_.end())
+        return it->second;
+    GpBitmap* bitmap = nullptr;
+    if (image.IsValid()) {
+        const LONG w = static_cast<LONG>(image.GetWidth()), h = static_cast<LONG>(image.GetHeight());
+        const bool keyed = image.GetBkgndIndex() >= 0;
+        const RGBQUAD key = image.GetTransparentColour();
+        std::vector<BYTE> argb(static_cast<size_t>(w) * h * 4);
+        for (LONG y = 0; y < h; ++y)
+            for (LONG x = 0; x < w; ++x) {
+                // Image rows are bottom-up.
+                const RGBQUAD c = image.PixelColour(x, h - 1 - y, false);
+                int a = image.AlphaIsValid() ? image.AlphaGet(x, h - 1 - y) : 255;
+                if (keyed && c.rgbBlue == key.rgbBlue && c.rgbGreen == key.rgbGreen && c.rgbRed == key.rgbRed)
+                    a = 0;
+                BYTE* p = &argb[(static_cast<size_t>(y) * w + x) * 4];
+                p[0] = c.rgbBlue, p[1] = c.rgbGreen, p[2] = c.rgbRed, p[3] = static_cast<BYTE>(a);
+            }
+        if (GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppARGB, argb.data(), &bitmap) != Ok)
+            bitmap = nullptr;
+    }
+    bitmaps_[name] = bitmap;
+    return bitmap;
+}
+
+void ImageLister::DrawBitmap(HDC dc, GpBitmap* bitmap, const RECT& rect)
+{
+    GpGraphics* graphics = nullptr;
+    if (!bitmap || !dc || GdipCreateFromHDC(dc, &graphics) != Ok)
+        return;
+    GdipSetInterpolationMode(graphics, InterpolationModeNearestNeighbor);
+    GdipDrawImageRectI(graphics, bitmap, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    GdipDeleteGraphics(graphics);
+}
+
 void ImageLister::Draw(HDC dc, const std::string& name, POINT at)
 {
     std::lock_guard lock(mutex_);
-    if (CxImage* image = Find(name))
-        image->DrawTo(dc, at.x, at.y, -1, -1, nullptr, false);
+    CxImage* image = Find(name);
+    if (!image)
+        return;
+    DrawBitmap(dc, Bitmap(name, *image),
+               RECT{at.x, at.y, at.x + static_cast<LONG>(image->GetWidth()), at.y + static_cast<LONG>(image->GetHeight())});
 }
 
 void ImageLister::DrawInRect(HDC dc, const std::string& name, const RECT& rect)
 {
     std::lock_guard lock(mutex_);
     if (CxImage* image = Find(name))
-        image->DrawTo(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr, false);
+        DrawBitmap(dc, Bitmap(name, *image), rect);
 }
 
 void ImageLister::DrawGrey(HDC dc, const std::string& name, POINT at)
@@ -102,6 +155,10 @@ void ImageLister::ReleaseUser()
 {
     std::lock_guard lock(mutex_);
     if (users_ > 0 && --users_ == 0) {
+        for (auto& [name, bitmap] : bitmaps_)
+            if (bitmap)
+                GdipDisposeImage(bitmap);
+        bitmaps_.clear();
         images_.clear();
         greys_.clear();
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "image/CxImage.h"
-#include "platform/gfx/Gdi.h"
+#include "platform/gfx/GdiPlus.h"
 
 #include <map>
 #include <memory>
@@ -35,9 +35,16 @@ public:
 
 private:
     ImageLister() = default;
+    // The picture as a straight-alpha ARGB bitmap, made on first use: drawing it composes
+    // the alpha onto the target as the image object does, without its per-pixel path.
+    GpBitmap* Bitmap(const std::string& name, CxImage& image);
+    void DrawBitmap(HDC dc, GpBitmap* bitmap, const RECT& rect);
+    void Forget(const std::string& name);
+
     std::recursive_mutex mutex_;
     std::map<std::string, std::unique_ptr<CxImage>> images_;
     std::map<std::string, std::unique_ptr<CxImage>> greys_;
+    std::map<std::string, GpBitmap*> bitmaps_;
     int users_ = 0;
 };
 
