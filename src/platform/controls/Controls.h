@@ -6,6 +6,10 @@
 
 #include "platform/win/WinUser.h"
 
+#ifndef DLGC_HASSETSEL
+#define DLGC_HASSETSEL 0x0008
+#endif
+
 // Edit styles.
 #define ES_LEFT 0x0000
 #define ES_CENTER 0x0001
