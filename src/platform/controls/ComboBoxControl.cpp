@@ -147,9 +147,9 @@ void ComboBoxControl::measure()
     SelectObject(dc, old);
     DeleteDC(dc);
     if (!itemHeightSet_)
-        itemHeight_ = std::max<LONG>(1, size.cy) + 4;
+        itemHeight_ = std::max<LONG>(1, size.cy) + 1;
     if (!fieldHeightSet_)
-        fieldHeight_ = std::max<LONG>(1, size.cy) + 8;
+        fieldHeight_ = std::max<LONG>(1, size.cy) + 7;
 }
 
 void ComboBoxControl::fitHeight()
