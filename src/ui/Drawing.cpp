@@ -3,6 +3,7 @@
 #include "platform/gfx/GdiPlus.h"
 #include "platform/win/WinUser.h"
 
+#include <algorithm>
 #include <string>
 
 namespace Quendal::UI {
@@ -92,6 +93,41 @@ SIZE MeasureText(HWND hwnd, std::u16string_view text, HFONT font)
     SIZE size = MeasureText(mem, text, font);
     DeleteDC(mem);
     return size;
+}
+
+} // namespace Quendal::UI
+
+namespace Quendal::UI {
+
+void InsetClientByOne(WPARAM wParam, LPARAM lParam)
+{
+    RECT* r = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
+    if (!r)
+        return;
+    r->left += 1;
+    r->top += 1;
+    r->right = std::max(r->left, r->right - 1);
+    r->bottom = std::max(r->top, r->bottom - 1);
+}
+
+void PaintNonClientBand(HWND hwnd, COLORREF colour)
+{
+    RECT window{}, client{};
+    GetWindowRect(hwnd, &window);
+    GetClientRect(hwnd, &client);
+    POINT origin{0, 0};
+    ClientToScreen(hwnd, &origin);
+    const LONG w = window.right - window.left, h = window.bottom - window.top;
+    const LONG cl = origin.x - window.left, ct = origin.y - window.top;
+    const LONG cr = cl + client.right, cb = ct + client.bottom;
+    HDC dc = GetWindowDC(hwnd);
+    if (!dc)
+        return;
+    FillSolid(dc, RECT{0, 0, w, ct}, colour);
+    FillSolid(dc, RECT{0, cb, w, h}, colour);
+    FillSolid(dc, RECT{0, ct, cl, cb}, colour);
+    FillSolid(dc, RECT{cr, ct, w, cb}, colour);
+    ReleaseDC(hwnd, dc);
 }
 
 } // namespace Quendal::UI

@@ -19,3 +19,12 @@ SIZE MeasureText(HDC dc, std::u16string_view text, HFONT font);
 SIZE MeasureText(HWND hwnd, std::u16string_view text, HFONT font);
 
 } // namespace Quendal::UI
+
+namespace Quendal::UI {
+
+// Shrinks a window's client area by one pixel on every side (WM_NCCALCSIZE).
+void InsetClientByOne(WPARAM wParam, LPARAM lParam);
+// Fills the band between a window's edge and its client area (WM_NCPAINT).
+void PaintNonClientBand(HWND hwnd, COLORREF colour);
+
+} // namespace Quendal::UI
