@@ -1,5 +1,6 @@
 #include "GalleryForm.h"
 
+#include "platform/controls/Controls.h"
 #include "ui/CombinBitmap.h"
 #include "ui/DefaultFonts.h"
 #include "ui/Drawing.h"
@@ -125,6 +126,27 @@ void GalleryForm::Build(HWND window)
             sliders_.push_back(std::move(slider));
         }
     y += 28;
+
+    Caption(12, y + 4, u"Editor");
+    editor_.Create(window, 110, y, 80, 22);
+    editor_.SetValue(640);
+    editor_.element.Attach(*this);
+    Caption(195, y + 4, u"normal");
+    focusedEditor_.Create(window, 325, y, 80, 22);
+    focusedEditor_.SetValue(480);
+    focusedEditor_.element.Attach(*this);
+    SetFocus(focusedEditor_.m_hWnd);
+    Caption(410, y + 4, u"focused");
+    Caption(540, y + 4, u"ComboBox");
+    combo_.element.SetMargins(610, y, 0, 0);
+    combo_.element.SetSize(90, 22);
+    combo_.element.Attach(*this);
+    for (const char16_t* item : {u"JPG", u"BMP", u"PNG"})
+        SendMessageW(combo_.m_hWnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    SendMessageW(combo_.m_hWnd, CB_SETCURSEL, 0, 0);
+    Caption(755, y + 4, u"TextEditor");
+    rename_.Create(window, RECT{835, y, 955, y + 20}, u"照片_0001.jpg");
+    y += 32;
     picturesTop_ = y;
 }
 
@@ -187,4 +209,15 @@ void GalleryForm::OnPaint(CPaintEventArgs& e)
     ExtForm::OnPaint(e);
     ControlBase::OnPaint(e);
     PaintPictures(e);
+}
+
+BOOL GalleryForm::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
+                                       DWORD mapId)
+{
+    // The rename field belongs to no element here; its usual parent reflects for it.
+    if (message == WM_CTLCOLOREDIT && reinterpret_cast<HWND>(lParam) == rename_.m_hWnd) {
+        result = SendMessageW(rename_.m_hWnd, OCM__BASE + message, wParam, lParam);
+        return TRUE;
+    }
+    return ExtForm::ProcessWindowMessage(window, message, wParam, lParam, result, mapId);
 }

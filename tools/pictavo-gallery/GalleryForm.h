@@ -2,6 +2,9 @@
 
 #include "ui/Button.h"
 #include "ui/CheckBox.h"
+#include "ui/ComboBox.h"
+#include "ui/Editor.h"
+#include "ui/TextEditor.h"
 #include "ui/ExtForm.h"
 #include "ui/Icon.h"
 #include "ui/IconLabel.h"
@@ -18,6 +21,8 @@ public:
     // Builds the controls; call once the window exists.
     void Build(HWND window);
     void OnPaint(Quendal::UI::CPaintEventArgs& e) override;
+    BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
+                              DWORD mapId = 0) override;
 
 private:
     template <typename T>
@@ -31,6 +36,9 @@ private:
 
     std::list<std::shared_ptr<void>> owned_;
     std::list<std::unique_ptr<TrackBar>> sliders_;
+    Editor editor_, focusedEditor_;
+    ComboBox combo_;
+    TextEditor rename_;
     // Top of the picture section.
     int picturesTop_ = 0;
 };

@@ -33,7 +33,7 @@ int main(int argc, char** argv)
                 PostQuitMessage(0);
             return FALSE;
         });
-        HWND window = host.Create(nullptr, RECT{0, 0, 1180, 800}, u"pictavo-gallery");
+        HWND window = host.Create(nullptr, RECT{0, 0, 1180, 860}, u"pictavo-gallery");
         if (window) {
             form.Build(window);
             form.LayoutChildren();
