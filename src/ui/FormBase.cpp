@@ -19,7 +19,8 @@ void FormBase::AttachWindow(HWND window, int x, int y, int w, int h)
 
 void FormBase::AttachWindow(HWND window, const RECT& placement)
 {
-    AttachWindow(window, placement.left, placement.top, placement.right, placement.bottom);
+    AttachWindow(window, placement.left, placement.top, placement.right - placement.left,
+                 placement.bottom - placement.top);
 }
 
 void FormBase::ToggleMaximise()
