@@ -1,6 +1,6 @@
 #include "ui/has_slots.h"
 
-has_slots::has_slots() : core_(std::make_shared<_receiver_core>()) {}
+has_slots::has_slots() : core_(std::make_shared<receiver_core>()) {}
 
 has_slots::~has_slots()
 {
@@ -13,7 +13,7 @@ void has_slots::disconnect_all()
     // sender that is being destroyed alive until we have let go of it.
     std::lock_guard lock(core_->lock);
     core_->alive = false;
-    for (_signal_base* sender : core_->senders)
-        sender->_forget(core_.get());
+    for (signal_base* sender : core_->senders)
+        sender->forget_receiver(core_.get());
     core_->senders.clear();
 }

@@ -4,15 +4,15 @@
 #include <mutex>
 #include <vector>
 
-class _signal_base;
+class signal_base;
 
 // The receiver's lock and liveness, shared with every connection to it so that an emission
 // that took its snapshot before the receiver died can still look and find it gone.
-struct _receiver_core
+struct receiver_core
 {
     std::recursive_mutex lock;
     bool alive = true;
-    std::vector<_signal_base*> senders;
+    std::vector<signal_base*> senders;
 };
 
 // Base of every object whose member functions are connected to signals. Destruction
@@ -29,18 +29,18 @@ public:
     // destructor, before their members go.
     void disconnect_all();
 
-    const std::shared_ptr<_receiver_core>& _core() const { return core_; }
+    const std::shared_ptr<receiver_core>& slot_core() const { return core_; }
 
 private:
-    std::shared_ptr<_receiver_core> core_;
+    std::shared_ptr<receiver_core> core_;
 };
 
 // What signal0 and signal1<T> share: the connection list, published as an immutable
 // snapshot so emission holds no signal lock while slots run.
-class _signal_base
+class signal_base
 {
 public:
-    virtual ~_signal_base() = default;
+    virtual ~signal_base() = default;
     // Called by a dying receiver with its own lock held.
-    virtual void _forget(const _receiver_core* receiver) = 0;
+    virtual void forget_receiver(const receiver_core* receiver) = 0;
 };

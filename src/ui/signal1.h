@@ -4,5 +4,5 @@
 
 // A signal with one argument; slots run synchronously on the emitting thread.
 template <typename T>
-class signal1 : public _signal_impl<T>
+class signal1 : public signal_impl<T>
 {};

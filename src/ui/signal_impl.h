@@ -9,18 +9,18 @@
 
 // Connection list and emission for any argument list; signal0 and signal1<T> are its faces.
 template <typename... Args>
-class _signal_impl : public _signal_base
+class signal_impl : public signal_base
 {
 public:
-    _signal_impl() : connections_(std::make_shared<const List>()) {}
-    ~_signal_impl() override { disconnect_all(); }
-    _signal_impl(const _signal_impl&) = delete;
-    _signal_impl& operator=(const _signal_impl&) = delete;
+    signal_impl() : connections_(std::make_shared<const List>()) {}
+    ~signal_impl() override { disconnect_all(); }
+    signal_impl(const signal_impl&) = delete;
+    signal_impl& operator=(const signal_impl&) = delete;
 
     template <typename Receiver>
     void connect(Receiver* receiver, void (Receiver::*slot)(Args...))
     {
-        auto core = static_cast<has_slots*>(receiver)->_core();
+        auto core = static_cast<has_slots*>(receiver)->slot_core();
         auto c = std::make_shared<Connection>();
         c->receiver = core;
         c->call = [receiver, slot](Args... args) { (receiver->*slot)(args...); };
@@ -38,10 +38,10 @@ public:
 
     void disconnect(has_slots* receiver)
     {
-        auto core = receiver->_core();
+        auto core = receiver->slot_core();
         std::lock_guard receiverLock(core->lock);
-        _forget(core.get());
-        std::erase(core->senders, static_cast<_signal_base*>(this));
+        forget_receiver(core.get());
+        std::erase(core->senders, static_cast<signal_base*>(this));
     }
 
     void disconnect_all()
@@ -55,7 +55,7 @@ public:
         for (const auto& c : *old) {
             std::lock_guard receiverLock(c->receiver->lock);
             c->connected = false;
-            std::erase(c->receiver->senders, static_cast<_signal_base*>(this));
+            std::erase(c->receiver->senders, static_cast<signal_base*>(this));
         }
     }
 
@@ -85,7 +85,7 @@ public:
         return connections_->size();
     }
 
-    void _forget(const _receiver_core* receiver) override
+    void forget_receiver(const receiver_core* receiver) override
     {
         std::lock_guard lock(mutex_);
         auto next = std::make_shared<List>();
@@ -101,7 +101,7 @@ public:
 private:
     struct Connection
     {
-        std::shared_ptr<_receiver_core> receiver;
+        std::shared_ptr<receiver_core> receiver;
         std::function<void(Args...)> call;
         std::atomic<bool> connected{true};
     };
