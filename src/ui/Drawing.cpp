@@ -5,6 +5,7 @@
 #include "platform/win/WinUser.h"
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -30,7 +31,7 @@ public:
         const int w = rect.right - rect.left, h = rect.bottom - rect.top;
         if (w <= 0 || h <= 0 || w > 2048 || h > 512 || (format & (DT_NOCLIP | DT_CALCRECT)))
             return false;
-        GpBitmap* picture = nullptr;
+        std::shared_ptr<GpBitmap> picture;
         {
             std::lock_guard lock(mutex_);
             Key key{text, font, colour, format, w, h};
@@ -46,7 +47,7 @@ public:
         GpGraphics* graphics = nullptr;
         if (!picture || GdipCreateFromHDC(dc, &graphics) != Ok)
             return false;
-        const GpStatus status = GdipDrawImageRectI(graphics, picture, rect.left, rect.top, w, h);
+        const GpStatus status = GdipDrawImageRectI(graphics, picture.get(), rect.left, rect.top, w, h);
         GdipDeleteGraphics(graphics);
         return status == Ok;
     }
@@ -74,11 +75,11 @@ private:
     };
     static constexpr size_t kBudget = 16u << 20;
 
-    static GpBitmap* Render(const std::u16string& text, COLORREF colour, HFONT font, UINT format, int w, int h)
+    static std::shared_ptr<GpBitmap> Render(const std::u16string& text, COLORREF colour, HFONT font, UINT format, int w, int h)
     {
         auto glyphs = pictavo::platform::Bitmap::create(w, h, 0);
         if (!glyphs)
-            return nullptr;
+            return {};
         HDC mem = CreateCompatibleDC(nullptr);
         HBITMAP handle = pictavo::platform::createBitmapHandle(glyphs);
         HGDIOBJ oldBitmap = SelectObject(mem, handle);
@@ -91,20 +92,21 @@ private:
         SelectObject(mem, oldBitmap);
         DeleteObject(handle);
         DeleteDC(mem);
-        return pictavo::platform::createGpBitmap(glyphs);
+        GpBitmap* picture = pictavo::platform::createGpBitmap(glyphs);
+        if (!picture)
+            return {};
+        // Shared with a paint on another thread that may still be drawing it after a Clear.
+        return std::shared_ptr<GpBitmap>(picture, [](GpBitmap* b) { GdipDisposeImage(b); });
     }
 
     void Clear()
     {
-        for (auto& [key, picture] : entries_)
-            if (picture)
-                GdipDisposeImage(picture);
         entries_.clear();
         bytes_ = 0;
     }
 
     std::mutex mutex_;
-    std::unordered_map<Key, GpBitmap*, KeyHash> entries_;
+    std::unordered_map<Key, std::shared_ptr<GpBitmap>, KeyHash> entries_;
     size_t bytes_ = 0;
 };
 
