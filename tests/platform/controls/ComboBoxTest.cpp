@@ -168,7 +168,7 @@ TEST(ComboBox, ListMessagesKeepTheSelectionOnItsItem)
 TEST(ComboBox, PictureOfAnEditAndAnOpenList)
 {
     ControlHost host;
-    HWND edit = host.create(u"Edit", WS_BORDER | ES_AUTOHSCROLL, 20, 20, 160, 20, 30, u"图片上传 upload");
+    HWND edit = host.create(u"Edit", WS_BORDER | ES_AUTOHSCROLL | ES_NOHIDESEL, 20, 20, 160, 20, 30, u"图片上传 upload");
     HWND number = host.create(u"Edit", WS_BORDER | ES_NUMBER, 20, 50, 36, 18, 31, u"100");
     HWND combo = qualityCombo(host, 200, 20);
     ASSERT_TRUE(edit && number && combo);
