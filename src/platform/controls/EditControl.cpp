@@ -133,6 +133,11 @@ EditControl::EditControl(HWND hwnd) : hwnd_(hwnd)
         limit_ = kMaxLimit;
     measureDc_ = CreateCompatibleDC(nullptr);
     measureFont();
+    // Whatever text the window already holds (a superclass may have kept WM_NCCREATE).
+    const auto n = DefWindowProcW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    text_.resize(static_cast<size_t>(n) + 1);
+    text_.resize(static_cast<size_t>(DefWindowProcW(hwnd, WM_GETTEXT, text_.size(), reinterpret_cast<LPARAM>(text_.data()))));
+    layout();
 }
 
 EditControl::~EditControl()
@@ -732,8 +737,10 @@ void EditControl::paint()
     GetClientRect(hwnd_, &rc);
     HGDIOBJ oldFont = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
     HBRUSH brush = askColours(dc);
-    if (dead_)
+    if (dead_) {
+        EndPaint(hwnd_, &ps);
         return;
+    }
     HWND parent = GetParent(hwnd_);
     if (brush == GetStockObject(NULL_BRUSH) && parent) {
         // A hollow brush means "the parent shows through": copy what the parent drew under us.
