@@ -171,14 +171,15 @@ void EditControl::measureFont()
     GetTextExtentPoint32W(measureDc_, u"Ag", 2, &size);
     lineHeight_ = std::max<LONG>(1, size.cy);
     widths_.clear();
+    widthCache_.clear();
 }
 
-int EditControl::unitWidth(int index)
+int EditControl::unitWidth(int index, bool masked)
 {
     const char16_t c = text_[static_cast<size_t>(index)];
     if (isLow(c) && index > 0 && isHigh(text_[static_cast<size_t>(index) - 1]))
         return 0;
-    if (password()) {
+    if (masked) {
         SIZE size{};
         GetTextExtentPoint32W(measureDc_, &passwordChar_, 1, &size);
         return size.cx;
@@ -186,16 +187,23 @@ int EditControl::unitWidth(int index)
     if (c == u'\r' || c == u'\n')
         return 0;
     const int n = isHigh(c) && index + 1 < length() && isLow(text_[static_cast<size_t>(index) + 1]) ? 2 : 1;
+    const char32_t key = n == 2 ? 0x10000 + ((c - 0xD800u) << 10) + (text_[static_cast<size_t>(index) + 1] - 0xDC00u) : c;
+    // Measuring goes through the text layout engine; a long text would take it once a character.
+    auto known = widthCache_.find(key);
+    if (known != widthCache_.end())
+        return known->second;
     SIZE size{};
     GetTextExtentPoint32W(measureDc_, text_.data() + index, n, &size);
+    widthCache_.emplace(key, size.cx);
     return size.cx;
 }
 
 void EditControl::layout()
 {
     widths_.resize(text_.size());
+    const bool masked = password();
     for (int i = 0; i < length(); ++i)
-        widths_[static_cast<size_t>(i)] = unitWidth(i);
+        widths_[static_cast<size_t>(i)] = unitWidth(i, masked);
     lines_.clear();
     if (!multiLine()) {
         lines_.push_back({0, length(), length()});
@@ -434,8 +442,9 @@ bool EditControl::fits(const std::u16string& candidate)
     saved.swap(text_);
     text_ = candidate;
     int width = 0;
+    const bool masked = password();
     for (int i = 0; i < length(); ++i)
-        width += unitWidth(i);
+        width += unitWidth(i, masked);
     text_.swap(saved);
     return width < viewWidth();
 }
@@ -763,7 +772,21 @@ void EditControl::paint()
         if (y >= rc.bottom)
             break;
         const int left = lineLeft(line);
+        // Only the part of a long line that shows is laid out and drawn.
+        int shownFrom = line.start, shownTo = line.end;
+        for (int i = line.start, x = left; i < line.end; ++i) {
+            x += widths_[static_cast<size_t>(i)];
+            if (x < 0)
+                shownFrom = i + 1;
+            if (x - widths_[static_cast<size_t>(i)] > rc.right) {
+                shownTo = i;
+                break;
+            }
+        }
+        shownFrom = std::max(line.start, step(shownFrom, -1));
         auto run = [&](int from, int to, bool selected) {
+            from = std::max(from, shownFrom);
+            to = std::min(to, shownTo);
             if (from >= to)
                 return;
             const int x = left + xIn(line, from);

@@ -170,8 +170,9 @@ TEST(ComboBox, PictureOfAnEditAndAnOpenList)
     ControlHost host;
     HWND edit = host.create(u"Edit", WS_BORDER | ES_AUTOHSCROLL | ES_NOHIDESEL, 20, 20, 160, 20, 30, u"图片上传 upload");
     HWND number = host.create(u"Edit", WS_BORDER | ES_NUMBER, 20, 50, 36, 18, 31, u"100");
+    HWND centred = host.create(u"Edit", WS_BORDER | ES_CENTER, 70, 50, 60, 18, 32, u"居中");
     HWND combo = qualityCombo(host, 200, 20);
-    ASSERT_TRUE(edit && number && combo);
+    ASSERT_TRUE(edit && number && centred && combo);
     ControlHost::clickAt(ControlHost::centre(edit));
     host.send(edit, EM_SETSEL, 5, 11);
     ControlHost::clickAt(ControlHost::centre(combo));
