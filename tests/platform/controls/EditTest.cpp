@@ -68,7 +68,8 @@ TEST(Edit, ShiftArrowsSelectAndTypingReplacesTheSelection)
     ControlHost host;
     HWND edit = host.create(u"Edit", WS_BORDER | ES_AUTOHSCROLL, 10, 10, 200, 20, 8);
     host.send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"hello world"));
-    EXPECT_EQ(host.notes(edit), (std::vector<WORD>{EN_UPDATE, EN_CHANGE})) << "a program's text is announced too";
+    EXPECT_EQ(host.notes(edit), (std::vector<WORD>{EN_UPDATE, EN_CHANGE}))
+        << "a program's text is announced too";
     ControlHost::clickAt(ControlHost::centre(edit));
     Automation::pressKey(VK_END);
     Automation::keyDown(VK_SHIFT);
@@ -302,7 +303,8 @@ TEST(Edit, PasswordFieldShowsMasksAndKeepsItsTextOffTheClipboard)
 TEST(Edit, MultiLineTakesReturnsAndMovesBetweenLines)
 {
     ControlHost host;
-    HWND edit = host.create(u"Edit", WS_BORDER | ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL, 10, 10, 200, 80, 18);
+    HWND edit =
+        host.create(u"Edit", WS_BORDER | ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL, 10, 10, 200, 80, 18);
     ControlHost::clickAt(ControlHost::centre(edit));
     Automation::typeText(u"abc");
     Automation::pressKey(VK_RETURN);
