@@ -186,8 +186,10 @@ LRESULT ComboBoxControl::insert(int index, std::u16string text)
 
 bool ComboBoxControl::choose(int index)
 {
+    if (count() == 0)
+        return true;
     index = std::clamp(index, 0, count() - 1);
-    if (count() == 0 || index == cur_)
+    if (index == cur_)
         return true;
     cur_ = index;
     syncText();
