@@ -127,7 +127,8 @@ ComboBoxControl::ComboBoxControl(HWND hwnd) : hwnd_(hwnd)
 bool ComboBoxControl::notify(WORD code)
 {
     if (HWND parent = GetParent(hwnd_))
-        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd_), code), reinterpret_cast<LPARAM>(hwnd_));
+        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd_), code),
+                     reinterpret_cast<LPARAM>(hwnd_));
     return !dead_;
 }
 
@@ -157,7 +158,8 @@ void ComboBoxControl::fitHeight()
     RECT r;
     GetWindowRect(hwnd_, &r);
     // The window keeps the field's height; a taller size asked for becomes the list's room.
-    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, fieldHeight_, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, fieldHeight_,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int ComboBoxControl::rows() const
@@ -184,8 +186,10 @@ LRESULT ComboBoxControl::insert(int index, std::u16string text)
 
 bool ComboBoxControl::choose(int index)
 {
+    if (count() == 0)
+        return true;
     index = std::clamp(index, 0, count() - 1);
-    if (count() == 0 || index == cur_)
+    if (index == cur_)
         return true;
     cur_ = index;
     syncText();
@@ -252,9 +256,9 @@ bool ComboBoxControl::open()
     if (y + height > work.bottom && r.top - height >= work.top)
         y = r.top - height;
     const DWORD style = WS_POPUP | WS_BORDER | (scrolls ? WS_VSCROLL : 0);
-    HWND list = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, u"ComboLBox", u"", style,
-                                r.left, y, r.right - r.left, height, GetAncestor(hwnd_, GA_ROOT), nullptr, nullptr,
-                                nullptr);
+    HWND list =
+        CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, u"ComboLBox", u"", style, r.left,
+                        y, r.right - r.left, height, GetAncestor(hwnd_, GA_ROOT), nullptr, nullptr, nullptr);
     if (!list)
         return true;
     list_ = list;
@@ -263,7 +267,8 @@ bool ComboBoxControl::open()
     top_ = 0;
     setHot(cur_ >= 0 ? cur_ : 0);
     if (scrolls) {
-        SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, count() - 1, static_cast<UINT>(n), top_, 0};
+        SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, count() - 1, static_cast<UINT>(n), top_,
+                      0};
         SetScrollInfo(list, SB_VERT, &si, FALSE);
     }
     dropped_ = true;
@@ -422,7 +427,8 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         fitHeight();
         return 0;
     case WM_WINDOWPOSCHANGING:
-        if (auto* pos = reinterpret_cast<WINDOWPOS*>(lParam); pos && !(pos->flags & SWP_NOSIZE) && pos->cy != fieldHeight_) {
+        if (auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+            pos && !(pos->flags & SWP_NOSIZE) && pos->cy != fieldHeight_) {
             droppedHeight_ = std::max(pos->cy, fieldHeight_);
             pos->cy = fieldHeight_;
         }
@@ -625,12 +631,15 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         int at = count();
         if (GetWindowLongW(hwnd_, GWL_STYLE) & CBS_SORT)
             at = static_cast<int>(std::upper_bound(items_.begin(), items_.end(), text,
-                                                   [](const std::u16string& t, const Item& i) { return lessFolded(t, i.text); }) -
+                                                   [](const std::u16string& t, const Item& i) {
+                                                       return lessFolded(t, i.text);
+                                                   }) -
                                   items_.begin());
         return insert(at, std::move(text));
     }
     case CB_INSERTSTRING:
-        return insert(static_cast<int>(static_cast<INT_PTR>(wParam)), lParam ? reinterpret_cast<LPCWSTR>(lParam) : u"");
+        return insert(static_cast<int>(static_cast<INT_PTR>(wParam)),
+                      lParam ? reinterpret_cast<LPCWSTR>(lParam) : u"");
     case CB_DELETESTRING: {
         const auto i = static_cast<INT_PTR>(wParam);
         if (i < 0 || i >= count())

@@ -51,8 +51,8 @@ int wordClass(char16_t c)
 {
     if (isSpace(c))
         return 0;
-    if ((c < 0x80 && !((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
-                       c == u'_')) ||
+    if ((c < 0x80 &&
+         !((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_')) ||
         (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFF0F))
         return 1;
     return 2;
@@ -133,6 +133,12 @@ EditControl::EditControl(HWND hwnd) : hwnd_(hwnd)
         limit_ = kMaxLimit;
     measureDc_ = CreateCompatibleDC(nullptr);
     measureFont();
+    // Whatever text the window already holds (a superclass may have kept WM_NCCREATE).
+    const auto n = DefWindowProcW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    text_.resize(static_cast<size_t>(n) + 1);
+    text_.resize(static_cast<size_t>(
+        DefWindowProcW(hwnd, WM_GETTEXT, text_.size(), reinterpret_cast<LPARAM>(text_.data()))));
+    layout();
 }
 
 EditControl::~EditControl()
@@ -151,7 +157,8 @@ DWORD EditControl::style() const
 bool EditControl::notify(WORD code)
 {
     if (HWND parent = GetParent(hwnd_))
-        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd_), code), reinterpret_cast<LPARAM>(hwnd_));
+        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd_), code),
+                     reinterpret_cast<LPARAM>(hwnd_));
     return !dead_;
 }
 
@@ -166,14 +173,15 @@ void EditControl::measureFont()
     GetTextExtentPoint32W(measureDc_, u"Ag", 2, &size);
     lineHeight_ = std::max<LONG>(1, size.cy);
     widths_.clear();
+    widthCache_.clear();
 }
 
-int EditControl::unitWidth(int index)
+int EditControl::unitWidth(int index, bool masked)
 {
     const char16_t c = text_[static_cast<size_t>(index)];
     if (isLow(c) && index > 0 && isHigh(text_[static_cast<size_t>(index) - 1]))
         return 0;
-    if (password()) {
+    if (masked) {
         SIZE size{};
         GetTextExtentPoint32W(measureDc_, &passwordChar_, 1, &size);
         return size.cx;
@@ -181,16 +189,24 @@ int EditControl::unitWidth(int index)
     if (c == u'\r' || c == u'\n')
         return 0;
     const int n = isHigh(c) && index + 1 < length() && isLow(text_[static_cast<size_t>(index) + 1]) ? 2 : 1;
+    const char32_t key =
+        n == 2 ? 0x10000 + ((c - 0xD800u) << 10) + (text_[static_cast<size_t>(index) + 1] - 0xDC00u) : c;
+    // Measuring goes through the text layout engine; a long text would take it once a character.
+    auto known = widthCache_.find(key);
+    if (known != widthCache_.end())
+        return known->second;
     SIZE size{};
     GetTextExtentPoint32W(measureDc_, text_.data() + index, n, &size);
+    widthCache_.emplace(key, size.cx);
     return size.cx;
 }
 
 void EditControl::layout()
 {
     widths_.resize(text_.size());
+    const bool masked = password();
     for (int i = 0; i < length(); ++i)
-        widths_[static_cast<size_t>(i)] = unitWidth(i);
+        widths_[static_cast<size_t>(i)] = unitWidth(i, masked);
     lines_.clear();
     if (!multiLine()) {
         lines_.push_back({0, length(), length()});
@@ -202,7 +218,8 @@ void EditControl::layout()
     for (;;) {
         int i = start, x = 0, lastSpace = -1;
         while (i < length() && text_[static_cast<size_t>(i)] != u'\n' &&
-               !(text_[static_cast<size_t>(i)] == u'\r' && i + 1 < length() && text_[static_cast<size_t>(i) + 1] == u'\n')) {
+               !(text_[static_cast<size_t>(i)] == u'\r' && i + 1 < length() &&
+                 text_[static_cast<size_t>(i) + 1] == u'\n')) {
             const int w = widths_[static_cast<size_t>(i)];
             if (wrap && x + w > room && i > start) {
                 // Break after the last space that fits, else inside the word.
@@ -321,18 +338,22 @@ int EditControl::step(int index, int delta) const
         if (index <= 0)
             return 0;
         --index;
-        if (index > 0 && isLow(text_[static_cast<size_t>(index)]) && isHigh(text_[static_cast<size_t>(index) - 1]))
+        if (index > 0 && isLow(text_[static_cast<size_t>(index)]) &&
+            isHigh(text_[static_cast<size_t>(index) - 1]))
             --index;
         // A line break is one step.
-        if (index > 0 && text_[static_cast<size_t>(index)] == u'\n' && text_[static_cast<size_t>(index) - 1] == u'\r')
+        if (index > 0 && text_[static_cast<size_t>(index)] == u'\n' &&
+            text_[static_cast<size_t>(index) - 1] == u'\r')
             --index;
         return index;
     }
     if (index >= length())
         return length();
-    if (text_[static_cast<size_t>(index)] == u'\r' && index + 1 < length() && text_[static_cast<size_t>(index) + 1] == u'\n')
+    if (text_[static_cast<size_t>(index)] == u'\r' && index + 1 < length() &&
+        text_[static_cast<size_t>(index) + 1] == u'\n')
         return index + 2;
-    if (isHigh(text_[static_cast<size_t>(index)]) && index + 1 < length() && isLow(text_[static_cast<size_t>(index) + 1]))
+    if (isHigh(text_[static_cast<size_t>(index)]) && index + 1 < length() &&
+        isLow(text_[static_cast<size_t>(index) + 1]))
         return index + 2;
     return index + 1;
 }
@@ -360,8 +381,8 @@ int EditControl::wordEnd(int index) const
         while (index < length() && cls != 0 && wordClass(text_[static_cast<size_t>(index)]) == cls)
             ++index;
     }
-    while (index < length() && isSpace(text_[static_cast<size_t>(index)]) && text_[static_cast<size_t>(index)] != u'\r' &&
-           text_[static_cast<size_t>(index)] != u'\n')
+    while (index < length() && isSpace(text_[static_cast<size_t>(index)]) &&
+           text_[static_cast<size_t>(index)] != u'\r' && text_[static_cast<size_t>(index)] != u'\n')
         ++index;
     return index;
 }
@@ -429,8 +450,9 @@ bool EditControl::fits(const std::u16string& candidate)
     saved.swap(text_);
     text_ = candidate;
     int width = 0;
+    const bool masked = password();
     for (int i = 0; i < length(); ++i)
-        width += unitWidth(i);
+        width += unitWidth(i, masked);
     text_.swap(saved);
     return width < viewWidth();
 }
@@ -657,7 +679,8 @@ bool EditControl::copy()
     if (!OpenClipboard(hwnd_))
         return true;
     EmptyClipboard();
-    if (HGLOBAL h = globalText(text_.substr(static_cast<size_t>(selMin()), static_cast<size_t>(selMax() - selMin()))))
+    if (HGLOBAL h =
+            globalText(text_.substr(static_cast<size_t>(selMin()), static_cast<size_t>(selMax() - selMin()))))
         if (!SetClipboardData(CF_UNICODETEXT, h))
             GlobalFree(h);
     CloseClipboard();
@@ -715,7 +738,8 @@ HBRUSH EditControl::askColours(HDC dc)
     HBRUSH brush = nullptr;
     if (HWND parent = GetParent(hwnd_))
         brush = reinterpret_cast<HBRUSH>(SendMessageW(parent, asStatic ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT,
-                                                      reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd_)));
+                                                      reinterpret_cast<WPARAM>(dc),
+                                                      reinterpret_cast<LPARAM>(hwnd_)));
     return brush ? brush : GetSysColorBrush(asStatic ? COLOR_BTNFACE : COLOR_WINDOW);
 }
 
@@ -732,8 +756,10 @@ void EditControl::paint()
     GetClientRect(hwnd_, &rc);
     HGDIOBJ oldFont = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
     HBRUSH brush = askColours(dc);
-    if (dead_)
+    if (dead_) {
+        EndPaint(hwnd_, &ps);
         return;
+    }
     HWND parent = GetParent(hwnd_);
     if (brush == GetStockObject(NULL_BRUSH) && parent) {
         // A hollow brush means "the parent shows through": copy what the parent drew under us.
@@ -756,7 +782,21 @@ void EditControl::paint()
         if (y >= rc.bottom)
             break;
         const int left = lineLeft(line);
+        // Only the part of a long line that shows is laid out and drawn.
+        int shownFrom = line.start, shownTo = line.end;
+        for (int i = line.start, x = left; i < line.end; ++i) {
+            x += widths_[static_cast<size_t>(i)];
+            if (x < 0)
+                shownFrom = i + 1;
+            if (x - widths_[static_cast<size_t>(i)] > rc.right) {
+                shownTo = i;
+                break;
+            }
+        }
+        shownFrom = std::max(line.start, step(shownFrom, -1));
         auto run = [&](int from, int to, bool selected) {
+            from = std::max(from, shownFrom);
+            to = std::min(to, shownTo);
             if (from >= to)
                 return;
             const int x = left + xIn(line, from);
@@ -795,7 +835,8 @@ void EditControl::paint()
         RECT box{p.x, p.y, p.x + size.cx, p.y + lineHeight_};
         FillRect(dc, &box, GetSysColorBrush(COLOR_WINDOW));
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-        ExtTextOutW(dc, p.x, p.y, 0, nullptr, composition_.c_str(), static_cast<UINT>(composition_.size()), nullptr);
+        ExtTextOutW(dc, p.x, p.y, 0, nullptr, composition_.c_str(), static_cast<UINT>(composition_.size()),
+                    nullptr);
         RECT underline{p.x, p.y + lineHeight_ - 1, p.x + size.cx, p.y + lineHeight_};
         FillRect(dc, &underline, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }
@@ -863,7 +904,8 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_GETDLGCODE: {
         LRESULT code = DLGC_WANTCHARS | DLGC_WANTARROWS | DLGC_HASSETSEL;
         const auto* msg = reinterpret_cast<const MSG*>(lParam);
-        if (multiLine() && (style() & ES_WANTRETURN) && msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN)
+        if (multiLine() && (style() & ES_WANTRETURN) && msg && msg->message == WM_KEYDOWN &&
+            msg->wParam == VK_RETURN)
             code |= DLGC_WANTALLKEYS;
         return code;
     }
@@ -908,7 +950,9 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         // The word under the pointer (or just before it at a line's end) and the spaces after it.
         int at = hit(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-        auto breakAt = [&](int i) { return text_[static_cast<size_t>(i)] == u'\r' || text_[static_cast<size_t>(i)] == u'\n'; };
+        auto breakAt = [&](int i) {
+            return text_[static_cast<size_t>(i)] == u'\r' || text_[static_cast<size_t>(i)] == u'\n';
+        };
         if (at > 0 && (at == length() || breakAt(at)))
             --at;
         if (at >= length() || breakAt(at)) {
@@ -1034,7 +1078,8 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case EM_REPLACESEL:
         // A program may replace text even in a read-only or numeric field.
-        userReplace(lParam ? std::u16string(reinterpret_cast<LPCWSTR>(lParam)) : std::u16string(), false, true);
+        userReplace(lParam ? std::u16string(reinterpret_cast<LPCWSTR>(lParam)) : std::u16string(), false,
+                    true);
         return 0;
     case EM_LIMITTEXT: {
         const auto n = static_cast<uint64_t>(wParam);
@@ -1062,15 +1107,17 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case EM_SETPASSWORDCHAR:
         passwordChar_ = static_cast<WCHAR>(wParam);
         SetWindowLongW(hwnd_, GWL_STYLE,
-                       static_cast<LONG>(passwordChar_ ? style() | ES_PASSWORD : style() & ~static_cast<DWORD>(ES_PASSWORD)));
+                       static_cast<LONG>(passwordChar_ ? style() | ES_PASSWORD
+                                                       : style() & ~static_cast<DWORD>(ES_PASSWORD)));
         layout();
         InvalidateRect(hwnd_, nullptr, FALSE);
         return 0;
     case EM_GETPASSWORDCHAR:
         return password() ? passwordChar_ : 0;
     case EM_SETREADONLY:
-        SetWindowLongW(hwnd_, GWL_STYLE,
-                       static_cast<LONG>(wParam ? style() | ES_READONLY : style() & ~static_cast<DWORD>(ES_READONLY)));
+        SetWindowLongW(
+            hwnd_, GWL_STYLE,
+            static_cast<LONG>(wParam ? style() | ES_READONLY : style() & ~static_cast<DWORD>(ES_READONLY)));
         InvalidateRect(hwnd_, nullptr, FALSE);
         return TRUE;
     }

@@ -3,6 +3,7 @@
 #include "platform/controls/Controls.h"
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace pictavo::platform {
@@ -49,7 +50,7 @@ private:
 
     // Layout and geometry, in client pixels.
     void measureFont();
-    int unitWidth(int index);
+    int unitWidth(int index, bool masked);
     void layout();
     int lineOf(int index) const;
     int lineWidth(const Line& line);
@@ -91,6 +92,7 @@ private:
     HGDIOBJ measureOld_ = nullptr;
     int lineHeight_ = 12;
     std::vector<int> widths_; // per unit; the second unit of a surrogate pair is 0
+    std::unordered_map<char32_t, int> widthCache_;
     std::vector<Line> lines_;
     int scrollX_ = 0;
     int firstLine_ = 0;

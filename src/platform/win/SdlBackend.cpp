@@ -1,5 +1,7 @@
 #include "platform/win/SdlBackend.h"
 
+#include "platform/win/Automation.h"
+
 #include "platform/kernel/Synch.h"
 #include "platform/kernel/ThreadQueue.h"
 #include "platform/win/Display.h"
@@ -264,7 +266,15 @@ void SdlBackend::handle(const SDL_Event& e)
         if (in.vk)
             ws().inject(std::move(in));
         return;
+    case SDL_TEXTEDITING:
+        // The desktop's input method composes; its committed text comes as SDL_TEXTINPUT.
+        if (e.edit.text[0])
+            Automation::compose(fromUtf8(e.edit.text));
+        else
+            Automation::cancelComposition();
+        return;
     case SDL_TEXTINPUT:
+        Automation::cancelComposition();
         for (char16_t c : fromUtf8(e.text.text)) {
             InputEvent ch;
             ch.kind = InputEvent::Kind::Char;

@@ -77,7 +77,8 @@ TEST(ComboBox, ClickOutsideOrEscapeClosesWithoutAChange)
     Automation::click(380, 240);
     EXPECT_TRUE(Automation::waitForGone(list, 2000));
     EXPECT_EQ(host.send(combo, CB_GETCURSEL), 0);
-    EXPECT_EQ(host.notes(combo), (std::vector<WORD>{CBN_SETFOCUS, CBN_DROPDOWN, CBN_SELENDCANCEL, CBN_CLOSEUP}));
+    EXPECT_EQ(host.notes(combo),
+              (std::vector<WORD>{CBN_SETFOCUS, CBN_DROPDOWN, CBN_SELENDCANCEL, CBN_CLOSEUP}));
 
     host.clearNotes();
     ControlHost::clickAt(ControlHost::centre(combo));
@@ -168,10 +169,12 @@ TEST(ComboBox, ListMessagesKeepTheSelectionOnItsItem)
 TEST(ComboBox, PictureOfAnEditAndAnOpenList)
 {
     ControlHost host;
-    HWND edit = host.create(u"Edit", WS_BORDER | ES_AUTOHSCROLL, 20, 20, 160, 20, 30, u"图片上传 upload");
+    HWND edit = host.create(u"Edit", WS_BORDER | ES_AUTOHSCROLL | ES_NOHIDESEL, 20, 20, 160, 20, 30,
+                            u"图片上传 upload");
     HWND number = host.create(u"Edit", WS_BORDER | ES_NUMBER, 20, 50, 36, 18, 31, u"100");
+    HWND centred = host.create(u"Edit", WS_BORDER | ES_CENTER, 70, 50, 60, 18, 32, u"居中");
     HWND combo = qualityCombo(host, 200, 20);
-    ASSERT_TRUE(edit && number && combo);
+    ASSERT_TRUE(edit && number && centred && combo);
     ControlHost::clickAt(ControlHost::centre(edit));
     host.send(edit, EM_SETSEL, 5, 11);
     ControlHost::clickAt(ControlHost::centre(combo));
@@ -191,7 +194,8 @@ TEST(ComboBox, PictureOfAnEditAndAnOpenList)
         const uint8_t* px = screen->pixels() + (p.y * screen->width() + p.x) * 4;
         return RGB(px[2], px[1], px[0]);
     };
-    EXPECT_EQ(rgb(POINT{over.x + 30, over.y}), RGB(0, 120, 215)) << "the entry under the pointer is highlighted";
+    EXPECT_EQ(rgb(POINT{over.x + 30, over.y}), RGB(0, 120, 215))
+        << "the entry under the pointer is highlighted";
     EXPECT_EQ(rgb(POINT{centreOf(item(listNode, 3)->bounds).x + 30, centreOf(item(listNode, 3)->bounds).y}),
               RGB(255, 255, 255));
     Automation::pressKey(VK_ESCAPE);

@@ -68,7 +68,8 @@ TEST(Edit, ShiftArrowsSelectAndTypingReplacesTheSelection)
     ControlHost host;
     HWND edit = host.create(u"Edit", WS_BORDER | ES_AUTOHSCROLL, 10, 10, 200, 20, 8);
     host.send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"hello world"));
-    EXPECT_EQ(host.notes(edit), (std::vector<WORD>{EN_UPDATE, EN_CHANGE})) << "a program's text is announced too";
+    EXPECT_EQ(host.notes(edit), (std::vector<WORD>{EN_UPDATE, EN_CHANGE}))
+        << "a program's text is announced too";
     ControlHost::clickAt(ControlHost::centre(edit));
     Automation::pressKey(VK_END);
     Automation::keyDown(VK_SHIFT);
@@ -302,7 +303,8 @@ TEST(Edit, PasswordFieldShowsMasksAndKeepsItsTextOffTheClipboard)
 TEST(Edit, MultiLineTakesReturnsAndMovesBetweenLines)
 {
     ControlHost host;
-    HWND edit = host.create(u"Edit", WS_BORDER | ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL, 10, 10, 200, 80, 18);
+    HWND edit =
+        host.create(u"Edit", WS_BORDER | ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL, 10, 10, 200, 80, 18);
     ControlHost::clickAt(ControlHost::centre(edit));
     Automation::typeText(u"abc");
     Automation::pressKey(VK_RETURN);
@@ -322,6 +324,63 @@ TEST(Edit, MultiLineTakesReturnsAndMovesBetweenLines)
     // Without horizontal scrolling long lines wrap at a space.
     HWND wrapped = host.create(u"Edit", ES_MULTILINE, 10, 100, 50, 80, 19, u"aaaa bbbb cccc");
     EXPECT_EQ(host.send(wrapped, EM_GETLINECOUNT), 3);
+}
+
+// The toolkit's fields superclass the native edit (its class found with GetClassInfoExW) or
+// subclass one window; both reach the native procedure with CallWindowProc.
+WNDPROC g_native = nullptr;
+LRESULT upSwallowingField(HWND hwnd, UINT m, WPARAM w, LPARAM l)
+{
+    if (m == WM_KEYDOWN && w == VK_UP)
+        return 0;
+    return CallWindowProcW(g_native, hwnd, m, w, l);
+}
+
+WNDPROC g_beforeSubclass = nullptr;
+LRESULT hollowField(HWND hwnd, UINT m, WPARAM w, LPARAM l)
+{
+    // A field that lets its parent show through.
+    if (m == WM_CHAR && w == u'!')
+        return 0;
+    return CallWindowProcW(g_beforeSubclass, hwnd, m, w, l);
+}
+
+TEST(Edit, SuperclassedAndSubclassedFieldsKeepTheNativeBehaviour)
+{
+    ControlHost host;
+    host.run([] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        ASSERT_TRUE(GetClassInfoExW(nullptr, u"EDIT", &wc));
+        g_native = wc.lpfnWndProc;
+        wc.lpfnWndProc = upSwallowingField;
+        wc.lpszClassName = u"PictavoNumberField";
+        RegisterClassExW(&wc);
+    });
+    HWND field = host.create(u"PictavoNumberField", WS_BORDER | ES_NUMBER | ES_AUTOHSCROLL, 10, 10, 100, 20,
+                             40, u"12");
+    ASSERT_TRUE(field);
+    ControlHost::clickAt(ControlHost::centre(field));
+    Automation::pressKey(VK_END);
+    Automation::typeText(u"3x");
+    Automation::pressKey(VK_UP); // swallowed: in a single line it would move the caret left
+    Automation::typeText(u"4");
+    EXPECT_EQ(host.text(field), u"1234");
+
+    HWND hollow = host.create(u"Edit", ES_AUTOHSCROLL, 10, 40, 100, 20, 41);
+    host.run([&] {
+        g_beforeSubclass = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(hollow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(hollowField)));
+    });
+    host.answerColours(static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)), RGB(130, 130, 130));
+    ControlHost::clickAt(ControlHost::centre(hollow));
+    Automation::typeText(u"a!b");
+    EXPECT_EQ(host.text(hollow), u"ab");
+    auto picture = Automation::picture(host.form());
+    ASSERT_TRUE(picture);
+    const uint8_t* p = picture->pixels() + ((40 + 10) * picture->width() + 10 + 80) * 4;
+    EXPECT_EQ(RGB(p[2], p[1], p[0]), GetSysColor(COLOR_BTNFACE)) << "the form's own background shows through";
+    host.answerColours(nullptr, 0);
 }
 
 } // namespace

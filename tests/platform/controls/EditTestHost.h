@@ -40,8 +40,8 @@ public:
                 wc.lpszClassName = u"ControlHost";
                 RegisterClassExW(&wc);
             });
-            HWND form = CreateWindowExW(0, u"ControlHost", u"控件", WS_POPUP | WS_VISIBLE, kLeft, kTop, 400, 260,
-                                        nullptr, nullptr, nullptr, nullptr);
+            HWND form = CreateWindowExW(0, u"ControlHost", u"控件", WS_POPUP | WS_VISIBLE, kLeft, kTop, 400,
+                                        260, nullptr, nullptr, nullptr, nullptr);
             SetWindowLongPtrW(form, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
             made = form;
             MSG msg;
