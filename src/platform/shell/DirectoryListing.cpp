@@ -1,0 +1,121 @@
+#include "platform/shell/DirectoryListing.h"
+
+#include "platform/kernel/Strings.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <numeric>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pictavo::platform {
+
+namespace {
+
+int compareFolded(std::u16string_view a, std::u16string_view b)
+{
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const char16_t x = toLower(a[i]);
+        const char16_t y = toLower(b[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+struct DirCloser
+{
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+
+} // namespace
+
+bool nameLess(std::u16string_view a, std::string_view aBytes, std::u16string_view b, std::string_view bBytes)
+{
+    const int folded = compareFolded(a, b);
+    if (folded != 0)
+        return folded < 0;
+    return aBytes < bBytes;
+}
+
+FILETIME fileTimeFromUnix(int64_t seconds, uint32_t nanoseconds)
+{
+    // 100-nanosecond intervals since 1601-01-01; times before that clamp to 0.
+    constexpr int64_t epochOffset = 11644473600LL;
+    if (seconds < -epochOffset)
+        return FILETIME{};
+    const uint64_t ticks = static_cast<uint64_t>(seconds + epochOffset) * 10000000ULL + nanoseconds / 100;
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+bool listDirectory(const std::string& folder, const std::function<bool(std::u16string_view)>& accept,
+                   bool details, std::vector<DirectoryEntry>& entries)
+{
+    entries.clear();
+    if (folder.empty() || folder.find('\0') != std::string::npos) {
+        errno = ENOENT;
+        return false;
+    }
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
+    if (!dir) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return false;
+    }
+    std::vector<DirectoryEntry> found;
+    while (true) {
+        errno = 0;
+        const dirent* d = ::readdir(dir.get());
+        if (!d)
+            break;
+        const std::string_view name(d->d_name);
+        if (name == "." || name == "..")
+            continue;
+        DirectoryEntry e;
+        e.wide = fromUtf8(name);
+        if (accept && !accept(e.wide))
+            continue;
+        e.name = name;
+        if (details) {
+            struct statx sx;
+            const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
+            // A dangling link still lists, as the link itself.
+            if (::statx(fd, d->d_name, AT_STATX_DONT_SYNC, mask, &sx) != 0 &&
+                ::statx(fd, d->d_name, AT_STATX_DONT_SYNC | AT_SYMLINK_NOFOLLOW, mask, &sx) != 0)
+                continue; // vanished since readdir
+            e.directory = S_ISDIR(sx.stx_mode);
+            e.readOnly = (sx.stx_mode & S_IWUSR) == 0;
+            e.size = e.directory ? 0 : sx.stx_size;
+            e.written = fileTimeFromUnix(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
+            e.accessed = fileTimeFromUnix(sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec);
+            e.created = (sx.stx_mask & STATX_BTIME) ? fileTimeFromUnix(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec)
+                                                   : e.written;
+        } else if (d->d_type == DT_DIR) {
+            e.directory = true;
+        } else if (d->d_type == DT_LNK || d->d_type == DT_UNKNOWN) {
+            struct stat st;
+            e.directory = ::fstatat(fd, d->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        found.push_back(std::move(e));
+    }
+    const int readError = errno;
+    if (readError != 0 && found.empty()) {
+        errno = readError;
+        return false;
+    }
+    std::sort(found.begin(), found.end(), [](const DirectoryEntry& a, const DirectoryEntry& b) {
+        return nameLess(a.wide, a.name, b.wide, b.name);
+    });
+    entries = std::move(found);
+    return true;
+}
+
+} // namespace pictavo::platform
