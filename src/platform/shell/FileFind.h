@@ -5,6 +5,7 @@
 // without "." and "..". Names that are not UTF-8 come back through the kernel's byte-exact
 // mapping, so a name found can be opened again.
 
+#include "platform/com/Registry.h" // the ERROR_ numbers
 #include "platform/kernel/WinTypes.h"
 
 #define MAX_PATH 260
