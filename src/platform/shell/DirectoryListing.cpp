@@ -111,10 +111,20 @@ bool listDirectory(const std::string& folder, const std::function<bool(std::u16s
         errno = readError;
         return false;
     }
-    std::sort(found.begin(), found.end(), [](const DirectoryEntry& a, const DirectoryEntry& b) {
-        return nameLess(a.wide, a.name, b.wide, b.name);
+    // Fold each name once and sort positions: comparing and moving whole entries costs more
+    // than the reading does.
+    std::vector<std::u16string> keys(found.size());
+    for (size_t i = 0; i < found.size(); ++i)
+        keys[i] = toLower(found[i].wide);
+    std::vector<uint32_t> order(found.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        const int c = keys[a].compare(keys[b]);
+        return c != 0 ? c < 0 : found[a].name < found[b].name;
     });
-    entries = std::move(found);
+    entries.reserve(found.size());
+    for (uint32_t i : order)
+        entries.push_back(std::move(found[i]));
     return true;
 }
 
