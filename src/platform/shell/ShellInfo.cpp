@@ -59,7 +59,7 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT
         return 0;
     ShellNode node;
     if (flags & SHGFI_PIDL) {
-        std::optional<ShellNode> found = ShellNamespace::resolve(reinterpret_cast<PCIDLIST_ABSOLUTE>(path));
+        std::optional<ShellNode> found = ShellNamespace::resolve(reinterpret_cast<PCIDLIST_ABSOLUTE>(path), false);
         if (!found)
             return 0;
         node = std::move(*found);
@@ -95,7 +95,7 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT
             DWORD a = 0;
             if (node.isFolder())
                 a |= SFGAO_FOLDER;
-            if (!node.path.empty())
+            if (node.kind != ShellNode::Kind::Computer)
                 a |= SFGAO_FILESYSTEM;
             if (node.hidden())
                 a |= SFGAO_HIDDEN;

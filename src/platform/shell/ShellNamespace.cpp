@@ -122,12 +122,17 @@ std::optional<ShellNode> ShellNamespace::resolveFrom(const ShellNode& start, PCU
     }
 }
 
-std::optional<ShellNode> ShellNamespace::resolve(PCIDLIST_ABSOLUTE list)
+std::optional<ShellNode> ShellNamespace::resolve(PCIDLIST_ABSOLUTE list, bool withPath)
 {
     if (!list)
         return std::nullopt;
     ShellNode desktop;
-    desktop.path = ShellPlaces::desktop();
+    // Finding the desktop folder reads a file; the computer's and home's items never need it,
+    // and a tree asks for thousands of them.
+    const bool fixedChild = list->mkid.cb >= minimumId && (list->mkid.abID[0] == BYTE(Kind::Computer) ||
+                                                          list->mkid.abID[0] == BYTE(Kind::Home));
+    if (withPath && !fixedChild)
+        desktop.path = ShellPlaces::desktop();
     return resolveFrom(desktop, list);
 }
 

@@ -36,7 +36,9 @@ public:
 
     // The node an absolute list names, walking from the desktop; nothing for a list that is
     // malformed or holds an id that cannot stand where it does.
-    static std::optional<ShellNode> resolve(PCIDLIST_ABSOLUTE list);
+    // Without withPath the paths of items under the desktop are left relative to nothing:
+    // names, kinds and icons need no file-system look-up.
+    static std::optional<ShellNode> resolve(PCIDLIST_ABSOLUTE list, bool withPath = true);
     static std::optional<ShellNode> resolveFrom(const ShellNode& start, PCUIDLIST_RELATIVE relative);
     static std::optional<ShellNode> child(const ShellNode& parent, const SHITEMID& id);
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <pwd.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -53,12 +54,9 @@ std::string unescape(std::string_view field)
     return out;
 }
 
-std::string xdgDesktop(const std::string& home)
+std::string parseXdgDesktop(const std::string& file, const std::string& home)
 {
-    std::string config = env("XDG_CONFIG_HOME");
-    if (config.empty() || config[0] != '/')
-        config = home + "/.config";
-    std::istringstream lines(readText(config + "/user-dirs.dirs"));
+    std::istringstream lines(readText(file));
     std::string line;
     std::string found;
     while (std::getline(lines, line)) {
@@ -75,6 +73,32 @@ std::string xdgDesktop(const std::string& home)
             found = value;
     }
     return found.empty() ? home + "/Desktop" : found;
+}
+
+// Every id under the desktop asks for it, so the parsed file is kept while it stays the same.
+std::string xdgDesktop(const std::string& home)
+{
+    std::string config = env("XDG_CONFIG_HOME");
+    if (config.empty() || config[0] != '/')
+        config = home + "/.config";
+    const std::string file = config + "/user-dirs.dirs";
+    struct stat st{};
+    const bool exists = ::stat(file.c_str(), &st) == 0;
+    static std::mutex lock;
+    static std::string cachedFile, cachedHome, cachedValue;
+    static struct timespec cachedTime{};
+    static off_t cachedSize = -1;
+    std::lock_guard<std::mutex> guard(lock);
+    const off_t size = exists ? st.st_size : -1;
+    if (file != cachedFile || home != cachedHome || size != cachedSize || st.st_mtim.tv_sec != cachedTime.tv_sec ||
+        st.st_mtim.tv_nsec != cachedTime.tv_nsec || cachedValue.empty()) {
+        cachedValue = exists ? parseXdgDesktop(file, home) : home + "/Desktop";
+        cachedFile = file;
+        cachedHome = home;
+        cachedSize = size;
+        cachedTime = st.st_mtim;
+    }
+    return cachedValue;
 }
 
 } // namespace
