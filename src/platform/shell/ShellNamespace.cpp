@@ -56,7 +56,8 @@ ShellNamespace::Id ShellNamespace::makeId(Kind kind, std::string_view bytes)
     const auto cb = static_cast<USHORT>(size);
     std::memcpy(id.data(), &cb, sizeof cb);
     id[2] = static_cast<BYTE>(kind);
-    std::memcpy(id.data() + minimumId, bytes.data(), bytes.size());
+    if (!bytes.empty())
+        std::memcpy(id.data() + minimumId, bytes.data(), bytes.size());
     return id;
 }
 

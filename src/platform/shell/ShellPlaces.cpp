@@ -215,7 +215,8 @@ std::vector<std::string> ShellPlaces::mountPoints()
     std::vector<std::string> points{"/"};
     for (const Mount& m : parseMountInfo(readText(file))) {
         const std::string point = trimTrailingSlashes(m.point);
-        if (!isUserMount(Mount{point, m.type}))
+        // An id carries the mount point in 16-bit framing; no real one comes near that.
+        if (point.size() >= 4096 || !isUserMount(Mount{point, m.type}))
             continue;
         if (std::find(points.begin(), points.end(), point) == points.end())
             points.push_back(point);
