@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <memory>
 #include <numeric>
+#include <system_error>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +33,59 @@ struct DirCloser
 {
     void operator()(DIR* d) const { ::closedir(d); }
 };
+
+// A dangling link still lists, as the link itself; an entry gone since it was read is dropped.
+bool statEntry(int dirFd, DirectoryEntry& e)
+{
+    struct statx sx;
+    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
+    if (::statx(dirFd, e.name.c_str(), AT_STATX_DONT_SYNC, mask, &sx) != 0 &&
+        ::statx(dirFd, e.name.c_str(), AT_STATX_DONT_SYNC | AT_SYMLINK_NOFOLLOW, mask, &sx) != 0)
+        return false;
+    e.directory = S_ISDIR(sx.stx_mode);
+    e.readOnly = (sx.stx_mode & S_IWUSR) == 0;
+    e.size = e.directory ? 0 : sx.stx_size;
+    e.written = fileTimeFromUnix(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
+    e.accessed = fileTimeFromUnix(sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec);
+    e.created = (sx.stx_mask & STATX_BTIME) ? fileTimeFromUnix(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec) : e.written;
+    return true;
+}
+
+// One status call per entry is most of a listing's time; a large folder shares them out over
+// a few threads.
+void readDetails(int dirFd, std::vector<DirectoryEntry>& entries)
+{
+    constexpr size_t perThread = 1024;
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t parts = std::min<size_t>({cores, 4, std::max<size_t>(1, entries.size() / perThread)});
+    std::vector<char> present(entries.size(), 0);
+    auto work = [&](size_t part) {
+        for (size_t i = part * entries.size() / parts; i < (part + 1) * entries.size() / parts; ++i)
+            present[i] = statEntry(dirFd, entries[i]);
+    };
+    std::vector<std::thread> helpers;
+    for (size_t part = 1; part < parts; ++part) {
+        try {
+            helpers.emplace_back(work, part);
+        } catch (const std::system_error&) {
+            for (size_t i = part; i < parts; ++i)
+                work(i); // no thread to be had: do it here
+            break;
+        }
+    }
+    work(0);
+    for (std::thread& t : helpers)
+        t.join();
+    size_t kept = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!present[i])
+            continue;
+        if (kept != i)
+            entries[kept] = std::move(entries[i]);
+        ++kept;
+    }
+    entries.resize(kept);
+}
 
 } // namespace
 
@@ -84,23 +139,10 @@ bool listDirectory(const std::string& folder, const std::function<bool(std::u16s
         if (accept && !accept(e.wide))
             continue;
         e.name = name;
-        if (details) {
-            struct statx sx;
-            const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
-            // A dangling link still lists, as the link itself.
-            if (::statx(fd, d->d_name, AT_STATX_DONT_SYNC, mask, &sx) != 0 &&
-                ::statx(fd, d->d_name, AT_STATX_DONT_SYNC | AT_SYMLINK_NOFOLLOW, mask, &sx) != 0)
-                continue; // vanished since readdir
-            e.directory = S_ISDIR(sx.stx_mode);
-            e.readOnly = (sx.stx_mode & S_IWUSR) == 0;
-            e.size = e.directory ? 0 : sx.stx_size;
-            e.written = fileTimeFromUnix(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
-            e.accessed = fileTimeFromUnix(sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec);
-            e.created = (sx.stx_mask & STATX_BTIME) ? fileTimeFromUnix(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec)
-                                                   : e.written;
-        } else if (d->d_type == DT_DIR) {
+        // With details everything is read below, after the names, possibly on several threads.
+        if (!details && d->d_type == DT_DIR) {
             e.directory = true;
-        } else if (d->d_type == DT_LNK || d->d_type == DT_UNKNOWN) {
+        } else if (!details && (d->d_type == DT_LNK || d->d_type == DT_UNKNOWN)) {
             struct stat st;
             e.directory = ::fstatat(fd, d->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
@@ -111,6 +153,8 @@ bool listDirectory(const std::string& folder, const std::function<bool(std::u16s
         errno = readError;
         return false;
     }
+    if (details)
+        readDetails(fd, found);
     // Fold each name once and sort positions: comparing and moving whole entries costs more
     // than the reading does.
     std::vector<std::u16string> keys(found.size());

@@ -98,3 +98,19 @@ TEST(FindFile, NonUtf8NamesReachTheSameFileAgain)
     ASSERT_NE(nullptr, PathCombineW(full, fromUtf8(dir.path().string()).c_str(), found[0].cFileName));
     EXPECT_EQ("abc", pictavo::test::readFile(toUtf8(full)));
 }
+
+TEST(FindFile, LargeFolderKeepsEachEntrysOwnSize)
+{
+    // Large enough that the status reads are shared out over threads.
+    pictavo::test::TempDir dir;
+    for (int i = 0; i < 3000; ++i)
+        dir.write("f" + std::to_string(i), std::string(static_cast<size_t>(i % 7), 'x'));
+    const auto found = findAll(fromUtf8(dir.path().string()) + u"/*");
+    ASSERT_EQ(3000u, found.size());
+    for (size_t k = 0; k < found.size(); ++k) {
+        const int i = std::stoi(toUtf8(found[k].cFileName).substr(1));
+        EXPECT_EQ(static_cast<DWORD>(i % 7), found[k].nFileSizeLow) << i;
+        if (k)
+            EXPECT_LT(toUtf8(found[k - 1].cFileName), toUtf8(found[k].cFileName));
+    }
+}
