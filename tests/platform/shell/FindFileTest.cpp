@@ -110,7 +110,8 @@ TEST(FindFile, LargeFolderKeepsEachEntrysOwnSize)
     for (size_t k = 0; k < found.size(); ++k) {
         const int i = std::stoi(toUtf8(found[k].cFileName).substr(1));
         EXPECT_EQ(static_cast<DWORD>(i % 7), found[k].nFileSizeLow) << i;
-        if (k)
+        if (k) {
             EXPECT_LT(toUtf8(found[k - 1].cFileName), toUtf8(found[k].cFileName));
+        }
     }
 }
