@@ -4,7 +4,7 @@
 // Then the namespace side of expanding a tree node: a folder of 5,000 sub-folders bound,
 // enumerated and made into items (SHGetFileInfoW and SHGetPathFromIDListW on each), as the
 // folder dialog does before inserting them.
-// Usage: bench-shell-list [FOLDER] [RUNS]   (without FOLDER a temporary one is made)
+// Usage: bench-shell-list [FOLDER] [RUNS]   (without FOLDER, or with "", a temporary one is made)
 
 #include "platform/kernel/Strings.h"
 #include "platform/com/Apartment.h"
@@ -123,7 +123,7 @@ int main(int argc, char** argv)
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 21;
     fs::path folder;
     fs::path made;
-    if (argc > 1) {
+    if (argc > 1 && argv[1][0]) {
         folder = argv[1];
     } else {
         std::string pattern = (fs::temp_directory_path() / "bench-shell-XXXXXX").string();
