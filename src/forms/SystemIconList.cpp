@@ -5,9 +5,9 @@ namespace Quendal::Shell {
 SystemIconList::SystemIconList()
 {
     SHFILEINFOW info{};
-    handle_ = reinterpret_cast<HIMAGELIST>(SHGetFileInfoW(u"*.txt", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
-                                                          SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES |
-                                                              SHGFI_SMALLICON));
+    handle_ = reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoW(u"*.txt", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                       SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES | SHGFI_SMALLICON));
 }
 
 } // namespace Quendal::Shell

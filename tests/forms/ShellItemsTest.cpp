@@ -8,8 +8,7 @@ using pictavo::platform::fromUtf8;
 using pictavo::platform::SystemIcons;
 
 class ShellItems : public pictavo::test::ShellFixture
-{
-};
+{};
 
 TEST_F(ShellItems, DesktopTreeAsTheFolderDialogBuildsIt)
 {

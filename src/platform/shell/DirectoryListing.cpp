@@ -47,7 +47,8 @@ bool statEntry(int dirFd, DirectoryEntry& e)
     e.size = e.directory ? 0 : sx.stx_size;
     e.written = fileTimeFromUnix(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
     e.accessed = fileTimeFromUnix(sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec);
-    e.created = (sx.stx_mask & STATX_BTIME) ? fileTimeFromUnix(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec) : e.written;
+    e.created =
+        (sx.stx_mask & STATX_BTIME) ? fileTimeFromUnix(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec) : e.written;
     return true;
 }
 

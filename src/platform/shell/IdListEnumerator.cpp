@@ -2,10 +2,10 @@
 
 namespace pictavo::platform {
 
-IdListEnumerator::IdListEnumerator(std::shared_ptr<const std::vector<ShellNamespace::Id>> ids, size_t position)
+IdListEnumerator::IdListEnumerator(std::shared_ptr<const std::vector<ShellNamespace::Id>> ids,
+                                   size_t position)
     : ids_(std::move(ids)), position_(position)
-{
-}
+{}
 
 HRESULT IdListEnumerator::Next(ULONG count, PITEMID_CHILD* items, ULONG* fetched)
 {

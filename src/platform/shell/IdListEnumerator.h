@@ -11,7 +11,8 @@ namespace pictavo::platform {
 class IdListEnumerator : public RefCounted<IEnumIDList>
 {
 public:
-    explicit IdListEnumerator(std::shared_ptr<const std::vector<ShellNamespace::Id>> ids, size_t position = 0);
+    explicit IdListEnumerator(std::shared_ptr<const std::vector<ShellNamespace::Id>> ids,
+                              size_t position = 0);
 
     HRESULT Next(ULONG count, PITEMID_CHILD* items, ULONG* fetched) override;
     HRESULT Skip(ULONG count) override;

@@ -8,7 +8,7 @@ UINT ILGetSize(PCUIDLIST_RELATIVE list)
     if (!list)
         return 0;
     UINT size = sizeof(USHORT);
-    for (const BYTE* p = reinterpret_cast<const BYTE*>(list);; ) {
+    for (const BYTE* p = reinterpret_cast<const BYTE*>(list);;) {
         USHORT cb;
         std::memcpy(&cb, p, sizeof cb);
         if (cb == 0)
@@ -22,7 +22,8 @@ PCUIDLIST_RELATIVE ILGetNext(PCUIDLIST_RELATIVE list)
 {
     if (!list || list->mkid.cb == 0)
         return nullptr;
-    const auto* next = reinterpret_cast<PCUIDLIST_RELATIVE>(reinterpret_cast<const BYTE*>(list) + list->mkid.cb);
+    const auto* next =
+        reinterpret_cast<PCUIDLIST_RELATIVE>(reinterpret_cast<const BYTE*>(list) + list->mkid.cb);
     return next->mkid.cb == 0 ? nullptr : next;
 }
 

@@ -26,7 +26,10 @@ public:
     void* Realloc(void* block, SIZE_T size) override { return CoTaskMemRealloc(block, size); }
     void Free(void* block) override { CoTaskMemFree(block); }
     // The usable size, which may exceed what was asked for.
-    SIZE_T GetSize(void* block) override { return block ? malloc_usable_size(block) : static_cast<SIZE_T>(-1); }
+    SIZE_T GetSize(void* block) override
+    {
+        return block ? malloc_usable_size(block) : static_cast<SIZE_T>(-1);
+    }
     int DidAlloc(void* block) override { return block ? -1 : 0; }
     void HeapMinimize() override {}
 };

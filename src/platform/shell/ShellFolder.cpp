@@ -27,14 +27,14 @@ HRESULT toStrRet(const std::u16string& text, STRRET* out)
 
 ShellFolder::ShellFolder(ShellNode node, std::vector<BYTE> absolute)
     : node_(std::move(node)), absolute_(std::move(absolute))
-{
-}
+{}
 
 HRESULT ShellFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** items)
 {
     if (!items)
         return E_POINTER;
-    auto ids = std::make_shared<const std::vector<ShellNamespace::Id>>(ShellNamespace::children(node_, flags));
+    auto ids =
+        std::make_shared<const std::vector<ShellNamespace::Id>>(ShellNamespace::children(node_, flags));
     *items = new IdListEnumerator(std::move(ids));
     return S_OK;
 }

@@ -59,7 +59,8 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT
         return 0;
     ShellNode node;
     if (flags & SHGFI_PIDL) {
-        std::optional<ShellNode> found = ShellNamespace::resolve(reinterpret_cast<PCIDLIST_ABSOLUTE>(path), false);
+        std::optional<ShellNode> found =
+            ShellNamespace::resolve(reinterpret_cast<PCIDLIST_ABSOLUTE>(path), false);
         if (!found)
             return 0;
         node = std::move(*found);

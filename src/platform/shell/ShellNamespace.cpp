@@ -131,7 +131,7 @@ std::optional<ShellNode> ShellNamespace::resolve(PCIDLIST_ABSOLUTE list, bool wi
     // Finding the desktop folder reads a file; the computer's and home's items never need it,
     // and a tree asks for thousands of them.
     const bool fixedChild = list->mkid.cb >= minimumId && (list->mkid.abID[0] == BYTE(Kind::Computer) ||
-                                                          list->mkid.abID[0] == BYTE(Kind::Home));
+                                                           list->mkid.abID[0] == BYTE(Kind::Home));
     if (withPath && !fixedChild)
         desktop.path = ShellPlaces::desktop();
     return resolveFrom(desktop, list);
@@ -205,7 +205,8 @@ std::u16string ShellNamespace::typeName(const ShellNode& node)
 
 bool ShellNamespace::isPictureName(std::u16string_view name)
 {
-    static const char16_t* const pictures[] = {u".jpg", u".jpeg", u".png", u".gif", u".bmp", u".tif", u".tiff"};
+    static const char16_t* const pictures[] = {u".jpg", u".jpeg", u".png", u".gif",
+                                               u".bmp", u".tif",  u".tiff"};
     const size_t dot = name.rfind(u'.');
     if (dot == std::u16string_view::npos)
         return false;

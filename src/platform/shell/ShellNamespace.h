@@ -25,7 +25,10 @@ struct ShellNode
     std::string name; // an id's own bytes: a folder's or file's name, a mount point
 
     bool isFolder() const { return kind != Kind::File; }
-    bool hidden() const { return !name.empty() && name[0] == '.' && (kind == Kind::Folder || kind == Kind::File); }
+    bool hidden() const
+    {
+        return !name.empty() && name[0] == '.' && (kind == Kind::Folder || kind == Kind::File);
+    }
 };
 
 // The byte layout behind the id lists: each id is cb, a kind byte and the kind's bytes.

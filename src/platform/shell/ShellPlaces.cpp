@@ -33,7 +33,8 @@ std::string readText(const std::string& path)
 
 bool under(std::string_view path, std::string_view folder)
 {
-    return path.size() > folder.size() && path.substr(0, folder.size()) == folder && path[folder.size()] == '/';
+    return path.size() > folder.size() && path.substr(0, folder.size()) == folder &&
+           path[folder.size()] == '/';
 }
 
 // mountinfo writes space, tab, newline and backslash as three octal digits.
@@ -43,7 +44,8 @@ std::string unescape(std::string_view field)
     for (size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size()) {
             const std::string_view d = field.substr(i + 1, 3);
-            if (d.size() == 3 && std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '7'; })) {
+            if (d.size() == 3 &&
+                std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '7'; })) {
                 out += static_cast<char>((d[0] - '0') * 64 + (d[1] - '0') * 8 + (d[2] - '0'));
                 i += 3;
                 continue;
@@ -82,16 +84,19 @@ std::string xdgDesktop(const std::string& home)
     if (config.empty() || config[0] != '/')
         config = home + "/.config";
     const std::string file = config + "/user-dirs.dirs";
-    struct stat st{};
+    struct stat st
+    {};
     const bool exists = ::stat(file.c_str(), &st) == 0;
     static std::mutex lock;
     static std::string cachedFile, cachedHome, cachedValue;
-    static struct timespec cachedTime{};
+    static struct timespec cachedTime
+    {};
     static off_t cachedSize = -1;
     std::lock_guard<std::mutex> guard(lock);
     const off_t size = exists ? st.st_size : -1;
-    if (file != cachedFile || home != cachedHome || size != cachedSize || st.st_mtim.tv_sec != cachedTime.tv_sec ||
-        st.st_mtim.tv_nsec != cachedTime.tv_nsec || cachedValue.empty()) {
+    if (file != cachedFile || home != cachedHome || size != cachedSize ||
+        st.st_mtim.tv_sec != cachedTime.tv_sec || st.st_mtim.tv_nsec != cachedTime.tv_nsec ||
+        cachedValue.empty()) {
         cachedValue = exists ? parseXdgDesktop(file, home) : home + "/Desktop";
         cachedFile = file;
         cachedHome = home;
@@ -175,7 +180,8 @@ std::vector<ShellPlaces::Mount> ShellPlaces::parseMountInfo(std::string_view tex
         }
         // id parent dev root point options [optional...] - type source superoptions
         const auto dash = std::find(fields.begin(), fields.end(), std::string_view("-"));
-        if (fields.size() < 5 || dash == fields.end() || dash - fields.begin() < 6 || dash + 1 == fields.end())
+        if (fields.size() < 5 || dash == fields.end() || dash - fields.begin() < 6 ||
+            dash + 1 == fields.end())
             continue;
         Mount m{unescape(fields[4]), std::string(*(dash + 1))};
         if (m.point.empty() || m.point[0] != '/')
@@ -188,16 +194,17 @@ std::vector<ShellPlaces::Mount> ShellPlaces::parseMountInfo(std::string_view tex
 bool ShellPlaces::isUserMount(const Mount& mount)
 {
     static const char* const pseudo[] = {
-        "proc",        "sysfs",      "devtmpfs", "devpts",     "cgroup",      "cgroup2",      "securityfs",
-        "debugfs",     "tracefs",    "pstore",   "bpf",        "mqueue",      "hugetlbfs",    "configfs",
-        "fusectl",     "autofs",     "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",         "selinuxfs",
-        "squashfs",    "ramfs",      "nfsd",     "fuse.portal", "fuse.gvfsd-fuse", "fuse.snapfuse",
-        "fuse.lxcfs",  "overlay",    "aufs",     "shm",
+        "proc",     "sysfs",   "devtmpfs",    "devpts",      "cgroup",          "cgroup2",       "securityfs",
+        "debugfs",  "tracefs", "pstore",      "bpf",         "mqueue",          "hugetlbfs",     "configfs",
+        "fusectl",  "autofs",  "binfmt_misc", "efivarfs",    "rpc_pipefs",      "nsfs",          "selinuxfs",
+        "squashfs", "ramfs",   "nfsd",        "fuse.portal", "fuse.gvfsd-fuse", "fuse.snapfuse", "fuse.lxcfs",
+        "overlay",  "aufs",    "shm",
     };
     const std::string& p = mount.point;
     if (p == "/")
         return true;
-    if (under(p, "/proc") || under(p, "/sys") || under(p, "/dev") || p == "/proc" || p == "/sys" || p == "/dev")
+    if (under(p, "/proc") || under(p, "/sys") || under(p, "/dev") || p == "/proc" || p == "/sys" ||
+        p == "/dev")
         return false;
     if (std::any_of(std::begin(pseudo), std::end(pseudo), [&](const char* t) { return mount.type == t; }))
         return false;

@@ -17,8 +17,8 @@ const char artSource[] =
 
 constexpr int iconSize = 16;
 
-const char* const iconNames[SystemIcons::Count] = {"folder", "folder-open", "drive", "computer",
-                                                   "desktop", "home", "file", "picture"};
+const char* const iconNames[SystemIcons::Count] = {"folder",  "folder-open", "drive", "computer",
+                                                   "desktop", "home",        "file",  "picture"};
 
 std::mutex g_listLock;
 HIMAGELIST g_list = nullptr;
@@ -72,7 +72,12 @@ std::vector<SystemIcons::Art> SystemIcons::parse(std::string_view text, std::str
     std::array<uint32_t, 128> palette{};
     std::array<bool, 128> known{};
     std::vector<Art> icons;
-    enum { None, Palette, Icon } section = None;
+    enum
+    {
+        None,
+        Palette,
+        Icon
+    } section = None;
     int line = 0;
     auto fail = [&](const std::string& why) {
         if (error)

@@ -54,8 +54,9 @@ TEST(FindFile, ListsInNameOrderWithAttributesSizesAndTimes)
     ASSERT_EQ(0, ::utimensat(AT_FDCWD, dir.file("C.jpg").c_str(), times, 0));
 
     const auto found = findAll(fromUtf8(dir.path().string()) + u"/*");
-    ASSERT_EQ((std::vector<std::u16string>{u".hidden", u"A.txt", u"a.txt", u"b.txt", u"big.bin", u"C.jpg", u"sub"}),
-              namesOf(found));
+    ASSERT_EQ(
+        (std::vector<std::u16string>{u".hidden", u"A.txt", u"a.txt", u"b.txt", u"big.bin", u"C.jpg", u"sub"}),
+        namesOf(found));
     EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN), found[0].dwFileAttributes);
     EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL), found[1].dwFileAttributes);
     EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY), found[6].dwFileAttributes);

@@ -104,8 +104,7 @@ const ITEMIDLIST kDesktop{};
 } // namespace
 
 class ShellNamespace : public ShellFixture
-{
-};
+{};
 
 TEST_F(ShellNamespace, DesktopHoldsComputerHomeThenItsFoldersInNameOrder)
 {
@@ -151,8 +150,8 @@ TEST_F(ShellNamespace, ComputerListsRealMountsRootFirst)
     mkdirs(data);
     mkdirs(usb);
     dir.write("hosts", "127.0.0.1 localhost\n");
-    writeMounts("/proc proc\n/sys sysfs\n/sys/fs/cgroup cgroup2\n/dev/shm tmpfs\n/run tmpfs\n" + data.string() +
-                " ext4\n/snap/core/1 squashfs\n/run/user/1000/doc fuse.portal\n/ overlay\n" +
+    writeMounts("/proc proc\n/sys sysfs\n/sys/fs/cgroup cgroup2\n/dev/shm tmpfs\n/run tmpfs\n" +
+                data.string() + " ext4\n/snap/core/1 squashfs\n/run/user/1000/doc fuse.portal\n/ overlay\n" +
                 (dir.path() / "media").string() + "/usb\\040stick vfat\n" + (dir.path() / "hosts").string() +
                 " ext4\n" + data.string() + " ext4\n");
 
@@ -164,8 +163,8 @@ TEST_F(ShellNamespace, ComputerListsRealMountsRootFirst)
     EXPECT_EQ(usb.string(), pathOf(drives[2].absolute.p));
 
     SHFILEINFOW info{};
-    const DWORD_PTR list = SHGetFileInfoW(reinterpret_cast<LPCWSTR>(drives[1].absolute.p), 0, &info, sizeof info,
-                                          0x4609);
+    const DWORD_PTR list =
+        SHGetFileInfoW(reinterpret_cast<LPCWSTR>(drives[1].absolute.p), 0, &info, sizeof info, 0x4609);
     EXPECT_EQ(std::u16string(u"data"), info.szDisplayName);
     EXPECT_EQ(std::u16string(u"本地磁盘"), info.szTypeName);
     EXPECT_EQ(SystemIcons::Drive, info.iIcon);
@@ -201,7 +200,8 @@ TEST_F(ShellNamespace, ItemsCarryNameTypeAndIconForTheDialog)
         EXPECT_EQ(c.icon, info.iIcon);
     }
     SHFILEINFOW pic{};
-    SHGetFileInfoW(u"x/a.JPG", 0, &pic, sizeof pic, SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_TYPENAME);
+    SHGetFileInfoW(u"x/a.JPG", 0, &pic, sizeof pic,
+                   SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_TYPENAME);
     EXPECT_EQ(SystemIcons::Picture, pic.iIcon);
     EXPECT_EQ(std::u16string(u"JPG 图像"), pic.szTypeName);
 }
@@ -272,8 +272,10 @@ TEST_F(ShellNamespace, CompareIdsOrdersFixedNodesThenNames)
     ComPtr<IShellFolder> root;
     SHGetDesktopFolder(root.GetAddressOf());
     for (size_t i = 0; i + 1 < top.size(); ++i) {
-        EXPECT_LT(static_cast<SHORT>(root->CompareIDs(0, top[i].absolute.p, top[i + 1].absolute.p) & 0xFFFF), 0);
-        EXPECT_GT(static_cast<SHORT>(root->CompareIDs(0, top[i + 1].absolute.p, top[i].absolute.p) & 0xFFFF), 0);
+        EXPECT_LT(static_cast<SHORT>(root->CompareIDs(0, top[i].absolute.p, top[i + 1].absolute.p) & 0xFFFF),
+                  0);
+        EXPECT_GT(static_cast<SHORT>(root->CompareIDs(0, top[i + 1].absolute.p, top[i].absolute.p) & 0xFFFF),
+                  0);
     }
     EXPECT_EQ(S_OK, root->CompareIDs(0, top[2].absolute.p, top[2].absolute.p));
 }

@@ -73,10 +73,14 @@ TEST(PathHelpers, CombineJoinsResolvesAndRefusesOverlongResults)
         const char16_t* file;
         const char16_t* result;
     } cases[] = {
-        {u"/home/ann", u"a.jpg", u"/home/ann/a.jpg"},  {u"/home/ann/", u"a.jpg", u"/home/ann/a.jpg"},
-        {u"/", u"a.jpg", u"/a.jpg"},                   {u"/home/ann", u"/etc/x", u"/etc/x"},
-        {u"/home/ann", u"../bob/./x", u"/home/bob/x"}, {u"/", u"../..", u"/"},
-        {u"/home/ann", u"", u"/home/ann"},             {u"", u"x/y/", u"x/y/"},
+        {u"/home/ann", u"a.jpg", u"/home/ann/a.jpg"},
+        {u"/home/ann/", u"a.jpg", u"/home/ann/a.jpg"},
+        {u"/", u"a.jpg", u"/a.jpg"},
+        {u"/home/ann", u"/etc/x", u"/etc/x"},
+        {u"/home/ann", u"../bob/./x", u"/home/bob/x"},
+        {u"/", u"../..", u"/"},
+        {u"/home/ann", u"", u"/home/ann"},
+        {u"", u"x/y/", u"x/y/"},
     };
     WCHAR out[MAX_PATH];
     for (const auto& c : cases) {
@@ -93,8 +97,7 @@ TEST(PathHelpers, CombineJoinsResolvesAndRefusesOverlongResults)
 }
 
 class PathRoots : public ShellFixture
-{
-};
+{};
 
 TEST_F(PathRoots, RootIsTheLongestWholeComponentMountPoint)
 {

@@ -19,8 +19,8 @@ class ShellFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char* name : {"PICTAVO_SHELL_HOME", "PICTAVO_SHELL_DESKTOP", "PICTAVO_SHELL_MOUNTINFO", "USER",
-                                 "XDG_CONFIG_HOME"}) {
+        for (const char* name : {"PICTAVO_SHELL_HOME", "PICTAVO_SHELL_DESKTOP", "PICTAVO_SHELL_MOUNTINFO",
+                                 "USER", "XDG_CONFIG_HOME"}) {
             const char* v = std::getenv(name);
             saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
         }
