@@ -2,6 +2,7 @@
 #include "forms/SystemIconList.h"
 #include "platform/kernel/Strings.h"
 #include "platform/shell/ShellFixture.h"
+#include "platform/shell/ShlwApi.h"
 #include "platform/shell/SystemIcons.h"
 
 using pictavo::platform::fromUtf8;
@@ -47,4 +48,39 @@ TEST_F(ShellItems, DesktopTreeAsTheFolderDialogBuildsIt)
     Quendal::Shell::SystemIconList icons;
     EXPECT_NE(nullptr, icons.GetHandle());
     EXPECT_EQ(SystemIcons::Count, ImageList_GetImageCount(icons.GetHandle()));
+}
+
+TEST_F(ShellItems, RememberedFolderIsFoundThroughItsDriveAndWholeComponents)
+{
+    const auto data = dir.path() / "data";
+    mkdirs(data / "photos" / "2014");
+    mkdirs(data / "photos2" / "2014");
+    writeMounts("/ ext4\n" + data.string() + " ext4\n");
+    const std::u16string remembered = fromUtf8((data / "photos2" / "2014").string());
+
+    Quendal::Shell::DesktopFolder shell;
+    const auto drives = shell.EnumChildren(*shell.EnumChildren(*shell.rootItem())[0]);
+    WCHAR root[MAX_PATH];
+    std::copy(remembered.begin(), remembered.end() + 1, root);
+    ASSERT_TRUE(PathStripToRootW(root));
+    const Quendal::Shell::Item* node = nullptr;
+    for (const auto* drive : drives)
+        if (drive->fileSystemPath == root)
+            node = drive;
+    ASSERT_NE(nullptr, node);
+
+    std::vector<std::u16string> walked{node->displayName};
+    while (node->fileSystemPath != remembered) {
+        const Quendal::Shell::Item* next = nullptr;
+        for (const auto* child : shell.EnumChildren(*node)) {
+            if (PathIsPrefixW(child->fileSystemPath.c_str(), remembered.c_str())) {
+                next = child; // the first one inside: "photos" must not pass for "photos2"
+                break;
+            }
+        }
+        ASSERT_NE(nullptr, next) << pictavo::platform::toUtf8(node->fileSystemPath);
+        node = next;
+        walked.push_back(node->displayName);
+    }
+    EXPECT_EQ((std::vector<std::u16string>{u"data", u"photos2", u"2014"}), walked);
 }
