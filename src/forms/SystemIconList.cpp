@@ -1,0 +1,13 @@
+#include "forms/SystemIconList.h"
+
+namespace Quendal::Shell {
+
+SystemIconList::SystemIconList()
+{
+    SHFILEINFOW info{};
+    handle_ = reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoW(u"*.txt", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                       SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES | SHGFI_SMALLICON));
+}
+
+} // namespace Quendal::Shell

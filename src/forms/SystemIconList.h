@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/shell/ShlObj.h"
+
+namespace Quendal::Shell {
+
+// The system's small-icon image list, shared with the shell: never destroyed here.
+class SystemIconList
+{
+public:
+    SystemIconList();
+    virtual ~SystemIconList() = default;
+
+    HIMAGELIST GetHandle() const { return handle_; }
+
+private:
+    HIMAGELIST handle_ = nullptr;
+};
+
+} // namespace Quendal::Shell
