@@ -318,10 +318,10 @@ void sizeMoveLoop(HWND hwnd, WPARAM command, LPARAM screenPoint)
     const bool bottom = edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT;
 
     auto place = [&](RECT r) {
-        POINT at{r.left, r.top};
+        POINT corner{r.left, r.top};
         if (parent)
-            ScreenToClient(parent, &at);
-        SetWindowPos(hwnd, nullptr, at.x, at.y, r.right - r.left, r.bottom - r.top,
+            ScreenToClient(parent, &corner);
+        SetWindowPos(hwnd, nullptr, corner.x, corner.y, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     };
     SendMessageW(hwnd, WM_ENTERSIZEMOVE, 0, 0);
