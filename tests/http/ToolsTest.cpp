@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "http/RawServer.h"
+#include "support/RawServer.h"
 #include "support/TempDir.h"
 
 #include <csignal>

@@ -13,6 +13,7 @@
 #include "platform/com/RefCounted.h"
 #include "platform/kernel/Strings.h"
 #include "platform/kernel/Synch.h"
+#include "support/FakeDispatch.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -126,14 +127,11 @@ public:
 };
 
 // An automation object without IDispatchEx.
-class PlainObject : public RefCounted<IDispatch>
+class PlainObject : public pictavo::test::UntypedDispatch
 {
 public:
     Call invoke;
 
-    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* p, VARIANT*, EXCEPINFO*,
                    UINT*) override
     {

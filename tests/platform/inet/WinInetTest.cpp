@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TlsFixture.h"
-#include "http/RawServer.h"
+#include "support/RawServer.h"
 
 #include "platform/inet/WinInet.h"
 #include "platform/kernel/Strings.h"
