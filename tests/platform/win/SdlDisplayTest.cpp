@@ -29,38 +29,38 @@ namespace {
 class Xvfb
 {
 public:
-    explicit Xvfb(int number) : name_(":" + std::to_string(number))
+    explicit Xvfb(int number) : m_name(":" + std::to_string(number))
     {
         const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-        std::vector<std::string> args{"Xvfb", name_, "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
+        std::vector<std::string> args{"Xvfb", m_name, "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, "/usr/bin/Xvfb", nullptr, nullptr, argv.data(), environ) != 0)
-            pid_ = 0;
-        for (int i = 0; pid_ && i < 100 && !std::filesystem::exists(socket); ++i)
+        if (posix_spawn(&m_pid, "/usr/bin/Xvfb", nullptr, nullptr, argv.data(), environ) != 0)
+            m_pid = 0;
+        for (int i = 0; m_pid && i < 100 && !std::filesystem::exists(socket); ++i)
             Sleep(50);
-        ready_ = pid_ && std::filesystem::exists(socket);
+        m_ready = m_pid && std::filesystem::exists(socket);
     }
     ~Xvfb()
     {
-        if (pid_) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
+        if (m_pid) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
         }
     }
-    bool ready() const { return ready_; }
-    const std::string& name() const { return name_; }
+    bool ready() const { return m_ready; }
+    const std::string& name() const { return m_name; }
     int run(const std::string& command) const
     {
-        return std::system(("DISPLAY=" + name_ + " " + command).c_str());
+        return std::system(("DISPLAY=" + m_name + " " + command).c_str());
     }
 
 private:
-    std::string name_;
-    pid_t pid_ = 0;
-    bool ready_ = false;
+    std::string m_name;
+    pid_t m_pid = 0;
+    bool m_ready = false;
 };
 
 bool waitFor(const std::function<bool()>& done, DWORD ms)
