@@ -1,6 +1,7 @@
 #include "platform/kernel/ThreadQueue.h"
 #include "platform/kernel/Synch.h"
 #include "platform/kernel/Tick.h"
+#include "support/WaitFor.h"
 
 #include <algorithm>
 #include <atomic>
@@ -166,9 +167,9 @@ TEST(ThreadQueue, SentCallsRunBeforePostedMessagesInArrivalOrder)
     q->post(message(WM_USER));
     // Two senders that queue their calls one after the other while we are busy.
     std::thread first([&] { q->send([&] { order.push_back(1); }); });
-    Sleep(50);
+    EXPECT_TRUE(pictavo::test::waitFor([&] { return q->sentCallsWaiting() == 1; }));
     std::thread second([&] { q->send([&] { order.push_back(2); }); });
-    Sleep(100);
+    EXPECT_TRUE(pictavo::test::waitFor([&] { return q->sentCallsWaiting() == 2; }));
     MSG m;
     ASSERT_TRUE(q->get(m, nullptr, 0, 0));
     order.push_back(static_cast<int>(m.message));
@@ -251,7 +252,7 @@ TEST(ThreadQueue, PendingSendFailsWhenTheOwnerEnds)
     });
     ready.wait(false);
     std::thread ender([&] {
-        Sleep(30);
+        pictavo::test::waitFor([&] { return q->sentCallsWaiting() == 1; });
         go = true;
     });
     bool ran = false;
