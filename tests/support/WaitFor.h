@@ -13,7 +13,7 @@ template <class Condition> bool waitFor(Condition holds, std::chrono::millisecon
     while (!holds()) {
         if (std::chrono::steady_clock::now() > end)
             return false;
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }
