@@ -7,7 +7,8 @@ inline constexpr IID IID_IPictavo = pictavo::platform::makeGuid("0C58D11A-7A83-4
 
 // The members' dispatch ids; pages and the registered type library rely on them (13..15 unused).
 namespace PictavoDispId {
-enum : DISPID {
+enum : DISPID
+{
     Object = 1,
     Debug = 2,
     LogFile = 3,

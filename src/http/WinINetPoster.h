@@ -30,7 +30,8 @@ public:
     // must stay alive and unchanged until then. False (and no sink call) when no worker could
     // be started or the previous upload did not end in time. The file part is named
     // fileFieldName in the form.
-    bool Post(int itemId, CxFile* stream, const std::u16string& fileName, const std::u16string& fileFieldName);
+    bool Post(int itemId, CxFile* stream, const std::u16string& fileName,
+              const std::u16string& fileFieldName);
 
     const std::u16string& GetResponseText() const { return m_responseText; }
     const std::u16string& GetResponseCharset() const { return m_charset; }

@@ -22,8 +22,7 @@ class TypedDispatch : public platform::RefCounted<IDispatch>
 public:
     TypedDispatch(const platform::TypeInterface& type, platform::DispatchImpl::Invoker invoker)
         : m_dispatch(type, std::move(invoker))
-    {
-    }
+    {}
 
     HRESULT GetTypeInfoCount(UINT* n) override { return m_dispatch.GetTypeInfoCount(n); }
     HRESULT GetTypeInfo(UINT i, LCID l, ITypeInfo** t) override { return m_dispatch.GetTypeInfo(i, l, t); }

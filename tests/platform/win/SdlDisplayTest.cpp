@@ -109,7 +109,8 @@ TEST(SdlDisplay, RealWindowsTakeClicksAndTypedTextAndShowTheirPicture)
     using std::chrono::milliseconds;
     EXPECT_TRUE(pictavo::test::waitFor([&] { return GetFocus() == box.load(); }, milliseconds(5000)));
     EXPECT_EQ(x.run("xdotool type --delay 50 'ab图'"), 0);
-    EXPECT_TRUE(pictavo::test::waitFor([&] { return Automation::windowText(box) == u"ab图"; }, milliseconds(5000)))
+    EXPECT_TRUE(
+        pictavo::test::waitFor([&] { return Automation::windowText(box) == u"ab图"; }, milliseconds(5000)))
         << "typed text arrived";
 
     Automation::picture(form);
