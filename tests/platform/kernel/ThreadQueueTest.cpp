@@ -135,8 +135,9 @@ TEST(ThreadQueue, WakeMakesABlockedGetAskTheIdleSourceAgain)
         m = message(0x0113); // a synthesised timer
         return true;
     });
+    const pid_t owner = gettid();
     std::thread waker([&] {
-        Sleep(30);
+        pictavo::test::waitUntilAsleep(owner);
         ready = true;
         q->wake();
     });
@@ -319,8 +320,9 @@ TEST(ThreadQueue, WaitHookReplacesTheBlockingWait)
             woken = true;
             cv.notify_all();
         });
+    const pid_t owner = gettid();
     std::thread poster([&] {
-        Sleep(20);
+        pictavo::test::waitUntilAsleep(owner);
         PostThreadMessageW(q->threadId(), WM_USER + 9, 0, 0);
     });
     MSG msg;

@@ -2,6 +2,7 @@
 
 #include "platform/kernel/Tick.h"
 #include "platform/win/Automation.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -145,8 +146,9 @@ TEST_F(Painting, InvalidateFromAnotherThreadWakesTheOwner)
     HWND h = create(WS_POPUP | WS_VISIBLE, 0, 0, 30, 30, nullptr, filler(RGB(1, 2, 3), &painted));
     pump();
     painted.clear();
+    const pid_t owner = gettid();
     std::thread other([&] {
-        Sleep(30);
+        pictavo::test::waitUntilAsleep(owner);
         RECT r{1, 1, 2, 2};
         InvalidateRect(h, &r, FALSE);
     });
