@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "support/RawServer.h"
+#include "support/WaitFor.h"
 
 #include "http/HttpForm.h"
 #include "http/IFileTransferEvent.h"
@@ -302,10 +303,7 @@ TEST_F(PosterTest, CancelDuringDataThenPostAgain)
     poster.SetUrl(fromUtf8(server.url()));
     Fill(Bytes(32 << 20));
     ASSERT_TRUE(poster.Post(10, &file, u"big.jpg", u"img"));
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (server.bodyBytesSeen() < 200000 && Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_GE(server.bodyBytesSeen(), 200000u);
+    ASSERT_TRUE(pictavo::test::waitFor([&] { return server.bodyBytesSeen() >= 200000; }));
     const auto cancelled = Clock::now();
     poster.Cancel();
 
@@ -381,9 +379,7 @@ TEST_F(PosterTest, NextUploadStartsFromInsideTheCompletionCall)
     };
     ASSERT_TRUE(poster.Post(20, &file, u"a.jpg", u"img"));
     ASSERT_TRUE(server.waitForRequests(2));
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (sink.Events().size() < 2 && Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    pictavo::test::waitFor([&] { return sink.Events().size() >= 2; });
     EXPECT_EQ(chained, 1);
     const std::vector<Event> events = sink.Events();
     ASSERT_EQ(events.size(), 2u);
@@ -412,7 +408,7 @@ TEST_F(PosterTest, DestroyedWhileUploadingIsSafeAndSilent)
         ASSERT_TRUE(doomed.Post(13, &file, u"a.jpg", u"img"));
         // The running worker keeps the code it runs loaded.
         EXPECT_EQ(holds, 1);
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_TRUE(pictavo::test::waitFor([&] { return server.bodyBytesSeen() > 0; }));
     }
     EXPECT_EQ(holds, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
