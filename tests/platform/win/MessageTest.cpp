@@ -16,11 +16,7 @@ using namespace wintest;
 
 namespace {
 
-class Messages : public ::testing::Test
-{
-protected:
-    void TearDown() override { destroyAll(); }
-};
+using Messages = WindowTest;
 
 TEST_F(Messages, SendFromWorkersWaitsForTheOwnerAndKeepsEachSendersOrder)
 {

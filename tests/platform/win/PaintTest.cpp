@@ -14,11 +14,7 @@ using pictavo::platform::Bitmap;
 
 namespace {
 
-class Painting : public ::testing::Test
-{
-protected:
-    void TearDown() override { destroyAll(); }
-};
+using Painting = WindowTest;
 
 COLORREF at(const std::shared_ptr<Bitmap>& picture, int x, int y)
 {
