@@ -16,40 +16,18 @@ VARIANT make(VARTYPE type)
     return v;
 }
 
-VARIANT boolean(VARIANT_BOOL value)
+// The VARIANTs borrow their values: nothing to clear after the call.
+template <VARTYPE Type, auto Field, class T> VARIANT borrowed(T value)
 {
-    VARIANT v = make(VT_BOOL);
-    v.boolVal = value;
+    VARIANT v = make(Type);
+    v.*Field = value;
     return v;
 }
-
-VARIANT text(BSTR value)
-{
-    VARIANT v = make(VT_BSTR);
-    v.bstrVal = value;
-    return v;
-}
-
-VARIANT unsignedShort(USHORT value)
-{
-    VARIANT v = make(VT_UI2);
-    v.uiVal = value;
-    return v;
-}
-
-VARIANT integer(LONG value)
-{
-    VARIANT v = make(VT_I4);
-    v.lVal = value;
-    return v;
-}
-
-VARIANT object(IDispatch* value)
-{
-    VARIANT v = make(VT_DISPATCH);
-    v.pdispVal = value;
-    return v;
-}
+constexpr auto boolean = &borrowed<VT_BOOL, &VARIANT::boolVal, VARIANT_BOOL>;
+constexpr auto text = &borrowed<VT_BSTR, &VARIANT::bstrVal, BSTR>;
+constexpr auto unsignedShort = &borrowed<VT_UI2, &VARIANT::uiVal, USHORT>;
+constexpr auto integer = &borrowed<VT_I4, &VARIANT::lVal, LONG>;
+constexpr auto object = &borrowed<VT_DISPATCH, &VARIANT::pdispVal, IDispatch*>;
 
 } // namespace
 
