@@ -1,6 +1,6 @@
 #include "ActiveXFactory.h"
 
-#include "DispatchProxy.h"
+#include "ComObjectProxy.h"
 #include "ScriptString.h"
 
 #include "platform/com/ClassLoader.h"
@@ -35,7 +35,7 @@ int create(duk_context* ctx)
         duk_push_error_object_raw(ctx, DUK_ERR_ERROR, nullptr, 0, "%s", text.c_str());
         return -1;
     }
-    DispatchProxy::push(ctx, object);
+    ComObjectProxy::push(ctx, object);
     return 1;
 }
 

@@ -1,6 +1,6 @@
 #include "ValueBridge.h"
 
-#include "DispatchProxy.h"
+#include "ComObjectProxy.h"
 #include "ScriptObject.h"
 #include "ScriptString.h"
 #include "VBArray.h"
@@ -146,7 +146,7 @@ HRESULT ValueBridge::toVariant(duk_context* ctx, duk_idx_t idx, VARIANT* out)
         return S_OK;
     }
     case DUK_TYPE_OBJECT:
-        if (IDispatch* dispatch = DispatchProxy::dispatchOf(ctx, idx)) {
+        if (IDispatch* dispatch = ComObjectProxy::dispatchOf(ctx, idx)) {
             dispatch->AddRef();
             out->vt = VT_DISPATCH;
             out->pdispVal = dispatch;
@@ -336,7 +336,7 @@ void ValueBridge::pushVariant(duk_context* ctx, const VARIANT& value)
         IDispatch* dispatch = nullptr;
         if (SUCCEEDED(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))) &&
             dispatch)
-            DispatchProxy::push(ctx, dispatch);
+            ComObjectProxy::push(ctx, dispatch);
         else
             duk_push_null(ctx);
         return;

@@ -28,7 +28,7 @@ struct BridgeLink
 
 // Crossing values between the script heap and COM, on the thread that owns the heap.
 // Script objects handed to COM become ScriptObject wrappers (one per object, so identity holds
-// on the way back); COM objects handed to script become proxies (DispatchProxy).
+// on the way back); COM objects handed to script become proxies (ComObjectProxy).
 class ValueBridge
 {
 public:
@@ -72,7 +72,7 @@ public:
     // Frees the wrappers whose last reference went on another thread. Host thread only.
     void collect();
 
-    // Bookkeeping for DispatchProxy and ScriptObject.
+    // Bookkeeping for ComObjectProxy and ScriptObject.
     void adopt(ForeignObject* object) { m_foreign.insert(object); }
     void forget(ForeignObject* object) { m_foreign.erase(object); }
     void dropWrapper(ScriptObject* wrapper);

@@ -1,9 +1,42 @@
 #pragma once
 
-#include "module/PictavoTypeLib.h"
 #include "platform/com/Dispatch.h"
+#include "platform/com/Guid.h"
 
-// The page's dual interface: IDispatch's slots, then the members in DISPID order (1..12, 16..27).
+inline constexpr IID IID_IPictavo = pictavo::platform::makeGuid("0C58D11A-7A83-4F45-9BDA-AA99BFE98F03");
+
+// The members' dispatch ids; pages and the registered type library rely on them (13..15 unused).
+namespace PictavoDispId {
+enum : DISPID
+{
+    Object = 1,
+    Debug = 2,
+    LogFile = 3,
+    PostUrl = 4,
+    Watermark = 5,
+    ThumbnailWidth = 6,
+    ThumbnailHeight = 7,
+    ViewWidth = 8,
+    ViewHeight = 9,
+    ImgSizeLimit = 10,
+    ImgCountLimit = 11,
+    CompressSizeLimit = 12,
+    FileFieldName = 16,
+    EncodeType = 17,
+    UploadFormat = 18,
+    JpegQuality = 19,
+    DefaultFolder = 20,
+    AfterImagesPosted = 21,
+    OnImagesPosted = 22,
+    GetPostedFiles = 23,
+    AddField = 24,
+    ClearFields = 25,
+    GetCount = 26,
+    Clear = 27,
+};
+} // namespace PictavoDispId
+
+// The page's dual interface: IDispatch's slots, then the members in dispatch-id order.
 struct IPictavo : public IDispatch
 {
     virtual HRESULT put_Object(IDispatch* value) = 0;

@@ -16,40 +16,18 @@ VARIANT make(VARTYPE type)
     return v;
 }
 
-VARIANT boolean(VARIANT_BOOL value)
+// The VARIANTs borrow their values: nothing to clear after the call.
+template <VARTYPE Type, auto Field, class T> VARIANT borrowed(T value)
 {
-    VARIANT v = make(VT_BOOL);
-    v.boolVal = value;
+    VARIANT v = make(Type);
+    v.*Field = value;
     return v;
 }
-
-VARIANT text(BSTR value)
-{
-    VARIANT v = make(VT_BSTR);
-    v.bstrVal = value;
-    return v;
-}
-
-VARIANT unsignedShort(USHORT value)
-{
-    VARIANT v = make(VT_UI2);
-    v.uiVal = value;
-    return v;
-}
-
-VARIANT integer(LONG value)
-{
-    VARIANT v = make(VT_I4);
-    v.lVal = value;
-    return v;
-}
-
-VARIANT object(IDispatch* value)
-{
-    VARIANT v = make(VT_DISPATCH);
-    v.pdispVal = value;
-    return v;
-}
+constexpr auto boolean = &borrowed<VT_BOOL, &VARIANT::boolVal, VARIANT_BOOL>;
+constexpr auto text = &borrowed<VT_BSTR, &VARIANT::bstrVal, BSTR>;
+constexpr auto unsignedShort = &borrowed<VT_UI2, &VARIANT::uiVal, USHORT>;
+constexpr auto integer = &borrowed<VT_I4, &VARIANT::lVal, LONG>;
+constexpr auto object = &borrowed<VT_DISPATCH, &VARIANT::pdispVal, IDispatch*>;
 
 } // namespace
 
@@ -70,32 +48,6 @@ void PictavoProxy::Register()
 }
 
 PictavoProxy::PictavoProxy(IDispatch* marshalled) : m_target(marshalled) {}
-
-HRESULT PictavoProxy::QueryInterface(REFIID riid, void** ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IPictavo) {
-        *ppv = static_cast<IPictavo*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG PictavoProxy::AddRef()
-{
-    return ++m_refs;
-}
-
-ULONG PictavoProxy::Release()
-{
-    const ULONG left = --m_refs;
-    if (left == 0)
-        delete this;
-    return left;
-}
 
 HRESULT PictavoProxy::GetTypeInfoCount(UINT* count)
 {
@@ -130,79 +82,79 @@ HRESULT PictavoProxy::call(DISPID id, VARIANT* args, UINT count, VARIANT* result
 
 HRESULT PictavoProxy::put_Object(IDispatch* value)
 {
-    return put(1, object(value));
+    return put(PictavoDispId::Object, object(value));
 }
 HRESULT PictavoProxy::put_Debug(VARIANT_BOOL value)
 {
-    return put(2, boolean(value));
+    return put(PictavoDispId::Debug, boolean(value));
 }
 HRESULT PictavoProxy::put_LogFile(BSTR value)
 {
-    return put(3, text(value));
+    return put(PictavoDispId::LogFile, text(value));
 }
 HRESULT PictavoProxy::put_PostUrl(BSTR value)
 {
-    return put(4, text(value));
+    return put(PictavoDispId::PostUrl, text(value));
 }
 HRESULT PictavoProxy::put_Watermark(VARIANT_BOOL value)
 {
-    return put(5, boolean(value));
+    return put(PictavoDispId::Watermark, boolean(value));
 }
 HRESULT PictavoProxy::put_ThumbnailWidth(USHORT value)
 {
-    return put(6, unsignedShort(value));
+    return put(PictavoDispId::ThumbnailWidth, unsignedShort(value));
 }
 HRESULT PictavoProxy::put_ThumbnailHeight(USHORT value)
 {
-    return put(7, unsignedShort(value));
+    return put(PictavoDispId::ThumbnailHeight, unsignedShort(value));
 }
 HRESULT PictavoProxy::put_ViewWidth(USHORT value)
 {
-    return put(8, unsignedShort(value));
+    return put(PictavoDispId::ViewWidth, unsignedShort(value));
 }
 HRESULT PictavoProxy::put_ViewHeight(USHORT value)
 {
-    return put(9, unsignedShort(value));
+    return put(PictavoDispId::ViewHeight, unsignedShort(value));
 }
 HRESULT PictavoProxy::put_ImgSizeLimit(LONG value)
 {
-    return put(10, integer(value));
+    return put(PictavoDispId::ImgSizeLimit, integer(value));
 }
 HRESULT PictavoProxy::put_ImgCountLimit(LONG value)
 {
-    return put(11, integer(value));
+    return put(PictavoDispId::ImgCountLimit, integer(value));
 }
 HRESULT PictavoProxy::put_CompressSizeLimit(LONG value)
 {
-    return put(12, integer(value));
+    return put(PictavoDispId::CompressSizeLimit, integer(value));
 }
 HRESULT PictavoProxy::put_FileFieldName(BSTR value)
 {
-    return put(16, text(value));
+    return put(PictavoDispId::FileFieldName, text(value));
 }
 HRESULT PictavoProxy::put_EncodeType(BSTR value)
 {
-    return put(17, text(value));
+    return put(PictavoDispId::EncodeType, text(value));
 }
 HRESULT PictavoProxy::put_UploadFormat(BSTR value)
 {
-    return put(18, text(value));
+    return put(PictavoDispId::UploadFormat, text(value));
 }
 HRESULT PictavoProxy::put_JpegQuality(USHORT value)
 {
-    return put(19, unsignedShort(value));
+    return put(PictavoDispId::JpegQuality, unsignedShort(value));
 }
 HRESULT PictavoProxy::put_DefaultFolder(BSTR value)
 {
-    return put(20, text(value));
+    return put(PictavoDispId::DefaultFolder, text(value));
 }
 HRESULT PictavoProxy::put_AfterImagesPosted(IDispatch* value)
 {
-    return put(21, object(value));
+    return put(PictavoDispId::AfterImagesPosted, object(value));
 }
 HRESULT PictavoProxy::OnImagesPosted()
 {
-    return call(22, nullptr, 0, nullptr);
+    return call(PictavoDispId::OnImagesPosted, nullptr, 0, nullptr);
 }
 
 HRESULT PictavoProxy::GetPostedFiles(VARIANT* files)
@@ -210,18 +162,18 @@ HRESULT PictavoProxy::GetPostedFiles(VARIANT* files)
     if (!files)
         return S_OK;
     VariantClear(files);
-    return call(23, nullptr, 0, files);
+    return call(PictavoDispId::GetPostedFiles, nullptr, 0, files);
 }
 
 HRESULT PictavoProxy::AddField(BSTR fieldName, BSTR fieldValue)
 {
     VARIANT args[] = {text(fieldName), text(fieldValue)};
-    return call(24, args, 2, nullptr);
+    return call(PictavoDispId::AddField, args, 2, nullptr);
 }
 
 HRESULT PictavoProxy::ClearFields()
 {
-    return call(25, nullptr, 0, nullptr);
+    return call(PictavoDispId::ClearFields, nullptr, 0, nullptr);
 }
 
 HRESULT PictavoProxy::GetCount(LONG* val)
@@ -229,7 +181,7 @@ HRESULT PictavoProxy::GetCount(LONG* val)
     if (!val)
         return E_POINTER;
     VARIANT result = make(VT_EMPTY);
-    const HRESULT hr = call(26, nullptr, 0, &result);
+    const HRESULT hr = call(PictavoDispId::GetCount, nullptr, 0, &result);
     *val = SUCCEEDED(hr) && result.vt == VT_I4 ? result.lVal : 0;
     VariantClear(&result);
     return hr;
@@ -237,5 +189,5 @@ HRESULT PictavoProxy::GetCount(LONG* val)
 
 HRESULT PictavoProxy::Clear()
 {
-    return call(27, nullptr, 0, nullptr);
+    return call(PictavoDispId::Clear, nullptr, 0, nullptr);
 }

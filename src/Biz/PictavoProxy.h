@@ -1,24 +1,19 @@
 #pragma once
 
-#include <atomic>
-
 #include "Biz/IPictavo.h"
 #include "platform/com/ComPtr.h"
+#include "platform/com/RefCounted.h"
 
 // IPictavo for another thread: every member goes through the control's IDispatch, which the
 // global interface table has already bound to the control's thread. The upload worker calls
 // OnImagesPosted through it so that the page's function runs on the page's thread.
-class PictavoProxy final : public IPictavo
+class PictavoProxy final : public pictavo::platform::RefCounted<IPictavo>
 {
 public:
     // Teaches the global interface table to hand out IPictavo; safe to call more than once.
     static void Register();
 
     explicit PictavoProxy(IDispatch* marshalled);
-
-    HRESULT QueryInterface(REFIID riid, void** ppv) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT GetTypeInfoCount(UINT* count) override;
     HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
@@ -52,10 +47,9 @@ public:
     HRESULT Clear() override;
 
 private:
-    ~PictavoProxy() = default;
+    ~PictavoProxy() override = default;
     HRESULT put(DISPID id, VARIANT value);
     HRESULT call(DISPID id, VARIANT* args, UINT count, VARIANT* result);
 
-    std::atomic<ULONG> m_refs{1};
     ComPtr<IDispatch> m_target;
 };

@@ -21,7 +21,7 @@ std::u16string widen(const char* text, const char16_t* unit)
 
 std::u16string scaled(double value, double unit, const char16_t* name)
 {
-    // The quotient is a float in the original; printing it from double would round differently.
+    // The quotient is a float; printing it straight from double would round differently.
     const float quotient = static_cast<float>(static_cast<double>(static_cast<float>(value)) / unit);
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.2f", static_cast<double>(quotient));

@@ -1,6 +1,5 @@
 #include "http/HttpForm.h"
 
-#include "Biz/ConfigMgr.h"
 #include "http/HttpFormField.h"
 #include "http/HttpStreamField.h"
 #include "platform/kernel/Strings.h"
@@ -29,10 +28,9 @@ void HttpForm::AddNumberField(const std::u16string& name, uint32_t value)
     AddTextField(name, std::u16string(digits.begin(), digits.end()));
 }
 
-void HttpForm::AddStreamField(uint32_t size, const std::u16string& fileName)
+void HttpForm::AddStreamField(uint32_t size, const std::u16string& fileName, const std::u16string& fieldName)
 {
-    m_fields.push_back(
-        std::make_unique<HttpStreamField>(this, size, fileName, ConfigMgr::Instance()->FileFieldName()));
+    m_fields.push_back(std::make_unique<HttpStreamField>(this, size, fileName, fieldName));
 }
 
 void HttpForm::RemoveAllFields()

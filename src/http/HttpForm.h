@@ -18,8 +18,7 @@ public:
 
     void AddTextField(const std::u16string& name, const std::u16string& value);
     void AddNumberField(const std::u16string& name, uint32_t value);
-    // The part's form-data name is the configured FileFieldName at the time of this call.
-    void AddStreamField(uint32_t size, const std::u16string& fileName);
+    void AddStreamField(uint32_t size, const std::u16string& fileName, const std::u16string& fieldName);
     void RemoveAllFields();
 
     void SetEncoding(const std::u16string& encoding);

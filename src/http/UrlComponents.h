@@ -12,7 +12,7 @@ struct UrlComponents
     uint16_t port = 0;
     bool secure = false;
 
-    // Buffer sizes of the original client, terminator included.
+    // Buffer sizes of the client, terminator included: longer hosts and paths do not split.
     static constexpr size_t kHostBuffer = 256;
     static constexpr size_t kPathBuffer = 2048;
 

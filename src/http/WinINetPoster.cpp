@@ -6,7 +6,6 @@
 #include "http/SpeedCalculater.h"
 #include "http/UrlComponents.h"
 #include "image/CxFile.h"
-#include "module/Module.h"
 #include "platform/inet/Utf8Lossy.h"
 #include "platform/inet/WinInet.h"
 #include "platform/kernel/Strings.h"
@@ -22,6 +21,7 @@ using pictavo::platform::toLocalCodePage;
 struct WinINetPoster::Upload
 {
     WinINetPoster* poster = nullptr;
+    WorkerHold hold = nullptr;
     int itemId = -1;
     DWORD state = kStarting;
     int errorCode = 0;
@@ -123,13 +123,15 @@ bool WinINetPoster::WaitForPrevious(DWORD timeoutMs)
     return true;
 }
 
-bool WinINetPoster::Post(int itemId, CxFile* stream, const std::u16string& fileName)
+bool WinINetPoster::Post(int itemId, CxFile* stream, const std::u16string& fileName,
+                         const std::u16string& fileFieldName)
 {
     if (!stream || !WaitForPrevious(kJoinTimeoutMs))
         return false;
 
     auto upload = std::make_shared<Upload>();
     upload->poster = this;
+    upload->hold = m_workerHold;
     upload->itemId = itemId;
     m_itemId = itemId;
     m_stream = stream;
@@ -142,11 +144,11 @@ bool WinINetPoster::Post(int itemId, CxFile* stream, const std::u16string& fileN
     // A status never carries over: an upload whose answer cannot be read must not pass for
     // the previous one's success.
     m_httpStatus = 0;
-    m_form.AddStreamField(m_fileSize, fileName);
+    m_form.AddStreamField(m_fileSize, fileName, fileFieldName);
 
     auto* arg = new std::shared_ptr<Upload>(upload);
-    // A running worker keeps the module loaded; it lets go as its very last step.
-    Module::Lock();
+    if (upload->hold)
+        upload->hold(true);
     m_lock.Lock();
     m_current = upload;
     unsigned threadId = 0;
@@ -155,7 +157,8 @@ bool WinINetPoster::Post(int itemId, CxFile* stream, const std::u16string& fileN
         m_current.reset();
         m_lock.Unlock();
         delete arg;
-        Module::Unlock();
+        if (upload->hold)
+            upload->hold(false);
         return false;
     }
     upload->thread = reinterpret_cast<HANDLE>(thread);
@@ -169,8 +172,10 @@ unsigned WinINetPoster::WorkerMain(void* arg)
     std::shared_ptr<Upload> upload = std::move(*static_cast<std::shared_ptr<Upload>*>(arg));
     delete static_cast<std::shared_ptr<Upload>*>(arg);
     upload->poster->Work(*upload);
+    const WorkerHold hold = upload->hold;
     upload.reset();
-    Module::Unlock();
+    if (hold)
+        hold(false);
     return 0;
 }
 

@@ -22,10 +22,16 @@ public:
     virtual void Cancel();
 
     void SetEncoding(const std::u16string& encoding);
+    // Called with true before an upload's worker starts and with false as that worker's very
+    // last step: whoever loaded this code keeps it loaded while a worker still runs it.
+    using WorkerHold = void (*)(bool held);
+    void SetWorkerHold(WorkerHold hold) { m_workerHold = hold; }
     // Starts an upload and returns at once; the outcome arrives through the sink. The stream
     // must stay alive and unchanged until then. False (and no sink call) when no worker could
-    // be started or the previous upload did not end in time.
-    bool Post(int itemId, CxFile* stream, const std::u16string& fileName);
+    // be started or the previous upload did not end in time. The file part is named
+    // fileFieldName in the form.
+    bool Post(int itemId, CxFile* stream, const std::u16string& fileName,
+              const std::u16string& fileFieldName);
 
     const std::u16string& GetResponseText() const { return m_responseText; }
     const std::u16string& GetResponseCharset() const { return m_charset; }
@@ -53,4 +59,5 @@ private:
     std::u16string m_charset;
     int m_httpStatus = 0;
     CxFile* m_stream = nullptr;
+    WorkerHold m_workerHold = nullptr;
 };

@@ -1,5 +1,5 @@
 // The pixel operations of CxImage. Named float variables keep single precision; expressions are
-// evaluated in double and truncated from the double, as the original 32-bit build did.
+// evaluated in double and truncated from the double, as x87 arithmetic of a 32-bit build does.
 #include "image/CxImage.h"
 
 #include <algorithm>

@@ -1,5 +1,7 @@
 #include "module/Module.h"
 
+#include "platform/com/Resource.h"
+
 #include "platform/kernel/Strings.h"
 
 #include <atomic>
@@ -43,7 +45,7 @@ LONG Module::LockCount()
 
 HMODULE Module::Handle()
 {
-    return static_cast<HMODULE>(selfInfo().dli_fbase);
+    return pictavo::platform::moduleContaining(reinterpret_cast<const void*>(&Module::Handle));
 }
 
 std::u16string Module::Path()

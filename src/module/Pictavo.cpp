@@ -33,7 +33,6 @@ HRESULT CPictavo::CreateInstance(IUnknown* outer, REFIID riid, void** ppv)
     CPictavo* object = new (std::nothrow) CPictavo;
     if (!object)
         return E_OUTOFMEMORY;
-    object->AddRef();
     const HRESULT hr = object->QueryInterface(riid, ppv);
     object->Release();
     return hr;
@@ -51,40 +50,6 @@ CPictavo::CPictavo()
 CPictavo::~CPictavo()
 {
     Module::Unlock();
-}
-
-HRESULT CPictavo::QueryInterface(REFIID riid, void** ppv)
-{
-    if (!ppv)
-        return E_POINTER;
-    // The view, in-place, persistence, data-object and drop interfaces arrive with the window.
-    IUnknown* found = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IPictavo || riid == IID_IDispatch)
-        found = static_cast<IPictavo*>(this);
-    else if (riid == IID_ISupportErrorInfo)
-        found = static_cast<ISupportErrorInfo*>(this);
-    else if (riid == IID_ISpecifyPropertyPages)
-        found = static_cast<ISpecifyPropertyPages*>(this);
-    else if (riid == IID_IObjectSafety)
-        found = static_cast<IObjectSafety*>(this);
-    *ppv = found;
-    if (!found)
-        return E_NOINTERFACE;
-    found->AddRef();
-    return S_OK;
-}
-
-ULONG CPictavo::AddRef()
-{
-    return ++m_refs;
-}
-
-ULONG CPictavo::Release()
-{
-    const ULONG left = --m_refs;
-    if (left == 0)
-        delete this;
-    return left;
 }
 
 HRESULT CPictavo::GetTypeInfoCount(UINT* count)
@@ -112,51 +77,51 @@ HRESULT CPictavo::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARA
 HRESULT CPictavo::invokeMember(DISPID id, WORD, VARIANT* args, UINT, VARIANT* result)
 {
     switch (id) {
-    case 1:
+    case PictavoDispId::Object:
         return put_Object(args[0].pdispVal);
-    case 2:
+    case PictavoDispId::Debug:
         return put_Debug(args[0].boolVal);
-    case 3:
+    case PictavoDispId::LogFile:
         return put_LogFile(args[0].bstrVal);
-    case 4:
+    case PictavoDispId::PostUrl:
         return put_PostUrl(args[0].bstrVal);
-    case 5:
+    case PictavoDispId::Watermark:
         return put_Watermark(args[0].boolVal);
-    case 6:
+    case PictavoDispId::ThumbnailWidth:
         return put_ThumbnailWidth(args[0].uiVal);
-    case 7:
+    case PictavoDispId::ThumbnailHeight:
         return put_ThumbnailHeight(args[0].uiVal);
-    case 8:
+    case PictavoDispId::ViewWidth:
         return put_ViewWidth(args[0].uiVal);
-    case 9:
+    case PictavoDispId::ViewHeight:
         return put_ViewHeight(args[0].uiVal);
-    case 10:
+    case PictavoDispId::ImgSizeLimit:
         return put_ImgSizeLimit(args[0].lVal);
-    case 11:
+    case PictavoDispId::ImgCountLimit:
         return put_ImgCountLimit(args[0].lVal);
-    case 12:
+    case PictavoDispId::CompressSizeLimit:
         return put_CompressSizeLimit(args[0].lVal);
-    case 16:
+    case PictavoDispId::FileFieldName:
         return put_FileFieldName(args[0].bstrVal);
-    case 17:
+    case PictavoDispId::EncodeType:
         return put_EncodeType(args[0].bstrVal);
-    case 18:
+    case PictavoDispId::UploadFormat:
         return put_UploadFormat(args[0].bstrVal);
-    case 19:
+    case PictavoDispId::JpegQuality:
         return put_JpegQuality(args[0].uiVal);
-    case 20:
+    case PictavoDispId::DefaultFolder:
         return put_DefaultFolder(args[0].bstrVal);
-    case 21:
+    case PictavoDispId::AfterImagesPosted:
         return put_AfterImagesPosted(args[0].pdispVal);
-    case 22:
+    case PictavoDispId::OnImagesPosted:
         return OnImagesPosted();
-    case 23:
+    case PictavoDispId::GetPostedFiles:
         return GetPostedFiles(result);
-    case 24:
+    case PictavoDispId::AddField:
         return AddField(args[0].bstrVal, args[1].bstrVal);
-    case 25:
+    case PictavoDispId::ClearFields:
         return ClearFields();
-    case 26: {
+    case PictavoDispId::GetCount: {
         LONG count = 0;
         const HRESULT hr = GetCount(&count);
         if (SUCCEEDED(hr)) {
@@ -166,7 +131,7 @@ HRESULT CPictavo::invokeMember(DISPID id, WORD, VARIANT* args, UINT, VARIANT* re
         }
         return hr;
     }
-    case 27:
+    case PictavoDispId::Clear:
         return Clear();
     default:
         return DISP_E_MEMBERNOTFOUND;

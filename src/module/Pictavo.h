@@ -12,23 +12,18 @@
 #include "Biz/IUploadList.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/DispatchImpl.h"
+#include "platform/com/RefCounted.h"
 
 // The control object: the page's scripting surface and the COM identity around it.
-class CPictavo final : public IPictavo,
-                       public ISupportErrorInfo,
-                       public ISpecifyPropertyPages,
-                       public IObjectSafety
+// The view, in-place, persistence, data-object and drop interfaces arrive with the window.
+class CPictavo final
+    : public pictavo::platform::RefCounted<IPictavo, ISupportErrorInfo, ISpecifyPropertyPages, IObjectSafety>
 {
 public:
     using FieldList = std::vector<std::pair<std::u16string, std::u16string>>;
 
     // Aggregation is not supported: a non-null outer fails with CLASS_E_NOAGGREGATION.
     static HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv);
-
-    // IUnknown
-    HRESULT QueryInterface(REFIID riid, void** ppv) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     // IDispatch
     HRESULT GetTypeInfoCount(UINT* count) override;
@@ -80,13 +75,10 @@ public:
 
 private:
     CPictavo();
-    ~CPictavo();
-    CPictavo(const CPictavo&) = delete;
-    CPictavo& operator=(const CPictavo&) = delete;
+    ~CPictavo() override;
 
     HRESULT invokeMember(DISPID id, WORD kind, VARIANT* args, UINT count, VARIANT* result);
 
-    std::atomic<ULONG> m_refs{0};
     pictavo::platform::DispatchImpl m_dispatch;
     std::atomic<DWORD> m_safetyEnabled{0}; // one value for every interface of the object
     bool m_debug = false;

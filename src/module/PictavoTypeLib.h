@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Biz/IPictavo.h"
 #include "platform/com/TypeDescription.h"
 
 #include <string_view>
@@ -7,7 +8,6 @@
 inline constexpr GUID LIBID_PictavoATLLib =
     pictavo::platform::makeGuid("8FBFA919-201A-421C-907A-494F9A069026");
 inline constexpr CLSID CLSID_Pictavo = pictavo::platform::makeGuid("2D429495-D446-48F5-9E8C-43F7ABD5FA40");
-inline constexpr IID IID_IPictavo = pictavo::platform::makeGuid("0C58D11A-7A83-4F45-9BDA-AA99BFE98F03");
 
 // PictavoATLLib: the library, IPictavo with every member, the Pictavo coclass and the
 // declarations of IDispatchEx and IServiceProvider the library carries.

@@ -1,6 +1,5 @@
 #include "ui/CombinBitmap.h"
 
-#include "module/Module.h"
 #include "platform/com/Resource.h"
 #include "platform/gfx/MemoryStream.h"
 
@@ -13,7 +12,7 @@ CombinBitmap& CombinBitmap::Instance()
 bool CombinBitmap::LoadSheet(int resourceId, HMODULE module)
 {
     if (!module)
-        module = Module::Handle();
+        module = pictavo::platform::moduleContaining(reinterpret_cast<const void*>(&CombinBitmap::Instance));
     GpBitmap* loaded = nullptr;
     HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(resourceId), u"PNG");
     if (res) {

@@ -1,7 +1,7 @@
 #include "ui/ImageLister.h"
 
-#include "module/Module.h"
 
+#include "platform/com/Resource.h"
 #include <vector>
 
 namespace Quendal::UI {
@@ -15,7 +15,7 @@ ImageLister& ImageLister::Instance()
 void ImageLister::Load(const std::string& name, int resourceId, HMODULE module)
 {
     if (!module)
-        module = Module::Handle();
+        module = pictavo::platform::moduleContaining(reinterpret_cast<const void*>(&ImageLister::Instance));
     auto image = std::make_unique<CxImage>();
     if (HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(resourceId), u"PNG"))
         image->LoadFromResource(res, ImageFormat::Png, module);

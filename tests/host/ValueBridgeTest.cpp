@@ -1,4 +1,4 @@
-#include "DispatchProxy.h"
+#include "ComObjectProxy.h"
 #include "ScriptHost.h"
 #include "ScriptObject.h"
 
@@ -205,7 +205,7 @@ protected:
         host = std::make_unique<ScriptHost>(out, err);
         control = new FakeControl;
         control->AddRef(); // the test keeps one reference of its own
-        DispatchProxy::push(host->context(), control);
+        ComObjectProxy::push(host->context(), control);
         duk_put_global_string(host->context(), "ctl");
         run("function check(c, what) { if (!c) throw new Error('check failed: ' + what); }");
     }

@@ -1,7 +1,7 @@
 #include "hostile/UploadTools.h"
 #include "http/HttpForm.h"
 #include "http/HttpField.h"
-#include "http/RawServer.h"
+#include "support/RawServer.h"
 
 #include <gtest/gtest.h>
 

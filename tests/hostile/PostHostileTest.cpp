@@ -1,5 +1,5 @@
 #include "hostile/UploadTools.h"
-#include "http/RawServer.h"
+#include "support/RawServer.h"
 #include "http/UrlComponents.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +97,7 @@ TEST(PostHostile, TemporaryAndPermanentRedirectsAreFinalAnswers)
         const PostRun run = runPost(tmp, {"--url", server.url(), file});
         EXPECT_EQ(run.exit, 1);
         EXPECT_EQ(run.out, "error " + code + "\n");
+        EXPECT_TRUE(server.waitForRequests(1)); // recorded once the connection is done
         EXPECT_EQ(server.requests().size(), 1u);
     }
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "Biz/ConfigMgr.h"
 #include "http/HttpEncoding.h"
 #include "http/HttpForm.h"
 #include "http/HttpHeader.h"
@@ -17,11 +16,7 @@ class HttpFormTest : public testing::Test
 {
 protected:
     void SetUp() override { pictavo::platform::setLocalCodePageForTesting("CP936"); }
-    void TearDown() override
-    {
-        pictavo::platform::setLocalCodePageForTesting("");
-        ConfigMgr::Instance()->SetFileFieldName(u"img");
-    }
+    void TearDown() override { pictavo::platform::setLocalCodePageForTesting(""); }
 
     // The body exactly as the poster writes it: head, file bytes, CRLF, tail.
     static std::string Body(HttpForm& form, const std::string& file)
@@ -34,7 +29,7 @@ TEST_F(HttpFormTest, WorkedExampleByteForByte)
 {
     HttpForm form;
     form.AddTextField(u"width", u"800");
-    form.AddStreamField(3, u"photo 1.jpg");
+    form.AddStreamField(3, u"photo 1.jpg", u"img");
     const std::string body = Body(form, "\xFF\xD8\xFF");
     const std::string expected =
         kDash + "\r\nContent-Disposition: form-data; name=\"width\"\r\n\r\nODAw\r\n" + kDash +
@@ -55,7 +50,7 @@ TEST_F(HttpFormTest, Gb2312AndOtherEncodings)
     form.SetEncoding(u"gb2312");
     form.AddTextField(u"width", u"800");
     form.AddTextField(u"remark", u"中文");
-    form.AddStreamField(0, u"照片 1.jpg");
+    form.AddStreamField(0, u"照片 1.jpg", u"img");
     const std::string body = Body(form, "");
     EXPECT_NE(body.find("\r\n\r\n800\r\n"), std::string::npos);
     // The GBK bytes of the value, base64: D6 D0 CE C4.
@@ -78,12 +73,11 @@ TEST_F(HttpFormTest, LengthsMatchBytesForAwkwardNamesAndValues)
     for (const char16_t* encoding : {u"UTF-8", u"GB2312", u"x"}) {
         HttpForm form;
         form.SetEncoding(encoding);
-        ConfigMgr::Instance()->SetFileFieldName(u"文件");
         form.AddTextField(u"名字", u"");
         form.AddTextField(u"emoji", u"\U0001F600 and é");
         form.AddTextField(u"lone", std::u16string(1, u'\xD800'));
         form.AddNumberField(u"n", 4294967295u);
-        form.AddStreamField(5, u"a\"b\r\nContent-Type: x\U0001F600.PNG");
+        form.AddStreamField(5, u"a\"b\r\nContent-Type: x\U0001F600.PNG", u"文件");
         const std::string body = Body(form, "12345");
         EXPECT_EQ(form.GetTotalLength(), static_cast<int>(body.size())) << toLocalCodePage(encoding);
         EXPECT_NE(body.find("\r\n\r\n\r\n" + kDash), std::string::npos); // empty value
@@ -95,18 +89,17 @@ TEST_F(HttpFormTest, LengthsMatchBytesForAwkwardNamesAndValues)
     form.SetEncoding(u"GB2312");
     form.AddNumberField(u"zero", 0);
     form.AddNumberField(u"big", 4294967295u);
-    form.AddStreamField(0, u"a\"b.jpg");
+    form.AddStreamField(0, u"a\"b.jpg", u"img");
     const std::string body = Body(form, "");
     EXPECT_NE(body.find("\r\n\r\n0\r\n"), std::string::npos);
     EXPECT_NE(body.find("\r\n\r\n4294967295\r\n"), std::string::npos);
     EXPECT_NE(body.find("filename=\"a%22b.jpg\""), std::string::npos);
 }
 
-TEST_F(HttpFormTest, FileOnlyFormAndFieldNameFixedWhenAdded)
+TEST_F(HttpFormTest, FileOnlyForm)
 {
     HttpForm form;
-    form.AddStreamField(10, u"noext");
-    ConfigMgr::Instance()->SetFileFieldName(u"later");
+    form.AddStreamField(10, u"noext", u"img");
     const std::u16string head = form.RenderHead();
     EXPECT_EQ(head.find(u"Content-Type"), std::u16string::npos);
     EXPECT_NE(head.find(u"name=\"img\""), std::u16string::npos);

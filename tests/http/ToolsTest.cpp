@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "http/RawServer.h"
+#include "support/RawServer.h"
 #include "support/TempDir.h"
+#include "support/WaitFor.h"
 
 #include <csignal>
 #include <cstdio>
@@ -96,7 +97,8 @@ TEST(Tools, PostToReceiverStoresFileAndDecodedFieldsInBothEncodings)
         EXPECT_EQ(
             pictavo::test::readFile(tmp.file("store") / "照片 1.jpg.fields"),
             "file-field=pic\nfilename=照片 1.jpg\nbytes=70000\n备注=中文 text\nplain=abc\nn=4294967295\n");
-        EXPECT_NE(receiver.Log().find("POST /up 200 "), std::string::npos);
+        // The receiver logs the request after answering it.
+        EXPECT_TRUE(pictavo::test::waitFor([&] { return receiver.Log().find("POST /up 200 ") != std::string::npos; }));
     }
 }
 

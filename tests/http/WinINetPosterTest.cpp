@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "http/RawServer.h"
+#include "support/RawServer.h"
+#include "support/WaitFor.h"
 
-#include "Biz/ConfigMgr.h"
 #include "http/HttpForm.h"
 #include "http/IFileTransferEvent.h"
 #include "http/WinINetPoster.h"
 #include "image/CxMemFile.h"
-#include "module/Module.h"
 #include "platform/inet/WinInet.h"
 #include "platform/kernel/Strings.h"
 
@@ -160,7 +159,7 @@ TEST_F(PosterTest, ExactRequestOnTheWireForBothEncodings)
         form.AddNumberField(u"height", 4000000000u);
         const std::string data = Bytes(2000);
         Fill(data);
-        ASSERT_TRUE(poster.Post(7, &file, u"照片 1.jpg"));
+        ASSERT_TRUE(poster.Post(7, &file, u"照片 1.jpg", u"img"));
         const Event* outcome = sink.WaitOutcome();
         ASSERT_NE(outcome, nullptr);
         EXPECT_EQ(outcome->kind, Event::Complete);
@@ -191,7 +190,7 @@ TEST_F(PosterTest, AnswersOtherThan200AreErrorsAndOnly255BytesAreRead)
     Fill("abc");
 
     server.script({"HTTP/1.1 201 Created\r\nContent-Length: 0\r\n\r\n"});
-    ASSERT_TRUE(poster.Post(1, &file, u"a.jpg"));
+    ASSERT_TRUE(poster.Post(1, &file, u"a.jpg", u"img"));
     const Event* outcome = sink.WaitOutcome();
     ASSERT_NE(outcome, nullptr);
     EXPECT_EQ(outcome->kind, Event::Error);
@@ -204,7 +203,7 @@ TEST_F(PosterTest, AnswersOtherThan200AreErrorsAndOnly255BytesAreRead)
          long300});
     sink.Clear();
     poster.GetForm().RemoveAllFields();
-    ASSERT_TRUE(poster.Post(2, &file, u"a.jpg"));
+    ASSERT_TRUE(poster.Post(2, &file, u"a.jpg", u"img"));
     outcome = sink.WaitOutcome();
     ASSERT_NE(outcome, nullptr);
     EXPECT_EQ(outcome->kind, Event::Complete);
@@ -215,7 +214,7 @@ TEST_F(PosterTest, AnswersOtherThan200AreErrorsAndOnly255BytesAreRead)
     server.script({"garbage\r\n\r\n"});
     sink.Clear();
     poster.GetForm().RemoveAllFields();
-    ASSERT_TRUE(poster.Post(3, &file, u"a.jpg"));
+    ASSERT_TRUE(poster.Post(3, &file, u"a.jpg", u"img"));
     outcome = sink.WaitOutcome();
     ASSERT_NE(outcome, nullptr);
     EXPECT_EQ(outcome->kind, Event::Error);
@@ -227,7 +226,7 @@ TEST_F(PosterTest, EmptyStreamStillCompletes)
     RawServer server;
     poster.SetUrl(fromUtf8(server.url()));
     Fill("");
-    ASSERT_TRUE(poster.Post(4, &file, u"empty.txt"));
+    ASSERT_TRUE(poster.Post(4, &file, u"empty.txt", u"img"));
     const Event* outcome = sink.WaitOutcome();
     ASSERT_NE(outcome, nullptr);
     EXPECT_EQ(outcome->kind, Event::Complete);
@@ -241,7 +240,7 @@ TEST_F(PosterTest, ConnectionFailuresAndUrlsWithoutHost)
 {
     poster.SetUrl(u"http://127.0.0.1:1/nothing-listens");
     Fill("abc");
-    ASSERT_TRUE(poster.Post(5, &file, u"a.jpg"));
+    ASSERT_TRUE(poster.Post(5, &file, u"a.jpg", u"img"));
     const Event* outcome = sink.WaitOutcome();
     ASSERT_NE(outcome, nullptr);
     EXPECT_EQ(outcome->kind, Event::Error);
@@ -251,7 +250,7 @@ TEST_F(PosterTest, ConnectionFailuresAndUrlsWithoutHost)
         sink.Clear();
         poster.GetForm().RemoveAllFields();
         poster.SetUrl(bad);
-        ASSERT_TRUE(poster.Post(6, &file, u"a.jpg"));
+        ASSERT_TRUE(poster.Post(6, &file, u"a.jpg", u"img"));
         outcome = sink.WaitOutcome();
         ASSERT_NE(outcome, nullptr);
         EXPECT_EQ(outcome->kind, Event::Error);
@@ -271,7 +270,7 @@ TEST_F(PosterTest, StalledAndVanishingServersEndInErrors)
         poster.SetUrl(fromUtf8(server.url()));
         Fill(Bytes(100));
         const auto started = Clock::now();
-        ASSERT_TRUE(poster.Post(8, &file, u"a.jpg"));
+        ASSERT_TRUE(poster.Post(8, &file, u"a.jpg", u"img"));
         const Event* outcome = sink.WaitOutcome();
         ASSERT_NE(outcome, nullptr);
         EXPECT_EQ(outcome->kind, Event::Error);
@@ -286,7 +285,7 @@ TEST_F(PosterTest, StalledAndVanishingServersEndInErrors)
         poster.GetForm().RemoveAllFields();
         sink.Clear();
         Fill(Bytes(8 << 20));
-        ASSERT_TRUE(poster.Post(9, &file, u"a.jpg"));
+        ASSERT_TRUE(poster.Post(9, &file, u"a.jpg", u"img"));
         const Event* outcome = sink.WaitOutcome();
         ASSERT_NE(outcome, nullptr);
         EXPECT_EQ(outcome->kind, Event::Error);
@@ -303,11 +302,8 @@ TEST_F(PosterTest, CancelDuringDataThenPostAgain)
     server.script(slow);
     poster.SetUrl(fromUtf8(server.url()));
     Fill(Bytes(32 << 20));
-    ASSERT_TRUE(poster.Post(10, &file, u"big.jpg"));
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (server.bodyBytesSeen() < 200000 && Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_GE(server.bodyBytesSeen(), 200000u);
+    ASSERT_TRUE(poster.Post(10, &file, u"big.jpg", u"img"));
+    ASSERT_TRUE(pictavo::test::waitFor([&] { return server.bodyBytesSeen() >= 200000; }));
     const auto cancelled = Clock::now();
     poster.Cancel();
 
@@ -316,7 +312,7 @@ TEST_F(PosterTest, CancelDuringDataThenPostAgain)
     small.Open();
     small.Write("small", 1, 5);
     poster.GetForm().RemoveAllFields();
-    ASSERT_TRUE(poster.Post(11, &small, u"small.jpg"));
+    ASSERT_TRUE(poster.Post(11, &small, u"small.jpg", u"img"));
     const Event* outcome = sink.WaitOutcome();
     ASSERT_NE(outcome, nullptr);
     EXPECT_EQ(outcome->kind, Event::Complete);
@@ -344,7 +340,7 @@ TEST_F(PosterTest, ProgressAtMostOncePerSecondCountingFileBytes)
         if (e.kind == Event::Progress)
             speedSeen = poster.GetSpeed();
     };
-    ASSERT_TRUE(poster.Post(12, &file, u"p.png"));
+    ASSERT_TRUE(poster.Post(12, &file, u"p.png", u"img"));
     const Event* outcome = sink.WaitOutcome(60000);
     ASSERT_NE(outcome, nullptr);
     EXPECT_EQ(outcome->kind, Event::Complete);
@@ -378,14 +374,12 @@ TEST_F(PosterTest, NextUploadStartsFromInsideTheCompletionCall)
     sink.onEvent = [&](const Event& e) {
         if (e.kind == Event::Complete && e.item == 20) {
             poster.GetForm().RemoveAllFields();
-            chained = poster.Post(21, &second, u"b.jpg") ? 1 : -1;
+            chained = poster.Post(21, &second, u"b.jpg", u"img") ? 1 : -1;
         }
     };
-    ASSERT_TRUE(poster.Post(20, &file, u"a.jpg"));
+    ASSERT_TRUE(poster.Post(20, &file, u"a.jpg", u"img"));
     ASSERT_TRUE(server.waitForRequests(2));
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (sink.Events().size() < 2 && Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    pictavo::test::waitFor([&] { return sink.Events().size() >= 2; });
     EXPECT_EQ(chained, 1);
     const std::vector<Event> events = sink.Events();
     ASSERT_EQ(events.size(), 2u);
@@ -404,18 +398,19 @@ TEST_F(PosterTest, DestroyedWhileUploadingIsSafeAndSilent)
     slow.readDelayMs = 50;
     server.script(slow);
     Sink quiet;
-    const LONG locks = Module::LockCount();
+    static std::atomic<int> holds{0};
     {
         WinINetPoster doomed;
+        doomed.SetWorkerHold([](bool held) { holds += held ? 1 : -1; });
         doomed.SetEventSink(&quiet);
         doomed.SetUrl(fromUtf8(server.url()));
         Fill(Bytes(16 << 20));
-        ASSERT_TRUE(doomed.Post(13, &file, u"a.jpg"));
-        // The running worker keeps the module loaded.
-        EXPECT_EQ(Module::LockCount(), locks + 1);
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ASSERT_TRUE(doomed.Post(13, &file, u"a.jpg", u"img"));
+        // The running worker keeps the code it runs loaded.
+        EXPECT_EQ(holds, 1);
+        EXPECT_TRUE(pictavo::test::waitFor([&] { return server.bodyBytesSeen() > 0; }));
     }
-    EXPECT_EQ(Module::LockCount(), locks);
+    EXPECT_EQ(holds, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(quiet.Events().empty() || quiet.Events().back().kind == Event::Progress);
 }

@@ -2,7 +2,7 @@
 #include "image/UploadPreparation.h"
 
 #include "ImageTestUtil.h"
-#include "module/Module.h"
+#include "platform/com/Resource.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -195,7 +195,7 @@ TEST(ApplyWatermark, CentresTheMarkOrPutsItAtTheCornerOfSmallPictures)
     // The changed pixels of a white picture are where the mark was drawn.
     auto markedArea = [](int w, int h) {
         Bitmap picture(plain(w, h));
-        ApplyWatermark(picture.handle, Module::Handle());
+        ApplyWatermark(picture.handle, pictavo::platform::moduleContaining(reinterpret_cast<const void*>(&PreparePicture)));
         CxImage image;
         CopyBitmapInto(picture.handle, image);
         RECT box{w, h, -1, -1};

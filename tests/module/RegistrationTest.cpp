@@ -1,4 +1,4 @@
-#include "platform/registry/RegistryEnv.h"
+#include "support/RegistryEnv.h"
 
 #include "module/Module.h"
 #include "module/Registrar.h"

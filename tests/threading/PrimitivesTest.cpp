@@ -3,6 +3,7 @@
 
 #include "platform/kernel/ThreadQueue.h"
 #include "platform/kernel/Tick.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 #include <thread>
@@ -38,8 +39,9 @@ TEST(EventHandler, StartsSignalledAndIsManualReset)
     EXPECT_EQ(event.Wait(0), WAIT_OBJECT_0);
     event.Reset();
     EXPECT_EQ(event.Wait(20), WAIT_TIMEOUT);
+    const pid_t waiter = gettid();
     std::thread setter([&] {
-        Sleep(20);
+        pictavo::test::waitUntilAsleep(waiter);
         event.Set();
     });
     EXPECT_EQ(event.Wait(5000), WAIT_OBJECT_0);

@@ -17,7 +17,7 @@ std::vector<int>* g_order = nullptr;
 class Recorder : public has_slots
 {
 public:
-    explicit Recorder(int tag) : tag(tag) {}
+    explicit Recorder(int id) : tag(id) {}
     void onFire() { g_order->push_back(tag); }
     void onValue(int v) { g_order->push_back(tag * 100 + v); }
     void leave()

@@ -1,6 +1,5 @@
 // pictavo-post: posts one file exactly as the control does.
 
-#include "Biz/ConfigMgr.h"
 #include "http/HttpForm.h"
 #include "http/IFileTransferEvent.h"
 #include "http/WinINetPoster.h"
@@ -185,8 +184,7 @@ int main(int argc, char** argv)
 {
     std::string url;
     std::u16string encoding = u"UTF-8";
-    std::u16string fileField;
-    bool hasFileField = false;
+    std::u16string fileField = u"img";
     std::string path;
     struct Field
     {
@@ -206,7 +204,6 @@ int main(int argc, char** argv)
             encoding = fromUtf8(argv[++i]);
         } else if (a == "--file-field" && hasValue) {
             fileField = fromUtf8(argv[++i]);
-            hasFileField = true;
         } else if ((a == "--field" || a == "--number") && hasValue) {
             Field f{};
             std::string value;
@@ -252,8 +249,6 @@ int main(int argc, char** argv)
         return 2;
     }
     CxMemFile file(bytes.data(), static_cast<DWORD>(bytes.size()));
-    if (hasFileField)
-        ConfigMgr::Instance()->SetFileFieldName(fileField);
 
     // SIGINT and SIGUSR1 are taken by this thread alone, so the workers never see them.
     sigset_t interrupt;
@@ -279,7 +274,7 @@ int main(int argc, char** argv)
             form.AddTextField(f.name, f.text);
     }
     const std::u16string name = fromUtf8(std::filesystem::path(path).filename().string());
-    if (!poster.Post(0, &file, name)) {
+    if (!poster.Post(0, &file, name, fileField)) {
         std::printf("error 1\n");
         return 1;
     }

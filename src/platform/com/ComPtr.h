@@ -14,10 +14,10 @@ public:
 
     ComPtr() = default;
     ComPtr(std::nullptr_t) {}
-    ComPtr(T* p) : p_(p) { addRef(); }
-    ComPtr(const ComPtr& o) : p_(o.p_) { addRef(); }
-    ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
-    template <class U> ComPtr(const ComPtr<U>& o) : p_(o.Get()) { addRef(); }
+    ComPtr(T* p) : m_p(p) { addRef(); }
+    ComPtr(const ComPtr& o) : m_p(o.m_p) { addRef(); }
+    ComPtr(ComPtr&& o) noexcept : m_p(std::exchange(o.m_p, nullptr)) {}
+    template <class U> ComPtr(const ComPtr<U>& o) : m_p(o.Get()) { addRef(); }
     ~ComPtr() { release(); }
 
     ComPtr& operator=(const ComPtr& o)
@@ -41,37 +41,37 @@ public:
         return *this;
     }
 
-    T* Get() const { return p_; }
-    T* operator->() const { return p_; }
-    T& operator*() const { return *p_; }
-    explicit operator bool() const { return p_ != nullptr; }
+    T* Get() const { return m_p; }
+    T* operator->() const { return m_p; }
+    T& operator*() const { return *m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
 
-    T** GetAddressOf() { return &p_; }
-    T* const* GetAddressOf() const { return &p_; }
+    T** GetAddressOf() { return &m_p; }
+    T* const* GetAddressOf() const { return &m_p; }
     T** ReleaseAndGetAddressOf()
     {
         release();
-        return &p_;
+        return &m_p;
     }
     // Takes over a reference the caller already owns.
     void Attach(T* p)
     {
         release();
-        p_ = p;
+        m_p = p;
     }
-    T* Detach() { return std::exchange(p_, nullptr); }
+    T* Detach() { return std::exchange(m_p, nullptr); }
     ULONG Reset()
     {
-        T* old = std::exchange(p_, nullptr);
+        T* old = std::exchange(m_p, nullptr);
         return old ? old->Release() : 0;
     }
-    void Swap(ComPtr& o) noexcept { std::swap(p_, o.p_); }
+    void Swap(ComPtr& o) noexcept { std::swap(m_p, o.m_p); }
 
     HRESULT CopyTo(T** out) const
     {
         if (!out)
             return E_POINTER;
-        *out = p_;
+        *out = m_p;
         addRef();
         return S_OK;
     }
@@ -79,29 +79,29 @@ public:
     {
         if (!out)
             return E_POINTER;
-        if (!p_) {
+        if (!m_p) {
             out->Reset();
             return E_POINTER;
         }
-        return p_->QueryInterface(iidOf<U>(), reinterpret_cast<void**>(out->ReleaseAndGetAddressOf()));
+        return m_p->QueryInterface(iidOf<U>(), reinterpret_cast<void**>(out->ReleaseAndGetAddressOf()));
     }
 
-    friend bool operator==(const ComPtr& a, const ComPtr& b) { return a.p_ == b.p_; }
-    friend bool operator==(const ComPtr& a, std::nullptr_t) { return a.p_ == nullptr; }
+    friend bool operator==(const ComPtr& a, const ComPtr& b) { return a.m_p == b.m_p; }
+    friend bool operator==(const ComPtr& a, std::nullptr_t) { return a.m_p == nullptr; }
 
 private:
     void addRef() const
     {
-        if (p_)
-            p_->AddRef();
+        if (m_p)
+            m_p->AddRef();
     }
     void release()
     {
-        if (T* old = std::exchange(p_, nullptr))
+        if (T* old = std::exchange(m_p, nullptr))
             old->Release();
     }
 
-    T* p_ = nullptr;
+    T* m_p = nullptr;
 };
 
 template <class T> ComPtr<T> attachCom(T* ownedReference)

@@ -123,7 +123,7 @@ struct ArgsGuard
 } // namespace
 
 DispatchImpl::DispatchImpl(const TypeInterface& type, Invoker invoker)
-    : type_(type), invoker_(std::move(invoker))
+    : m_type(type), m_invoker(std::move(invoker))
 {}
 
 HRESULT DispatchImpl::GetTypeInfoCount(UINT* count)
@@ -149,7 +149,7 @@ HRESULT DispatchImpl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LC
         return E_INVALIDARG;
     for (UINT i = 0; i < count; ++i)
         ids[i] = DISPID_UNKNOWN;
-    const TypeMember* member = type_.findMember(names[0]);
+    const TypeMember* member = m_type.findMember(names[0]);
     if (!member)
         return DISP_E_UNKNOWNNAME;
     ids[0] = member->id;
@@ -173,7 +173,7 @@ HRESULT DispatchImpl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAM
     if (!params || (params->cArgs && !params->rgvarg) || (params->cNamedArgs && !params->rgdispidNamedArgs) ||
         params->cNamedArgs > params->cArgs)
         return E_INVALIDARG;
-    const TypeMember* member = resolve(type_, id, flags);
+    const TypeMember* member = resolve(m_type, id, flags);
     if (!member)
         return DISP_E_MEMBERNOTFOUND;
     WORD kind = static_cast<WORD>(member->kind);
@@ -241,7 +241,7 @@ HRESULT DispatchImpl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAM
 
     VARIANT ret;
     VariantInit(&ret);
-    HRESULT hr = invoker_(member->id, kind, guard.args.data(), n, &ret);
+    HRESULT hr = m_invoker(member->id, kind, guard.args.data(), n, &ret);
     if (FAILED(hr)) {
         VariantClear(&ret);
         if (excepInfo && HRESULT_FACILITY(hr) != FACILITY_DISPATCH) {

@@ -21,7 +21,7 @@ public:
 
     DispatchImpl(const TypeInterface& type, Invoker invoker);
 
-    const TypeInterface& type() const { return type_; }
+    const TypeInterface& type() const { return m_type; }
 
     HRESULT GetTypeInfoCount(UINT* count);
     HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info);
@@ -32,8 +32,8 @@ public:
                    EXCEPINFO* excepInfo, UINT* argErr);
 
 private:
-    const TypeInterface& type_;
-    Invoker invoker_;
+    const TypeInterface& m_type;
+    Invoker m_invoker;
 };
 
 } // namespace pictavo::platform

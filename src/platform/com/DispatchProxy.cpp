@@ -43,19 +43,19 @@ struct CopiedArgs
 } // namespace
 
 DispatchProxy::DispatchProxy(std::shared_ptr<ThreadQueue> owner, IDispatch* target, IDispatchEx* targetEx)
-    : owner_(std::move(owner)), target_(target), targetEx_(targetEx)
+    : m_owner(std::move(owner)), m_target(target), m_targetEx(targetEx)
 {}
 
 DispatchProxy::~DispatchProxy()
 {
     auto release = [this] {
-        target_->Release();
-        if (targetEx_)
-            targetEx_->Release();
+        m_target->Release();
+        if (m_targetEx)
+            m_targetEx->Release();
         return S_OK;
     };
     // The object belongs to its thread; once that thread has ended nobody else can run there.
-    if (onThread(*owner_, release) == RPC_E_DISCONNECTED)
+    if (onThread(*m_owner, release) == RPC_E_DISCONNECTED)
         release();
 }
 
@@ -69,7 +69,7 @@ HRESULT DispatchProxy::onThread(ThreadQueue& owner, const std::function<HRESULT(
 
 HRESULT DispatchProxy::remote(const std::function<HRESULT()>& call)
 {
-    return onThread(*owner_, call);
+    return onThread(*m_owner, call);
 }
 
 HRESULT DispatchProxy::QueryInterface(REFIID riid, void** object)
@@ -78,7 +78,7 @@ HRESULT DispatchProxy::QueryInterface(REFIID riid, void** object)
         return E_POINTER;
     *object = nullptr;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-        (targetEx_ && IsEqualIID(riid, IID_IDispatchEx)))
+        (m_targetEx && IsEqualIID(riid, IID_IDispatchEx)))
         *object = static_cast<IDispatchEx*>(this);
     if (!*object)
         return E_NOINTERFACE;
@@ -88,12 +88,12 @@ HRESULT DispatchProxy::QueryInterface(REFIID riid, void** object)
 
 ULONG DispatchProxy::AddRef()
 {
-    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
+    return m_refs.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 ULONG DispatchProxy::Release()
 {
-    ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    ULONG left = m_refs.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (left == 0)
         delete this;
     return left;
@@ -127,30 +127,30 @@ DispatchProxy::invokeRemote(const std::function<HRESULT(DISPPARAMS*, VARIANT*, E
 
 HRESULT DispatchProxy::GetTypeInfoCount(UINT* count)
 {
-    return remote([&] { return target_->GetTypeInfoCount(count); });
+    return remote([&] { return m_target->GetTypeInfoCount(count); });
 }
 
 HRESULT DispatchProxy::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info)
 {
-    return remote([&] { return target_->GetTypeInfo(index, lcid, info); });
+    return remote([&] { return m_target->GetTypeInfo(index, lcid, info); });
 }
 
 HRESULT DispatchProxy::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids)
 {
-    return remote([&] { return target_->GetIDsOfNames(riid, names, count, lcid, ids); });
+    return remote([&] { return m_target->GetIDsOfNames(riid, names, count, lcid, ids); });
 }
 
 HRESULT DispatchProxy::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
                               VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr)
 {
     return invokeRemote([&](DISPPARAMS* p, VARIANT* r, EXCEPINFO* e,
-                            UINT* a) { return target_->Invoke(id, riid, lcid, flags, p, r, e, a); },
+                            UINT* a) { return m_target->Invoke(id, riid, lcid, flags, p, r, e, a); },
                         params, result, excepInfo, argErr);
 }
 
 HRESULT DispatchProxy::GetDispID(BSTR name, DWORD flags, DISPID* id)
 {
-    return remote([&] { return targetEx_ ? targetEx_->GetDispID(name, flags, id) : E_NOTIMPL; });
+    return remote([&] { return m_targetEx ? m_targetEx->GetDispID(name, flags, id) : E_NOTIMPL; });
 }
 
 HRESULT DispatchProxy::InvokeEx(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -158,42 +158,42 @@ HRESULT DispatchProxy::InvokeEx(DISPID id, LCID lcid, WORD flags, DISPPARAMS* pa
 {
     return invokeRemote(
         [&](DISPPARAMS* p, VARIANT* r, EXCEPINFO* e, UINT*) {
-            if (!targetEx_)
-                return target_->Invoke(id, IID_NULL, lcid, flags, p, r, e, nullptr);
-            return targetEx_->InvokeEx(id, lcid, flags, p, r, e, caller);
+            if (!m_targetEx)
+                return m_target->Invoke(id, IID_NULL, lcid, flags, p, r, e, nullptr);
+            return m_targetEx->InvokeEx(id, lcid, flags, p, r, e, caller);
         },
         params, result, excepInfo, nullptr);
 }
 
 HRESULT DispatchProxy::DeleteMemberByName(BSTR name, DWORD flags)
 {
-    return remote([&] { return targetEx_ ? targetEx_->DeleteMemberByName(name, flags) : E_NOTIMPL; });
+    return remote([&] { return m_targetEx ? m_targetEx->DeleteMemberByName(name, flags) : E_NOTIMPL; });
 }
 
 HRESULT DispatchProxy::DeleteMemberByDispID(DISPID id)
 {
-    return remote([&] { return targetEx_ ? targetEx_->DeleteMemberByDispID(id) : E_NOTIMPL; });
+    return remote([&] { return m_targetEx ? m_targetEx->DeleteMemberByDispID(id) : E_NOTIMPL; });
 }
 
 HRESULT DispatchProxy::GetMemberProperties(DISPID id, DWORD fetch, DWORD* properties)
 {
     return remote(
-        [&] { return targetEx_ ? targetEx_->GetMemberProperties(id, fetch, properties) : E_NOTIMPL; });
+        [&] { return m_targetEx ? m_targetEx->GetMemberProperties(id, fetch, properties) : E_NOTIMPL; });
 }
 
 HRESULT DispatchProxy::GetMemberName(DISPID id, BSTR* name)
 {
-    return remote([&] { return targetEx_ ? targetEx_->GetMemberName(id, name) : E_NOTIMPL; });
+    return remote([&] { return m_targetEx ? m_targetEx->GetMemberName(id, name) : E_NOTIMPL; });
 }
 
 HRESULT DispatchProxy::GetNextDispID(DWORD flags, DISPID id, DISPID* next)
 {
-    return remote([&] { return targetEx_ ? targetEx_->GetNextDispID(flags, id, next) : E_NOTIMPL; });
+    return remote([&] { return m_targetEx ? m_targetEx->GetNextDispID(flags, id, next) : E_NOTIMPL; });
 }
 
 HRESULT DispatchProxy::GetNameSpaceParent(IUnknown** parent)
 {
-    return remote([&] { return targetEx_ ? targetEx_->GetNameSpaceParent(parent) : E_NOTIMPL; });
+    return remote([&] { return m_targetEx ? m_targetEx->GetNameSpaceParent(parent) : E_NOTIMPL; });
 }
 
 } // namespace pictavo::platform

@@ -49,10 +49,10 @@ private:
     HRESULT invokeRemote(const std::function<HRESULT(DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)>& call,
                          DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr);
 
-    std::atomic<ULONG> refs_{1};
-    std::shared_ptr<ThreadQueue> owner_;
-    IDispatch* target_;
-    IDispatchEx* targetEx_;
+    std::atomic<ULONG> m_refs{1};
+    std::shared_ptr<ThreadQueue> m_owner;
+    IDispatch* m_target;
+    IDispatchEx* m_targetEx;
 };
 
 } // namespace pictavo::platform

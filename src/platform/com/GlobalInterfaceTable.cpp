@@ -45,22 +45,22 @@ public:
 
     void addFactory(REFIID riid, GlobalInterfaceTable::ProxyFactory factory)
     {
-        std::lock_guard lock(mutex_);
-        for (auto& f : factories_)
+        std::lock_guard lock(m_mutex);
+        for (auto& f : m_factories)
             if (IsEqualIID(f.first, riid)) {
                 f.second = std::move(factory);
                 return;
             }
-        factories_.emplace_back(riid, std::move(factory));
+        m_factories.emplace_back(riid, std::move(factory));
     }
 
 private:
     HRESULT makeProxy(const Entry& entry, REFIID riid, void** object);
 
-    std::mutex mutex_;
-    DWORD nextCookie_ = 0x100;
-    std::map<DWORD, Entry> entries_;
-    std::vector<std::pair<IID, GlobalInterfaceTable::ProxyFactory>> factories_;
+    std::mutex m_mutex;
+    DWORD m_nextCookie = 0x100;
+    std::map<DWORD, Entry> m_entries;
+    std::vector<std::pair<IID, GlobalInterfaceTable::ProxyFactory>> m_factories;
 };
 
 Table& table()
@@ -97,11 +97,11 @@ HRESULT Table::RegisterInterfaceInGlobal(IUnknown* object, REFIID riid, DWORD* c
     Entry entry{registered, riid, GetCurrentThreadId(), nullptr};
     if (apartment == ApartmentKind::SingleThreaded)
         entry.owner = ThreadQueue::current();
-    std::lock_guard lock(mutex_);
-    DWORD id = nextCookie_++;
-    if (nextCookie_ == 0)
-        nextCookie_ = 0x100;
-    entries_.emplace(id, std::move(entry));
+    std::lock_guard lock(m_mutex);
+    DWORD id = m_nextCookie++;
+    if (m_nextCookie == 0)
+        m_nextCookie = 0x100;
+    m_entries.emplace(id, std::move(entry));
     *cookie = id;
     return S_OK;
 }
@@ -110,12 +110,12 @@ HRESULT Table::RevokeInterfaceFromGlobal(DWORD cookie)
 {
     Entry entry;
     {
-        std::lock_guard lock(mutex_);
-        auto it = entries_.find(cookie);
-        if (it == entries_.end())
+        std::lock_guard lock(m_mutex);
+        auto it = m_entries.find(cookie);
+        if (it == m_entries.end())
             return E_INVALIDARG;
         entry = std::move(it->second);
-        entries_.erase(it);
+        m_entries.erase(it);
     }
     releaseOnOwner(entry);
     return S_OK;
@@ -126,9 +126,9 @@ HRESULT Table::GetInterfaceFromGlobal(DWORD cookie, REFIID riid, void** object)
     if (!object)
         return E_INVALIDARG;
     *object = nullptr;
-    std::unique_lock lock(mutex_);
-    auto it = entries_.find(cookie);
-    if (it == entries_.end())
+    std::unique_lock lock(m_mutex);
+    auto it = m_entries.find(cookie);
+    if (it == m_entries.end())
         return E_INVALIDARG;
     Entry entry = it->second;
     // Keeps the object alive while we work on it without the table's lock.
@@ -149,8 +149,8 @@ HRESULT Table::makeProxy(const Entry& entry, REFIID riid, void** object)
     bool generic = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
                    IsEqualIID(riid, IID_IDispatchEx);
     if (!generic) {
-        std::lock_guard lock(mutex_);
-        for (auto& f : factories_)
+        std::lock_guard lock(m_mutex);
+        for (auto& f : m_factories)
             if (IsEqualIID(f.first, riid))
                 factory = f.second;
         if (!factory)

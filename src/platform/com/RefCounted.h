@@ -34,10 +34,10 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+    ULONG AddRef() override { return m_refs.fetch_add(1, std::memory_order_relaxed) + 1; }
     ULONG Release() override
     {
-        ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+        ULONG left = m_refs.fetch_sub(1, std::memory_order_acq_rel) - 1;
         if (left == 0)
             delete this;
         return left;
@@ -69,7 +69,7 @@ private:
     template <class First, class...> IUnknown* firstOf() { return static_cast<First*>(this); }
     IUnknown* firstUnknown() { return firstOf<Interfaces...>(); }
 
-    std::atomic<ULONG> refs_{1};
+    std::atomic<ULONG> m_refs{1};
 };
 
 template <class T, class... Args> ComPtr<T> makeCom(Args&&... args)

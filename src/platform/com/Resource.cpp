@@ -1,5 +1,7 @@
 #include "platform/com/Resource.h"
 
+#include <dlfcn.h>
+
 #include "platform/kernel/Strings.h"
 
 #include <algorithm>
@@ -56,6 +58,14 @@ void unregisterResources(HMODULE module)
 {
     std::lock_guard lock(tables().mutex);
     tables().byModule.erase(module);
+}
+
+HMODULE moduleContaining(const void* address)
+{
+    Dl_info info{};
+    if (!dladdr(address, &info))
+        return nullptr;
+    return static_cast<HMODULE>(info.dli_fbase);
 }
 
 } // namespace pictavo::platform

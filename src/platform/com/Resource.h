@@ -38,6 +38,9 @@ struct ResourceEntry
 };
 
 void registerResources(HMODULE module, std::span<const ResourceEntry> entries);
+// The module (shared object or program) whose code or data holds the address: the key of the
+// resource table its code registered.
+HMODULE moduleContaining(const void* address);
 void unregisterResources(HMODULE module);
 
 } // namespace pictavo::platform

@@ -12,10 +12,10 @@ const TypeMember* TypeInterface::findMember(DISPID id, WORD kinds) const
     return nullptr;
 }
 
-const TypeMember* TypeInterface::findMember(const char16_t* name) const
+const TypeMember* TypeInterface::findMember(const char16_t* wanted) const
 {
     for (const TypeMember& m : members)
-        if (namesEqual(m.name, name))
+        if (namesEqual(m.name, wanted))
             return &m;
     return nullptr;
 }

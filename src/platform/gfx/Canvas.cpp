@@ -141,37 +141,37 @@ Canvas::Canvas(std::shared_ptr<Bitmap> target)
 
 void Canvas::setTarget(std::shared_ptr<Bitmap> target)
 {
-    target_ = std::move(target);
-    if (target_)
-        target_->pixels();
+    m_target = std::move(target);
+    if (m_target)
+        m_target->pixels();
     resetClip();
 }
 
 void Canvas::resetClip()
 {
-    state_.clip = RECT{0, 0, width(), height()};
+    m_state.clip = RECT{0, 0, width(), height()};
 }
 
 int Canvas::save()
 {
-    saved_.push_back(state_);
-    return static_cast<int>(saved_.size());
+    m_saved.push_back(m_state);
+    return static_cast<int>(m_saved.size());
 }
 
 bool Canvas::restore(int saved)
 {
-    int depth = static_cast<int>(saved_.size());
+    int depth = static_cast<int>(m_saved.size());
     int to = saved < 0 ? depth + saved + 1 : saved;
     if (saved == 0 || to < 1 || to > depth)
         return false;
-    state_ = saved_[to - 1];
-    saved_.resize(to - 1);
+    m_state = m_saved[to - 1];
+    m_saved.resize(to - 1);
     return true;
 }
 
 void Canvas::intersectClip(const RECT& rect)
 {
-    state_.clip = intersect(state_.clip, rect);
+    m_state.clip = intersect(m_state.clip, rect);
 }
 
 RECT Canvas::clipped(const RECT& rect) const
@@ -181,17 +181,17 @@ RECT Canvas::clipped(const RECT& rect) const
         std::swap(r.left, r.right);
     if (r.top > r.bottom)
         std::swap(r.top, r.bottom);
-    return intersect(r, state_.clip);
+    return intersect(r, m_state.clip);
 }
 
 uint8_t* Canvas::bits() const
 {
-    return target_ ? target_->pixels() : nullptr;
+    return m_target ? m_target->pixels() : nullptr;
 }
 
 void Canvas::put(int x, int y, COLORREF colour, int rop)
 {
-    const RECT& c = state_.clip;
+    const RECT& c = m_state.clip;
     if (x < c.left || x >= c.right || y < c.top || y >= c.bottom)
         return;
     uint8_t* p = bits() + (static_cast<size_t>(y) * width() + x) * 4;
@@ -217,13 +217,13 @@ void Canvas::fillPattern(const RECT& rect, const BrushSpec& brush, int rop)
                 const int pw = pattern->width(), ph = pattern->height();
                 const uint8_t* px = patternBits + (static_cast<size_t>(y % ph) * pw + x % pw) * 4;
                 const COLORREF c = RGB(px[2], px[1], px[0]);
-                put(x, y, !mono ? c : c ? state_.bkColour : state_.textColour, rop);
+                put(x, y, !mono ? c : c ? m_state.bkColour : m_state.textColour, rop);
             } else if (brush.style != BS_HATCHED || hatched(brush.hatch, x, y))
                 put(x, y, brush.colour, rop);
-            else if (state_.bkMode == OPAQUE)
-                put(x, y, state_.bkColour, rop);
+            else if (m_state.bkMode == OPAQUE)
+                put(x, y, m_state.bkColour, rop);
         }
-    target_->changed();
+    m_target->changed();
 }
 
 void Canvas::fillRect(const RECT& rect, const BrushSpec& brush)
@@ -248,14 +248,14 @@ void Canvas::rectangle(const RECT& rect)
         std::swap(r.left, r.right);
     if (r.top > r.bottom)
         std::swap(r.top, r.bottom);
-    const PenSpec& pen = state_.pen;
+    const PenSpec& pen = m_state.pen;
     if (pen.style == PS_NULL) {
         // GDI leaves the pen's column and row out of a rectangle drawn without a pen.
-        fillPattern({r.left, r.top, r.right - 1, r.bottom - 1}, state_.brush, state_.rop2);
+        fillPattern({r.left, r.top, r.right - 1, r.bottom - 1}, m_state.brush, m_state.rop2);
         return;
     }
     int w = std::max(1, pen.width);
-    fillPattern({r.left + w, r.top + w, r.right - w, r.bottom - w}, state_.brush, state_.rop2);
+    fillPattern({r.left + w, r.top + w, r.right - w, r.bottom - w}, m_state.brush, m_state.rop2);
     if (w == 1 || pen.style != PS_SOLID) {
         int phase = 0;
         strokeLine(r.left, r.top, r.right - 1, r.top, phase);
@@ -264,13 +264,13 @@ void Canvas::rectangle(const RECT& rect)
         strokeLine(r.left, r.bottom - 1, r.left, r.top, phase);
     } else {
         BrushSpec band{BS_SOLID, 0, pen.colour};
-        fillPattern({r.left, r.top, r.right, r.top + w}, band, state_.rop2);
-        fillPattern({r.left, r.bottom - w, r.right, r.bottom}, band, state_.rop2);
-        fillPattern({r.left, r.top + w, r.left + w, r.bottom - w}, band, state_.rop2);
-        fillPattern({r.right - w, r.top + w, r.right, r.bottom - w}, band, state_.rop2);
+        fillPattern({r.left, r.top, r.right, r.top + w}, band, m_state.rop2);
+        fillPattern({r.left, r.bottom - w, r.right, r.bottom}, band, m_state.rop2);
+        fillPattern({r.left, r.top + w, r.left + w, r.bottom - w}, band, m_state.rop2);
+        fillPattern({r.right - w, r.top + w, r.right, r.bottom - w}, band, m_state.rop2);
     }
-    if (target_)
-        target_->changed();
+    if (m_target)
+        m_target->changed();
 }
 
 // Bresenham from (x0, y0) up to but not including (x1, y1), as GDI draws lines.
@@ -278,13 +278,13 @@ void Canvas::strokeLine(int x0, int y0, int x1, int y1, int& phase)
 {
     if (!bits())
         return;
-    const PenSpec& pen = state_.pen;
+    const PenSpec& pen = m_state.pen;
     int w = std::max(1, pen.width);
     const int64_t length = std::max(std::abs(int64_t{x1} - x0), std::abs(int64_t{y1} - y0));
     if (length > 65536) {
         // Far-flung ends: step only through the part near the clip (Liang-Barsky), keeping the
         // pen pattern's phase, so a wild coordinate cannot stall the thread.
-        const RECT& c = state_.clip;
+        const RECT& c = m_state.clip;
         const double ex = static_cast<double>(x1) - x0, ey = static_cast<double>(y1) - y0;
         const double p[4] = {-ex, ex, -ey, ey};
         const double q[4] = {
@@ -318,7 +318,7 @@ void Canvas::strokeLine(int x0, int y0, int x1, int y1, int& phase)
         if (penOn(pen.style, phase++)) {
             for (int oy = 0; oy < w; ++oy)
                 for (int ox = 0; ox < w; ++ox)
-                    put(x0 + ox - w / 2, y0 + oy - w / 2, pen.colour, state_.rop2);
+                    put(x0 + ox - w / 2, y0 + oy - w / 2, pen.colour, m_state.rop2);
         }
         int e2 = 2 * err;
         if (e2 >= dy)
@@ -331,10 +331,10 @@ void Canvas::strokeLine(int x0, int y0, int x1, int y1, int& phase)
 void Canvas::lineTo(int x, int y)
 {
     int phase = 0;
-    strokeLine(state_.position.x, state_.position.y, x, y, phase);
-    state_.position = {x, y};
-    if (target_)
-        target_->changed();
+    strokeLine(m_state.position.x, m_state.position.y, x, y, phase);
+    m_state.position = {x, y};
+    if (m_target)
+        m_target->changed();
 }
 
 COLORREF Canvas::pixel(int x, int y) const
@@ -350,7 +350,7 @@ void Canvas::setPixel(int x, int y, COLORREF colour)
     if (!bits())
         return;
     put(x, y, colour, R2_COPYPEN);
-    target_->changed();
+    m_target->changed();
 }
 
 void Canvas::readPixels(int x, int y, int w, int h, uint8_t* out) const
@@ -376,7 +376,7 @@ void Canvas::setPixels(int x, int y, int w, int h, const uint8_t* bgra, int stri
         std::memmove(dst + (static_cast<size_t>(row) * width() + r.left) * 4,
                      bgra + static_cast<ptrdiff_t>(row - y) * stride + (r.left - x) * 4,
                      static_cast<size_t>(r.right - r.left) * 4);
-    target_->changed();
+    m_target->changed();
 }
 
 void Canvas::copyFrom(int x, int y, int w, int h, Bitmap& source, int sx, int sy)
@@ -385,7 +385,7 @@ void Canvas::copyFrom(int x, int y, int w, int h, Bitmap& source, int sx, int sy
         return;
     std::vector<uint8_t> block(static_cast<size_t>(w) * h * 4);
     Canvas reader(nullptr);
-    reader.target_ = std::shared_ptr<Bitmap>(std::shared_ptr<Bitmap>{}, &source);
+    reader.m_target = std::shared_ptr<Bitmap>(std::shared_ptr<Bitmap>{}, &source);
     reader.readPixels(sx, sy, w, h, block.data());
     setPixels(x, y, w, h, block.data(), w * 4);
 }
@@ -417,7 +417,7 @@ void Canvas::fillArgb(const RECT& rect, uint32_t argb)
             p[3] = static_cast<uint8_t>((outA + 127) / 255);
         }
     }
-    target_->changed();
+    m_target->changed();
 }
 
 void Canvas::frameArgb(const RECT& rect, uint32_t argb, int penWidth)
@@ -474,7 +474,7 @@ void Canvas::withCairo(const RECT& area, const std::function<void(cairo_t*)>& dr
     cairo_surface_destroy(s);
     if (translucent)
         convert(false);
-    target_->changed();
+    m_target->changed();
 }
 
 void Canvas::drawImage(Bitmap& image, double x, double y, double w, double h, double sx, double sy, double sw,
@@ -509,7 +509,7 @@ int Canvas::drawText(std::u16string_view raw, RECT& rect, UINT format)
         std::replace_if(
             text.begin(), text.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
     auto lock = FontSet::instance().lock();
-    Layout l(state_.font, text);
+    Layout l(m_state.font, text);
     const int boxWidth = rect.right - rect.left;
     if (format & DT_SINGLELINE)
         pango_layout_set_single_paragraph_mode(l.layout, TRUE);
@@ -553,9 +553,9 @@ int Canvas::drawText(std::u16string_view raw, RECT& rect, UINT format)
         return th;
     save();
     intersectClip(area);
-    if (state_.bkMode == OPAQUE)
-        fillRect(area, BrushSpec{BS_SOLID, 0, state_.bkColour});
-    COLORREF c = state_.textColour;
+    if (m_state.bkMode == OPAQUE)
+        fillRect(area, BrushSpec{BS_SOLID, 0, m_state.bkColour});
+    COLORREF c = m_state.textColour;
     withCairo(area, [&](cairo_t* cr) {
         cairo_set_source_rgb(cr, GetRValue(c) / 255.0, GetGValue(c) / 255.0, GetBValue(c) / 255.0);
         cairo_move_to(cr, x - logical.x, y - logical.y);
@@ -567,7 +567,7 @@ int Canvas::drawText(std::u16string_view raw, RECT& rect, UINT format)
 
 SIZE Canvas::textExtent(std::u16string_view text) const
 {
-    return textExtent(text, state_.font);
+    return textExtent(text, m_state.font);
 }
 
 SIZE Canvas::textExtent(std::u16string_view text, const FontSpec& font)

@@ -54,33 +54,33 @@ class Canvas
 public:
     explicit Canvas(std::shared_ptr<Bitmap> target);
     void setTarget(std::shared_ptr<Bitmap> target);
-    const std::shared_ptr<Bitmap>& target() const { return target_; }
-    int width() const { return target_ ? target_->width() : 0; }
-    int height() const { return target_ ? target_->height() : 0; }
+    const std::shared_ptr<Bitmap>& target() const { return m_target; }
+    int width() const { return m_target ? m_target->width() : 0; }
+    int height() const { return m_target ? m_target->height() : 0; }
 
     // Returns the new depth (1 for the first save); restore takes a depth, or a negative count.
     int save();
     bool restore(int saved);
     void intersectClip(const RECT& rect);
-    RECT clipBox() const { return state_.clip; }
+    RECT clipBox() const { return m_state.clip; }
     void resetClip();
 
-    PenSpec pen() const { return state_.pen; }
-    void setPen(const PenSpec& pen) { state_.pen = pen; }
-    BrushSpec brush() const { return state_.brush; }
-    void setBrush(const BrushSpec& brush) { state_.brush = brush; }
-    FontSpec font() const { return state_.font; }
-    void setFont(const FontSpec& font) { state_.font = font; }
-    COLORREF textColour() const { return state_.textColour; }
-    void setTextColour(COLORREF c) { state_.textColour = c; }
-    COLORREF bkColour() const { return state_.bkColour; }
-    void setBkColour(COLORREF c) { state_.bkColour = c; }
-    int bkMode() const { return state_.bkMode; }
-    void setBkMode(int mode) { state_.bkMode = mode; }
-    int rop2() const { return state_.rop2; }
-    void setRop2(int mode) { state_.rop2 = mode; }
-    POINT position() const { return state_.position; }
-    void moveTo(int x, int y) { state_.position = {x, y}; }
+    PenSpec pen() const { return m_state.pen; }
+    void setPen(const PenSpec& pen) { m_state.pen = pen; }
+    BrushSpec brush() const { return m_state.brush; }
+    void setBrush(const BrushSpec& brush) { m_state.brush = brush; }
+    FontSpec font() const { return m_state.font; }
+    void setFont(const FontSpec& font) { m_state.font = font; }
+    COLORREF textColour() const { return m_state.textColour; }
+    void setTextColour(COLORREF c) { m_state.textColour = c; }
+    COLORREF bkColour() const { return m_state.bkColour; }
+    void setBkColour(COLORREF c) { m_state.bkColour = c; }
+    int bkMode() const { return m_state.bkMode; }
+    void setBkMode(int mode) { m_state.bkMode = mode; }
+    int rop2() const { return m_state.rop2; }
+    void setRop2(int mode) { m_state.rop2 = mode; }
+    POINT position() const { return m_state.position; }
+    void moveTo(int x, int y) { m_state.position = {x, y}; }
 
     // GDI: FillRect and FrameRect copy the brush; Rectangle and LineTo use the mix mode.
     void fillRect(const RECT& rect, const BrushSpec& brush);
@@ -130,9 +130,9 @@ private:
     void strokeLine(int x0, int y0, int x1, int y1, int& phase);
     void withCairo(const RECT& area, const std::function<void(cairo_t*)>& draw);
 
-    std::shared_ptr<Bitmap> target_;
-    State state_;
-    std::vector<State> saved_;
+    std::shared_ptr<Bitmap> m_target;
+    State m_state;
+    std::vector<State> m_saved;
 };
 
 } // namespace pictavo::platform

@@ -53,19 +53,19 @@ FontSet::FontSet()
         if (FcConfigParseAndLoad(config, reinterpret_cast<const FcChar8*>(path.c_str()), FcTrue) &&
             FcConfigBuildFonts(config)) {
             pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(map), config);
-            configPath_ = path;
+            m_configPath = path;
         }
         FcConfigDestroy(config);
     }
-    context_ = pango_font_map_create_context(map);
+    m_context = pango_font_map_create_context(map);
     g_object_unref(map);
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_NONE);
     cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_FULL);
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-    pango_cairo_context_set_font_options(context_, options);
+    pango_cairo_context_set_font_options(m_context, options);
     cairo_font_options_destroy(options);
-    pango_cairo_context_set_resolution(context_, 96);
+    pango_cairo_context_set_resolution(m_context, 96);
 }
 
 PangoFontDescription* FontSet::describe(const FontSpec& font) const

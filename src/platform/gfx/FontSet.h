@@ -17,17 +17,17 @@ class FontSet
 public:
     static FontSet& instance();
     // Where the fontconfig file was loaded from; empty when the system's fonts are used instead.
-    const std::string& configPath() const { return configPath_; }
-    PangoContext* context() const { return context_; }
+    const std::string& configPath() const { return m_configPath; }
+    PangoContext* context() const { return m_context; }
     // Caller frees with pango_font_description_free.
     PangoFontDescription* describe(const FontSpec& font) const;
-    std::unique_lock<std::recursive_mutex> lock() { return std::unique_lock(mutex_); }
+    std::unique_lock<std::recursive_mutex> lock() { return std::unique_lock(m_mutex); }
 
 private:
     FontSet();
-    std::string configPath_;
-    PangoContext* context_ = nullptr;
-    std::recursive_mutex mutex_;
+    std::string m_configPath;
+    PangoContext* m_context = nullptr;
+    std::recursive_mutex m_mutex;
 };
 
 } // namespace pictavo::platform

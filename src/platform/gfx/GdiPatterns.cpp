@@ -37,7 +37,7 @@ std::shared_ptr<Bitmap> brushPattern(int number, bool& monochrome)
 
 void Canvas::patternFill(const RECT& rect, int rop2)
 {
-    fillPattern(rect, state_.brush, rop2);
+    fillPattern(rect, m_state.brush, rop2);
 }
 
 void unpackMonochrome(BitmapObject& bitmap, const void* bits)

@@ -24,13 +24,13 @@ HRESULT MemoryStream::Read(void* buffer, ULONG size, ULONG* read)
 {
     if (!buffer && size)
         return E_POINTER;
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     ULONG n = 0;
-    if (position_ < bytes_.size())
-        n = static_cast<ULONG>(std::min<uint64_t>(size, bytes_.size() - position_));
+    if (m_position < m_bytes.size())
+        n = static_cast<ULONG>(std::min<uint64_t>(size, m_bytes.size() - m_position));
     if (n)
-        std::memcpy(buffer, bytes_.data() + position_, n);
-    position_ += n;
+        std::memcpy(buffer, m_bytes.data() + m_position, n);
+    m_position += n;
     if (read)
         *read = n;
     return n == size ? S_OK : S_FALSE;
@@ -40,20 +40,20 @@ HRESULT MemoryStream::Write(const void* buffer, ULONG size, ULONG* written)
 {
     if (!buffer && size)
         return E_POINTER;
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     if (written)
         *written = 0;
-    if (position_ + size > kMaxStreamBytes)
+    if (m_position + size > kMaxStreamBytes)
         return STG_E_MEDIUMFULL;
     try {
-        if (position_ + size > bytes_.size())
-            bytes_.resize(static_cast<size_t>(position_ + size));
+        if (m_position + size > m_bytes.size())
+            m_bytes.resize(static_cast<size_t>(m_position + size));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
     if (size)
-        std::memcpy(bytes_.data() + position_, buffer, size);
-    position_ += size;
+        std::memcpy(m_bytes.data() + m_position, buffer, size);
+    m_position += size;
     if (written)
         *written = size;
     return S_OK;
@@ -61,28 +61,28 @@ HRESULT MemoryStream::Write(const void* buffer, ULONG size, ULONG* written)
 
 HRESULT MemoryStream::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     int64_t base = origin == STREAM_SEEK_SET   ? 0
-                   : origin == STREAM_SEEK_CUR ? static_cast<int64_t>(position_)
-                   : origin == STREAM_SEEK_END ? static_cast<int64_t>(bytes_.size())
+                   : origin == STREAM_SEEK_CUR ? static_cast<int64_t>(m_position)
+                   : origin == STREAM_SEEK_END ? static_cast<int64_t>(m_bytes.size())
                                                : -1;
     if (base < 0)
         return STG_E_INVALIDFUNCTION;
     if (move.QuadPart < -base)
         return STG_E_INVALIDFUNCTION;
-    position_ = static_cast<uint64_t>(base + move.QuadPart);
+    m_position = static_cast<uint64_t>(base + move.QuadPart);
     if (position)
-        position->QuadPart = position_;
+        position->QuadPart = m_position;
     return S_OK;
 }
 
 HRESULT MemoryStream::SetSize(ULARGE_INTEGER size)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     if (size.QuadPart > kMaxStreamBytes)
         return STG_E_MEDIUMFULL;
     try {
-        bytes_.resize(static_cast<size_t>(size.QuadPart));
+        m_bytes.resize(static_cast<size_t>(size.QuadPart));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
@@ -95,13 +95,13 @@ HRESULT MemoryStream::CopyTo(IStream* to, ULARGE_INTEGER size, ULARGE_INTEGER* r
         return E_POINTER;
     std::vector<uint8_t> chunk;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(m_mutex);
         uint64_t n =
-            position_ < bytes_.size() ? std::min<uint64_t>(size.QuadPart, bytes_.size() - position_) : 0;
+            m_position < m_bytes.size() ? std::min<uint64_t>(size.QuadPart, m_bytes.size() - m_position) : 0;
         n = std::min<uint64_t>(n, kMaxStreamBytes);
-        chunk.assign(bytes_.begin() + static_cast<ptrdiff_t>(position_),
-                     bytes_.begin() + static_cast<ptrdiff_t>(position_ + n));
-        position_ += n;
+        chunk.assign(m_bytes.begin() + static_cast<ptrdiff_t>(m_position),
+                     m_bytes.begin() + static_cast<ptrdiff_t>(m_position + n));
+        m_position += n;
     }
     ULONG done = 0;
     HRESULT hr = to->Write(chunk.data(), static_cast<ULONG>(chunk.size()), &done);
@@ -116,10 +116,10 @@ HRESULT MemoryStream::Stat(STATSTG* stat, DWORD)
 {
     if (!stat)
         return E_POINTER;
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     *stat = STATSTG{};
     stat->type = STGTY_STREAM;
-    stat->cbSize.QuadPart = bytes_.size();
+    stat->cbSize.QuadPart = m_bytes.size();
     return S_OK;
 }
 
@@ -127,11 +127,11 @@ HRESULT MemoryStream::Clone(IStream** copy)
 {
     if (!copy)
         return E_POINTER;
-    std::lock_guard lock(mutex_);
-    auto* clone = new (std::nothrow) MemoryStream(bytes_);
+    std::lock_guard lock(m_mutex);
+    auto* clone = new (std::nothrow) MemoryStream(m_bytes);
     if (!clone)
         return E_OUTOFMEMORY;
-    clone->position_ = position_;
+    clone->m_position = m_position;
     *copy = clone;
     return S_OK;
 }

@@ -12,7 +12,7 @@ namespace pictavo::platform {
 class MemoryStream : public RefCounted<IStream>
 {
 public:
-    explicit MemoryStream(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    explicit MemoryStream(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
 
     HRESULT Read(void* buffer, ULONG size, ULONG* read) override;
     HRESULT Write(const void* buffer, ULONG size, ULONG* written) override;
@@ -30,9 +30,9 @@ protected:
     HRESULT queryOther(REFIID riid, void** object) override;
 
 private:
-    std::mutex mutex_;
-    std::vector<uint8_t> bytes_;
-    uint64_t position_ = 0;
+    std::mutex m_mutex;
+    std::vector<uint8_t> m_bytes;
+    uint64_t m_position = 0;
 };
 
 } // namespace pictavo::platform

@@ -184,6 +184,14 @@ bool ThreadQueue::runSentCalls()
     return any;
 }
 
+size_t ThreadQueue::sentCallsWaiting() const
+{
+    std::lock_guard lk(kernel::lock());
+    return static_cast<size_t>(std::count_if(m_sent.begin(), m_sent.end(), [](const auto& call) {
+        return call->state == SentCall::State::Pending;
+    }));
+}
+
 bool ThreadQueue::get(MSG& msg, HWND filter, UINT min, UINT max)
 {
     std::unique_lock lk(kernel::lock());

@@ -56,6 +56,8 @@ public:
     bool peek(MSG& msg, HWND filter, UINT min, UINT max, UINT flags);
     // Runs the sent calls that are waiting; true when it ran any.
     bool runSentCalls();
+    // How many sent calls wait for the owner to start them.
+    size_t sentCallsWaiting() const;
 
     void setIdleSource(IdleSource source);
     // Owner thread only; empty functions restore the built-in wait.

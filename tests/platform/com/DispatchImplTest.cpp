@@ -1,5 +1,7 @@
 #include "VariantTestSupport.h"
 
+#include "support/FakeDispatch.h"
+
 #include "platform/com/DispatchCall.h"
 #include "platform/com/DispatchImpl.h"
 #include "platform/com/RefCounted.h"
@@ -49,26 +51,26 @@ struct Call
 class DispatchImplTest : public ::testing::Test
 {
 protected:
-    DispatchImpl dispatch{kTestInterface,
-                          [this](DISPID id, WORD kind, VARIANT* args, UINT count, VARIANT* result) {
-                              Call call{id, kind, {}};
-                              for (UINT i = 0; i < count; ++i) {
-                                  Var copy;
-                                  VariantCopy(&copy, &args[i]);
-                                  call.args.push_back(copy);
-                              }
-                              calls.push_back(call);
-                              if (id == 4) {
-                                  result->vt = VT_I4;
-                                  result->lVal = 300;
-                              } else if (id == 2 && kind == DISPATCH_PROPERTYGET) {
-                                  result->vt = VT_BSTR;
-                                  result->bstrVal = SysAllocString(u"title");
-                              } else if (id == 5) {
-                                  args[0].lVal *= 2;
-                              }
-                              return S_OK;
-                          }};
+    DispatchImpl::Invoker record = [this](DISPID id, WORD kind, VARIANT* args, UINT count, VARIANT* result) {
+        Call call{id, kind, {}};
+        for (UINT i = 0; i < count; ++i) {
+            Var copy;
+            VariantCopy(&copy, &args[i]);
+            call.args.push_back(copy);
+        }
+        calls.push_back(call);
+        if (id == 4) {
+            result->vt = VT_I4;
+            result->lVal = 300;
+        } else if (id == 2 && kind == DISPATCH_PROPERTYGET) {
+            result->vt = VT_BSTR;
+            result->bstrVal = SysAllocString(u"title");
+        } else if (id == 5) {
+            args[0].lVal *= 2;
+        }
+        return S_OK;
+    };
+    DispatchImpl dispatch{kTestInterface, record};
     std::vector<Call> calls;
 
     DISPID idOf(const char16_t* name)
@@ -224,29 +226,9 @@ TEST_F(DispatchImplTest, RetvalAndInOutParameters)
     EXPECT_EQ(argErr, 0u);
 }
 
-class Scripted : public RefCounted<IDispatch>
-{
-public:
-    explicit Scripted(DispatchImpl& impl) : impl_(impl) {}
-    HRESULT GetTypeInfoCount(UINT* n) override { return impl_.GetTypeInfoCount(n); }
-    HRESULT GetTypeInfo(UINT i, LCID l, ITypeInfo** t) override { return impl_.GetTypeInfo(i, l, t); }
-    HRESULT GetIDsOfNames(REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) override
-    {
-        return impl_.GetIDsOfNames(r, n, c, l, d);
-    }
-    HRESULT Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e,
-                   UINT* a) override
-    {
-        return impl_.Invoke(d, r, l, f, p, v, e, a);
-    }
-
-private:
-    DispatchImpl& impl_;
-};
-
 TEST_F(DispatchImplTest, CallHelpersTakeDeclarationOrder)
 {
-    auto object = makeCom<Scripted>(dispatch);
+    auto object = makeCom<pictavo::test::TypedDispatch>(kTestInterface, record);
     Var args[] = {Var(u"field"), Var(u"3")};
     ASSERT_EQ(invokeByName(object.Get(), u"addfield", DISPATCH_METHOD, args, 2, nullptr), S_OK);
     EXPECT_EQ(calls.back().args[0].text(), u"field");

@@ -1,5 +1,7 @@
 #include "VariantTestSupport.h"
 
+#include "support/FakeDispatch.h"
+
 #include "platform/com/Apartment.h"
 #include "platform/com/DispatchImpl.h"
 #include "platform/com/RefCounted.h"
@@ -32,11 +34,11 @@ constexpr TypeInterface kInterface{IID_ITyped, u"ITyped", u"", TYPEFLAG_FDUAL, I
 std::atomic<int> g_alive{0};
 
 // A scriptable object that remembers which thread ran its calls and which BSTR it was given.
-class Echo : public RefCounted<IDispatch>
+class Echo : public pictavo::test::TypedDispatch
 {
 public:
     Echo()
-        : dispatch_(kInterface, [this](DISPID id, WORD, VARIANT* args, UINT, VARIANT* result) {
+        : TypedDispatch(kInterface, [this](DISPID id, WORD, VARIANT* args, UINT, VARIANT* result) {
               if (id == 1) {
                   lastArgument = args[0].bstrVal;
                   result->vt = VT_BSTR;
@@ -52,18 +54,6 @@ public:
     }
     ~Echo() override { --g_alive; }
 
-    HRESULT GetTypeInfoCount(UINT* n) override { return dispatch_.GetTypeInfoCount(n); }
-    HRESULT GetTypeInfo(UINT i, LCID l, ITypeInfo** t) override { return dispatch_.GetTypeInfo(i, l, t); }
-    HRESULT GetIDsOfNames(REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) override
-    {
-        return dispatch_.GetIDsOfNames(r, n, c, l, d);
-    }
-    HRESULT Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e,
-                   UINT* a) override
-    {
-        return dispatch_.Invoke(d, r, l, f, p, v, e, a);
-    }
-
     BSTR lastArgument = nullptr; // only compared, never read after the call
 
 protected:
@@ -75,9 +65,6 @@ protected:
         AddRef();
         return S_OK;
     }
-
-private:
-    DispatchImpl dispatch_;
 };
 
 // A thread in an apartment of its own that registers an Echo and then pumps or waits as told.
@@ -90,11 +77,11 @@ public:
         WaitOnEvent
     };
 
-    explicit Owner(Mode mode) : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    explicit Owner(Mode mode) : m_event(CreateEventW(nullptr, TRUE, FALSE, nullptr))
     {
         std::promise<void> ready;
         auto started = ready.get_future();
-        thread_ = std::thread([this, mode, &ready] {
+        m_thread = std::thread([this, mode, &ready] {
             CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
             threadId = GetCurrentThreadId();
             auto object = makeCom<Echo>();
@@ -106,7 +93,7 @@ public:
                 while (GetMessageW(&msg, nullptr, 0, 0)) {
                 }
             } else if (mode == Mode::WaitOnEvent) {
-                WaitForSingleObject(event_, INFINITE);
+                WaitForSingleObject(m_event, INFINITE);
             }
             CoUninitialize();
         });
@@ -114,12 +101,12 @@ public:
     }
     ~Owner()
     {
-        if (thread_.joinable()) {
+        if (m_thread.joinable()) {
             PostThreadMessageW(threadId, WM_QUIT, 0, 0);
-            SetEvent(event_);
-            thread_.join();
+            SetEvent(m_event);
+            m_thread.join();
         }
-        CloseHandle(event_);
+        CloseHandle(m_event);
     }
 
     DWORD threadId = 0;
@@ -127,8 +114,8 @@ public:
     Echo* echo = nullptr;
 
 private:
-    HANDLE event_;
-    std::thread thread_;
+    HANDLE m_event;
+    std::thread m_thread;
 };
 
 HRESULT callEcho(IDispatch* target, const char16_t* text, Var* result)
@@ -284,17 +271,17 @@ TEST(GlobalInterfaceTable, AProxyToAnEndedThreadFailsQuickly)
 class TypedProxy : public RefCounted<IDispatch>
 {
 public:
-    explicit TypedProxy(IDispatch* marshalled) : inner_(marshalled) {}
-    HRESULT GetTypeInfoCount(UINT* n) override { return inner_->GetTypeInfoCount(n); }
-    HRESULT GetTypeInfo(UINT i, LCID l, ITypeInfo** t) override { return inner_->GetTypeInfo(i, l, t); }
+    explicit TypedProxy(IDispatch* marshalled) : m_inner(marshalled) {}
+    HRESULT GetTypeInfoCount(UINT* n) override { return m_inner->GetTypeInfoCount(n); }
+    HRESULT GetTypeInfo(UINT i, LCID l, ITypeInfo** t) override { return m_inner->GetTypeInfo(i, l, t); }
     HRESULT GetIDsOfNames(REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) override
     {
-        return inner_->GetIDsOfNames(r, n, c, l, d);
+        return m_inner->GetIDsOfNames(r, n, c, l, d);
     }
     HRESULT Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e,
                    UINT* a) override
     {
-        return inner_->Invoke(d, r, l, f, p, v, e, a);
+        return m_inner->Invoke(d, r, l, f, p, v, e, a);
     }
 
 protected:
@@ -308,7 +295,7 @@ protected:
     }
 
 private:
-    ComPtr<IDispatch> inner_;
+    ComPtr<IDispatch> m_inner;
 };
 
 TEST(GlobalInterfaceTable, TypedProxiesComeFromTheRegisteredFactory)

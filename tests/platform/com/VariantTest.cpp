@@ -1,6 +1,6 @@
 #include "VariantTestSupport.h"
 
-#include "platform/com/RefCounted.h"
+#include "support/FakeDispatch.h"
 
 #include <gtest/gtest.h>
 
@@ -167,12 +167,9 @@ TEST(VariantChangeType, EmptyNullAndByRef)
 }
 
 // An object whose default property is a number.
-class Valued : public pictavo::platform::RefCounted<IDispatch>
+class Valued : public pictavo::test::UntypedDispatch
 {
 public:
-    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                    UINT*) override
     {

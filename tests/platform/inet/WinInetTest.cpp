@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "TlsFixture.h"
-#include "http/RawServer.h"
+#include "support/RawServer.h"
 
 #include "platform/inet/WinInet.h"
 #include "platform/kernel/Strings.h"
 #include "platform/kernel/Synch.h"
 #include "support/TempDir.h"
+#include "support/WaitFor.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -197,8 +198,9 @@ TEST(WinInet, ClosingFromAnotherThreadEndsABlockedCallAtOnce)
     DWORD written = 0;
     ASSERT_TRUE(InternetWriteFile(req, "x", 1, &written));
     Clock::time_point closed;
+    const pid_t caller = gettid();
     std::thread closer([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        pictavo::test::waitUntilAsleep(caller);
         closed = Clock::now();
         InternetCloseHandle(req);
     });

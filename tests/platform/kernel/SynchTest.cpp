@@ -2,6 +2,7 @@
 #include "platform/kernel/MessageBox.h"
 #include "platform/kernel/ThreadQueue.h"
 #include "platform/kernel/Tick.h"
+#include "support/WaitFor.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -59,8 +60,9 @@ TEST(Events, WaitForAnyAndAll)
     // Wait-all takes nothing until all are set, then takes all at once.
     EXPECT_EQ(WaitForSingleObject(e[0], 0), WAIT_OBJECT_0);
     SetEvent(e[0]);
+    const pid_t waiter = gettid();
     std::thread setter([&] {
-        Sleep(20);
+        pictavo::test::waitUntilAsleep(waiter);
         SetEvent(e[2]);
     });
     EXPECT_EQ(WaitForMultipleObjects(3, e, TRUE, 5000), WAIT_OBJECT_0);
@@ -141,8 +143,9 @@ TEST(Threads, MsgWaitReturnsForMessagesAndObjects)
     auto q = ThreadQueue::current();
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 10, QS_ALLINPUT), WAIT_TIMEOUT);
+    const pid_t waiter = gettid();
     std::thread poster([&] {
-        Sleep(20);
+        pictavo::test::waitUntilAsleep(waiter);
         PostThreadMessageW(q->threadId(), WM_USER, 0, 0);
     });
     EXPECT_EQ(MsgWaitForMultipleObjects(1, &event, FALSE, 5000, QS_ALLINPUT), WAIT_OBJECT_0 + 1);

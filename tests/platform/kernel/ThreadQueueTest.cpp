@@ -1,6 +1,7 @@
 #include "platform/kernel/ThreadQueue.h"
 #include "platform/kernel/Synch.h"
 #include "platform/kernel/Tick.h"
+#include "support/WaitFor.h"
 
 #include <algorithm>
 #include <atomic>
@@ -134,8 +135,9 @@ TEST(ThreadQueue, WakeMakesABlockedGetAskTheIdleSourceAgain)
         m = message(0x0113); // a synthesised timer
         return true;
     });
+    const pid_t owner = gettid();
     std::thread waker([&] {
-        Sleep(30);
+        pictavo::test::waitUntilAsleep(owner);
         ready = true;
         q->wake();
     });
@@ -166,9 +168,9 @@ TEST(ThreadQueue, SentCallsRunBeforePostedMessagesInArrivalOrder)
     q->post(message(WM_USER));
     // Two senders that queue their calls one after the other while we are busy.
     std::thread first([&] { q->send([&] { order.push_back(1); }); });
-    Sleep(50);
+    EXPECT_TRUE(pictavo::test::waitFor([&] { return q->sentCallsWaiting() == 1; }));
     std::thread second([&] { q->send([&] { order.push_back(2); }); });
-    Sleep(100);
+    EXPECT_TRUE(pictavo::test::waitFor([&] { return q->sentCallsWaiting() == 2; }));
     MSG m;
     ASSERT_TRUE(q->get(m, nullptr, 0, 0));
     order.push_back(static_cast<int>(m.message));
@@ -251,7 +253,7 @@ TEST(ThreadQueue, PendingSendFailsWhenTheOwnerEnds)
     });
     ready.wait(false);
     std::thread ender([&] {
-        Sleep(30);
+        pictavo::test::waitFor([&] { return q->sentCallsWaiting() == 1; });
         go = true;
     });
     bool ran = false;
@@ -318,8 +320,9 @@ TEST(ThreadQueue, WaitHookReplacesTheBlockingWait)
             woken = true;
             cv.notify_all();
         });
+    const pid_t owner = gettid();
     std::thread poster([&] {
-        Sleep(20);
+        pictavo::test::waitUntilAsleep(owner);
         PostThreadMessageW(q->threadId(), WM_USER + 9, 0, 0);
     });
     MSG msg;

@@ -1,4 +1,4 @@
-#include "platform/registry/RegistryEnv.h"
+#include "support/RegistryEnv.h"
 
 #include "platform/com/RegistryFile.h"
 #include "platform/com/RegistryNode.h"

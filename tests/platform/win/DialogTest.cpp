@@ -16,11 +16,7 @@ using pictavo::platform::DialogTemplate;
 
 namespace {
 
-class Dialogs : public ::testing::Test
-{
-protected:
-    void TearDown() override { destroyAll(); }
-};
+using Dialogs = WindowTest;
 
 // What a test's dialog does when it opens: a step that runs once its loop is up.
 struct Script

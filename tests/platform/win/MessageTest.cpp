@@ -1,7 +1,9 @@
 #include "WinTestSupport.h"
 
 #include "platform/kernel/Synch.h"
+#include "platform/kernel/ThreadQueue.h"
 #include "platform/kernel/Tick.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +16,7 @@ using namespace wintest;
 
 namespace {
 
-class Messages : public ::testing::Test
-{
-protected:
-    void TearDown() override { destroyAll(); }
-};
+using Messages = WindowTest;
 
 TEST_F(Messages, SendFromWorkersWaitsForTheOwnerAndKeepsEachSendersOrder)
 {
@@ -115,15 +113,10 @@ TEST_F(Messages, SendToAWindowDestroyedWhileTheSenderWaitsReturnsZero)
         r = 9;
         return m == WM_USER;
     });
-    std::atomic<bool> sending{false};
     LRESULT result = -1;
-    std::thread worker([&] {
-        sending = true;
-        result = SendMessageW(h, WM_USER, 0, 0);
-    });
-    while (!sending)
-        std::this_thread::yield();
-    Sleep(20);
+    std::thread worker([&] { result = SendMessageW(h, WM_USER, 0, 0); });
+    const auto owner = pictavo::platform::ThreadQueue::current();
+    EXPECT_TRUE(pictavo::test::waitFor([&] { return owner->sentCallsWaiting() == 1; }));
     DestroyWindow(h); // before the owner took the call
     pump();
     worker.join();

@@ -2,6 +2,7 @@
 
 #include "platform/kernel/Tick.h"
 #include "platform/win/Automation.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +14,7 @@ using pictavo::platform::Bitmap;
 
 namespace {
 
-class Painting : public ::testing::Test
-{
-protected:
-    void TearDown() override { destroyAll(); }
-};
+using Painting = WindowTest;
 
 COLORREF at(const std::shared_ptr<Bitmap>& picture, int x, int y)
 {
@@ -145,8 +142,9 @@ TEST_F(Painting, InvalidateFromAnotherThreadWakesTheOwner)
     HWND h = create(WS_POPUP | WS_VISIBLE, 0, 0, 30, 30, nullptr, filler(RGB(1, 2, 3), &painted));
     pump();
     painted.clear();
+    const pid_t owner = gettid();
     std::thread other([&] {
-        Sleep(30);
+        pictavo::test::waitUntilAsleep(owner);
         RECT r{1, 1, 2, 2};
         InvalidateRect(h, &r, FALSE);
     });

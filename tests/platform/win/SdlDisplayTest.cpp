@@ -7,6 +7,7 @@
 #include "platform/win/WindowHooks.h"
 
 #include "support/TempDir.h"
+#include "support/WaitFor.h"
 #include "support/Xvfb.h"
 #include <SDL.h>
 
@@ -21,16 +22,6 @@ using namespace pictavo::platform;
 
 namespace {
 
-bool waitFor(const std::function<bool()>& done, DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms)
-            return false;
-        Sleep(20);
-    }
-    return true;
-}
 
 TEST(SdlDisplay, RealWindowsTakeClicksAndTypedTextAndShowTheirPicture)
 {
@@ -74,9 +65,11 @@ TEST(SdlDisplay, RealWindowsTakeClicksAndTypedTextAndShowTheirPicture)
     ASSERT_EQ(chose, static_cast<int>(DisplayKind::Sdl));
     Sleep(300); // let the window be mapped
     EXPECT_EQ(x.run("xdotool mousemove 150 120 click 1"), 0);
-    EXPECT_TRUE(waitFor([&] { return GetFocus() == box.load(); }, 5000));
+    using std::chrono::milliseconds;
+    EXPECT_TRUE(pictavo::test::waitFor([&] { return GetFocus() == box.load(); }, milliseconds(5000)));
     EXPECT_EQ(x.run("xdotool type --delay 50 'ab图'"), 0);
-    EXPECT_TRUE(waitFor([&] { return Automation::windowText(box) == u"ab图"; }, 5000))
+    EXPECT_TRUE(
+        pictavo::test::waitFor([&] { return Automation::windowText(box) == u"ab图"; }, milliseconds(5000)))
         << "typed text arrived";
 
     Automation::picture(form);
@@ -105,12 +98,12 @@ TEST(SdlDisplay, RealWindowsTakeClicksAndTypedTextAndShowTheirPicture)
     push(SDL_DROPFILE, "/tmp/一.jpg");
     push(SDL_DROPFILE, "/tmp/two.png");
     push(SDL_DROPCOMPLETE, nullptr);
-    EXPECT_TRUE(waitFor(
+    EXPECT_TRUE(pictavo::test::waitFor(
         [&] {
             std::lock_guard lk(dropMutex);
             return !dropped.empty();
         },
-        5000));
+        milliseconds(5000)));
     {
         std::lock_guard lk(dropMutex);
         EXPECT_EQ(dropped, (std::vector<std::u16string>{u"/tmp/一.jpg", u"/tmp/two.png"}));

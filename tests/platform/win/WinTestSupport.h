@@ -2,6 +2,8 @@
 
 #include "platform/win/WinUser.h"
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <mutex>
 #include <string>
@@ -36,5 +38,12 @@ void destroyAll();
 // A box a person types into: a click focuses it, printable characters append to its text, and
 // it paints green with a red bar of pixelsPerChar for each character typed.
 Handler typingBox(int pixelsPerChar);
+
+// A fixture whose windows all go when the test ends.
+class WindowTest : public ::testing::Test
+{
+protected:
+    void TearDown() override { destroyAll(); }
+};
 
 } // namespace wintest

@@ -9,11 +9,7 @@ using pictavo::platform::setFinalCallback;
 
 namespace {
 
-class WindowLifecycle : public ::testing::Test
-{
-protected:
-    void TearDown() override { destroyAll(); }
-};
+using WindowLifecycle = WindowTest;
 
 TEST_F(WindowLifecycle, CreateSendsTheCreationSequenceAndShowingActivates)
 {

@@ -6,7 +6,6 @@
 TEST(DefaultFonts, AreTheTwelvePixelSongFontsInBothWeights)
 {
     DefaultFonts& fonts = DefaultFonts::Instance();
-    EXPECT_EQ(&fonts, &DefaultFonts::Instance());
     EXPECT_EQ(fonts.textColour, 0x333333u);
     EXPECT_EQ(fonts.disabledTextColour, 0xC1C1C1u);
     LOGFONTW normal{}, bold{};

@@ -1,4 +1,4 @@
-#include "DispatchProxy.h"
+#include "ComObjectProxy.h"
 
 #include "ScriptString.h"
 #include "ValueBridge.h"
@@ -38,7 +38,7 @@ void clearExcepInfo(EXCEPINFO& info)
 
 void pushFailure(duk_context* ctx, const std::u16string& member, HRESULT hr, const EXCEPINFO* info = nullptr)
 {
-    std::string text = DispatchProxy::failureText(member, hr, info);
+    std::string text = ComObjectProxy::failureText(member, hr, info);
     duk_push_error_object_raw(ctx, DUK_ERR_ERROR, nullptr, 0, "%s", text.c_str());
 }
 
@@ -325,7 +325,7 @@ void pushHandler(duk_context* ctx)
 
 } // namespace
 
-void DispatchProxy::push(duk_context* ctx, IDispatch* object)
+void ComObjectProxy::push(duk_context* ctx, IDispatch* object)
 {
     auto* foreign = new ForeignObject;
     foreign->dispatch = object;
@@ -340,13 +340,13 @@ void DispatchProxy::push(duk_context* ctx, IDispatch* object)
     duk_push_proxy(ctx, 0);
 }
 
-IDispatch* DispatchProxy::dispatchOf(duk_context* ctx, duk_idx_t idx)
+IDispatch* ComObjectProxy::dispatchOf(duk_context* ctx, duk_idx_t idx)
 {
     ForeignObject* object = foreignOf(ctx, idx);
     return object ? object->dispatch : nullptr;
 }
 
-std::string DispatchProxy::failureText(const std::u16string& member, HRESULT hr, const EXCEPINFO* info)
+std::string ComObjectProxy::failureText(const std::u16string& member, HRESULT hr, const EXCEPINFO* info)
 {
     std::string text = ScriptString::toUtf8(member) + ": " + pictavo::platform::hresultText(hr);
     if (info && info->bstrDescription && SysStringLen(info->bstrDescription) > 0)

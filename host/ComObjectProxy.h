@@ -21,7 +21,7 @@ struct ForeignObject
 // Script cannot tell a method from a write-only property by reading it, so a member whose get
 // fails with DISP_E_MEMBERNOTFOUND reads as a function that invokes the method; using that
 // function as a value (string, number) throws the get's failure.
-class DispatchProxy
+class ComObjectProxy
 {
 public:
     // Takes over one reference to object.

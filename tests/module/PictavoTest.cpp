@@ -13,6 +13,7 @@
 #include "platform/com/RefCounted.h"
 #include "platform/kernel/Strings.h"
 #include "platform/kernel/Synch.h"
+#include "support/FakeDispatch.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -126,14 +127,11 @@ public:
 };
 
 // An automation object without IDispatchEx.
-class PlainObject : public RefCounted<IDispatch>
+class PlainObject : public pictavo::test::UntypedDispatch
 {
 public:
     Call invoke;
 
-    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* p, VARIANT*, EXCEPINFO*,
                    UINT*) override
     {
@@ -385,49 +383,62 @@ TEST(PictavoScript, UploadWorkerReadsWhileScriptWrites)
     EXPECT_EQ(upper, 499);
 }
 
+// The control joins the calling thread to an apartment for the callback; a thread of the
+// test's own takes that apartment with it.
+template <class Body> void onOwnThread(Body body)
+{
+    std::thread(body).join();
+}
+
 TEST(PictavoCallback, WithoutACallbackNothingIsCalled)
 {
-    ComPtr<IPictavo> control = makeControl();
-    auto object = pictavo::platform::makeCom<PlainObject>();
-    control->put_Object(object.Get());
-    EXPECT_EQ(control->OnImagesPosted(), S_OK);
-    EXPECT_EQ(object->invoke.count, 0);
+    onOwnThread([] {
+        ComPtr<IPictavo> control = makeControl();
+        auto object = pictavo::platform::makeCom<PlainObject>();
+        control->put_Object(object.Get());
+        EXPECT_EQ(control->OnImagesPosted(), S_OK);
+        EXPECT_EQ(object->invoke.count, 0);
+    });
 }
 
 TEST(PictavoCallback, CallsTheScriptFunctionWithTheObject)
 {
-    ComPtr<IPictavo> control = makeControl();
-    auto function = pictavo::platform::makeCom<ScriptFunction>();
-    auto object = pictavo::platform::makeCom<PlainObject>();
-    Var fn, obj;
-    fn.vt = VT_DISPATCH, fn.pdispVal = function.Get(), function->AddRef();
-    obj.vt = VT_DISPATCH, obj.pdispVal = object.Get(), object->AddRef();
-    ASSERT_EQ(putByName(control.Get(), u"AfterImagesPosted", fn), S_OK);
-    ASSERT_EQ(putByName(control.Get(), u"Object", obj), S_OK);
+    onOwnThread([] {
+        ComPtr<IPictavo> control = makeControl();
+        auto function = pictavo::platform::makeCom<ScriptFunction>();
+        auto object = pictavo::platform::makeCom<PlainObject>();
+        Var fn, obj;
+        fn.vt = VT_DISPATCH, fn.pdispVal = function.Get(), function->AddRef();
+        obj.vt = VT_DISPATCH, obj.pdispVal = object.Get(), object->AddRef();
+        ASSERT_EQ(putByName(control.Get(), u"AfterImagesPosted", fn), S_OK);
+        ASSERT_EQ(putByName(control.Get(), u"Object", obj), S_OK);
 
-    EXPECT_EQ(callByName(control.Get(), u"OnImagesPosted", {}, nullptr), S_OK);
-    const Call& call = function->invokeEx;
-    EXPECT_EQ(call.count, 1);
-    EXPECT_EQ(call.id, DISPID_VALUE);
-    EXPECT_EQ(call.lcid, 0x400u);
-    EXPECT_EQ(call.flags, DISPATCH_METHOD);
-    EXPECT_EQ(call.args, 1u);
-    EXPECT_EQ(call.argType, VT_DISPATCH);
-    EXPECT_EQ(call.argValue, static_cast<IDispatch*>(object.Get()));
-    EXPECT_EQ(function->invoke.count, 0);
+        EXPECT_EQ(callByName(control.Get(), u"OnImagesPosted", {}, nullptr), S_OK);
+        const Call& call = function->invokeEx;
+        EXPECT_EQ(call.count, 1);
+        EXPECT_EQ(call.id, DISPID_VALUE);
+        EXPECT_EQ(call.lcid, 0x400u);
+        EXPECT_EQ(call.flags, DISPATCH_METHOD);
+        EXPECT_EQ(call.args, 1u);
+        EXPECT_EQ(call.argType, VT_DISPATCH);
+        EXPECT_EQ(call.argValue, static_cast<IDispatch*>(object.Get()));
+        EXPECT_EQ(function->invoke.count, 0);
+    });
 }
 
 TEST(PictavoCallback, FallsBackToInvokeAndPassesANullObject)
 {
-    ComPtr<IPictavo> control = makeControl();
-    auto callback = pictavo::platform::makeCom<PlainObject>();
-    control->put_AfterImagesPosted(callback.Get());
-    EXPECT_EQ(control->OnImagesPosted(), S_OK);
-    EXPECT_EQ(callback->invoke.count, 1);
-    EXPECT_EQ(callback->invoke.id, DISPID_VALUE);
-    EXPECT_EQ(callback->invoke.flags, DISPATCH_METHOD);
-    EXPECT_EQ(callback->invoke.argType, VT_DISPATCH);
-    EXPECT_EQ(callback->invoke.argValue, nullptr);
+    onOwnThread([] {
+        ComPtr<IPictavo> control = makeControl();
+        auto callback = pictavo::platform::makeCom<PlainObject>();
+        control->put_AfterImagesPosted(callback.Get());
+        EXPECT_EQ(control->OnImagesPosted(), S_OK);
+        EXPECT_EQ(callback->invoke.count, 1);
+        EXPECT_EQ(callback->invoke.id, DISPID_VALUE);
+        EXPECT_EQ(callback->invoke.flags, DISPATCH_METHOD);
+        EXPECT_EQ(callback->invoke.argType, VT_DISPATCH);
+        EXPECT_EQ(callback->invoke.argValue, nullptr);
+    });
 }
 
 TEST(PictavoCallback, WorkerReachesThePageThreadThroughTheInterfaceTable)
