@@ -96,8 +96,12 @@ int runPage(const HostOptions& options, std::optional<Clock::time_point> deadlin
     }
 
     int code = script.finished() ? script.exitCode() : MessagePump::run(script, deadline);
-    if (driving && !options.screenshot.empty() && page.isOpen())
-        screenshot(page, options.screenshot);
+    if (driving && !options.screenshot.empty()) {
+        if (page.isOpen())
+            screenshot(page, options.screenshot);
+        else
+            std::fprintf(stderr, "pictavo-host: the page window had closed; cannot save a picture of it\n");
+    }
     if (driving && !scenarioDone) {
         // The page ended first (host.exit, an error, the time-out) while the scenario still
         // runs on its thread: nothing can stop that thread, so leave without waiting for it.
