@@ -87,8 +87,13 @@ std::string DemoReceiver::report() const
     while (std::getline(log, line))
         out << "receiver: " << line << '\n';
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(m_folder / "received", ec))
+    int stored = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder / "received", ec)) {
         out << "stored: " << entry.path().filename().string() << " (" << entry.file_size(ec) << " bytes)\n";
+        ++stored;
+    }
+    if (!stored)
+        out << "receiver: stored nothing\n";
     return out.str();
 }
 
