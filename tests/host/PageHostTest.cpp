@@ -1,10 +1,12 @@
 #include "support/TempDir.h"
+#include "support/Xvfb.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -23,17 +25,18 @@ protected:
         std::string err;
     };
 
-    Run page(const std::string& html, const std::string& scenario, const std::string& extra = "")
+    Run page(const std::string& html, const std::string& scenario, const std::string& extra = "",
+             const std::string& display = "--headless", const pictavo::test::Xvfb* x = nullptr)
     {
         const auto pagePath = dir.write("page.html", html);
         const auto scenarioPath = dir.write("scenario.js", scenario);
         std::string command = "env PICTAVO_REGISTRY_MACHINE='" + dir.file("machine.reg").string() +
                               "' PICTAVO_REGISTRY_USER='" + dir.file("user.reg").string() + "' " PICTAVO_BINARY_DIR
-                              "/bin/pictavo-host --headless --timeout 20 --module " PICTAVO_BINARY_DIR
+                              "/bin/pictavo-host " + display + " --timeout 20 --module " PICTAVO_BINARY_DIR
                               "/lib/libpictavo.so '" +
                               pagePath.string() + "' --drive '" + scenarioPath.string() + "' " + extra + " >'" +
                               dir.file("out").string() + "' 2>'" + dir.file("err").string() + "'";
-        const int status = std::system(command.c_str());
+        const int status = x ? x->run(command) : std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(dir.file("out")), readFile(dir.file("err"))};
     }
 
@@ -135,6 +138,30 @@ TEST_F(PageHostTest, ScenarioFailuresAndTimeOutsSetTheExitCode)
                                 pagePath.string() + "' --drive '" + scenarioPath.string() + "' 2>/dev/null";
     const int status = std::system(command.c_str());
     EXPECT_EQ(WEXITSTATUS(status), 124);
+}
+
+TEST_F(PageHostTest, RunsOnTheSdlDisplayUnderXvfb)
+{
+    if (!std::filesystem::exists("/usr/bin/Xvfb"))
+        GTEST_SKIP() << "Xvfb is missing: the page host is not tried on the SDL2 display";
+    pictavo::test::Xvfb x(500 + getpid() % 400);
+    if (!x.ready())
+        GTEST_SKIP() << "Xvfb did not start";
+    Run r = page(R"(<title>On X</title>
+        <object classid="progid:Quendal.PictavoPremium" id="up" width="320" height="200"></object>
+        <script>setTimeout(function () { alert("shown"); }, 0);</script>)",
+                 R"js(
+        var pw = waitWindow("On X", 10000);
+        var box = waitWindow("来自网页的消息", 10000);
+        key("Enter");
+        waitFor(function () { return !windows().some(function (w) { return w.hwnd === box; }); }, 10000);
+        var c = elements(control("up"));
+        log(page("host.display"), c.width, c.height);
+    )js",
+                 "--screenshot '" + dir.file("x.png").string() + "'", "--display sdl", &x);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "sdl 320 200\n") << r.err;
+    EXPECT_GT(std::filesystem::file_size(dir.file("x.png")), 0u);
 }
 
 } // namespace
