@@ -897,9 +897,11 @@ HRESULT CPictavo::Close(DWORD)
     ComPtr<IPictavo> keep(static_cast<IPictavo*>(this));
     InPlaceDeactivate();
     m_viewSink = nullptr;
-    for (auto& [cookie, sink] : m_oleSinks)
-        sink->OnClose();
+    // A sink may unadvise from inside OnClose.
+    const auto sinks = std::move(m_oleSinks);
     m_oleSinks.clear();
+    for (const auto& [cookie, sink] : sinks)
+        sink->OnClose();
     return S_OK;
 }
 

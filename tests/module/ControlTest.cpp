@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -347,6 +348,19 @@ TEST_F(ActiveControlTest, WindowMessagesCarryTheLabelTextsAndEnablePosting)
     EXPECT_EQ(SendMessageW(hwnd, WM_USER + 104, 0, 0), 1);
     EXPECT_TRUE(object->PostEnabled());
     EXPECT_EQ(SendMessageW(hwnd, WM_ERASEBKGND, 0, 0), 1);
+}
+
+TEST_F(ActiveControlTest, TakingTheFocusMakesTheControlUiActive)
+{
+    ASSERT_EQ(std::count(site->calls_.begin(), site->calls_.end(), "OnUIActivate"), 0);
+    ShowWindow(page, SW_SHOW);
+    SetFocus(hwnd);
+    EXPECT_EQ(std::count(site->calls_.begin(), site->calls_.end(), "OnUIActivate"), 1);
+    SetFocus(page);
+    SetFocus(hwnd);
+    EXPECT_EQ(std::count(site->calls_.begin(), site->calls_.end(), "OnUIActivate"), 1);
+    ASSERT_EQ(as<IOleInPlaceObject>(control)->UIDeactivate(), S_OK);
+    EXPECT_EQ(site->calls_.back(), "OnUIDeactivate");
 }
 
 TEST_F(ActiveControlTest, DestroyingTheWindowEmptiesFieldsAndRevokesTheDropTarget)
