@@ -7,8 +7,10 @@ namespace pictavo::host {
 
 const char* HostOptions::usage()
 {
-    return "usage: pictavo-host --script FILE.js [--module PATH] [--timeout SECONDS] [--display "
-           "auto|headless|sdl] [--headless]";
+    return "usage: pictavo-host [--display auto|headless|sdl] [--headless] [--module PATH] [--timeout S] "
+           "[PAGE.html] [--drive SCENARIO.js] [--screenshot FILE.png]\n"
+           "       pictavo-host --script FILE.js [--module PATH] [--timeout S] [--display auto|headless|sdl] "
+           "[--headless]";
 }
 
 std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& args, std::string& error)
@@ -21,12 +23,18 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
         if (auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
-        } else if (arg == "--script" || arg == "--module" || arg == "--timeout" || arg == "--display") {
+        } else if (arg == "--script" || arg == "--module" || arg == "--timeout" || arg == "--display" ||
+                   arg == "--drive" || arg == "--screenshot") {
             if (i + 1 >= args.size()) {
                 error = arg + " needs a value";
                 return std::nullopt;
             }
             value = args[++i];
+        }
+        if ((name == "--script" || name == "--module" || name == "--drive" || name == "--screenshot") &&
+            value.empty()) {
+            error = name + " needs a value";
+            return std::nullopt;
         }
         if (name == "--script") {
             options.script = value;
@@ -38,6 +46,16 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
             options.display = value;
         } else if (arg == "--headless") {
             options.display = "headless";
+        } else if (name == "--drive") {
+            options.drive = value;
+        } else if (name == "--screenshot") {
+            options.screenshot = value;
+        } else if (arg.rfind("--", 0) != 0 && !arg.empty()) {
+            if (!options.page.empty()) {
+                error = "one page at a time: \"" + options.page + "\" and \"" + arg + "\"";
+                return std::nullopt;
+            }
+            options.page = arg;
         } else if (name == "--module") {
             options.module = value;
         } else if (name == "--timeout") {
@@ -53,8 +71,8 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
             return std::nullopt;
         }
     }
-    if (options.script.empty()) {
-        error = "--script is required";
+    if (!options.script.empty() && (!options.page.empty() || !options.drive.empty() || !options.screenshot.empty())) {
+        error = "--script runs without a page window: no PAGE, --drive or --screenshot with it";
         return std::nullopt;
     }
     return options;

@@ -6,11 +6,15 @@
 
 namespace pictavo::host {
 
-// pictavo-host --script FILE.js [--module PATH] [--timeout SECONDS] [--display auto|headless|sdl |
-// --headless]
+// pictavo-host [--display auto|headless|sdl] [--headless] [--module PATH] [--timeout S]
+//              [PAGE.html] [--drive SCENARIO.js] [--screenshot FILE.png]
+// pictavo-host --script FILE.js [--module PATH] [--timeout S] [--display ...]
 struct HostOptions
 {
-    std::string script;
+    std::string script;     // console mode
+    std::string page;       // windowed mode; empty with no --script: the built-in demo page
+    std::string drive;      // scenario run beside the page
+    std::string screenshot; // PNG of the page window
     std::string module;
     std::optional<double> timeoutSeconds; // none: wait for host.exit without end
     std::string display = "auto";         // where windows appear: auto, headless or sdl

@@ -256,22 +256,26 @@ duk_ret_t jsWindows(duk_context* ctx)
 
 duk_ret_t jsWaitWindow(duk_context* ctx)
 {
-    const std::u16string text = stringArg(ctx, 0);
     const DWORD ms = msArg(ctx, 1, 5000);
-    const DWORD start = GetTickCount();
-    for (;;) {
-        for (HWND w : topLevels())
-            if (IsWindowVisible(w) && (Automation::windowText(w) == text || className(w) == text)) {
-                settle(w);
-                pushHwnd(ctx, w);
-                return 1;
-            }
-        if (GetTickCount() - start >= ms)
-            break;
-        Sleep(10);
+    // Script errors unwind past C++ frames: the strings must be gone before anything throws.
+    {
+        const std::u16string text = stringArg(ctx, 0);
+        const DWORD start = GetTickCount();
+        for (;;) {
+            for (HWND w : topLevels())
+                if (IsWindowVisible(w) && (Automation::windowText(w) == text || className(w) == text)) {
+                    settle(w);
+                    pushHwnd(ctx, w);
+                    return 1;
+                }
+            if (GetTickCount() - start >= ms)
+                break;
+            Sleep(10);
+        }
+        duk_push_sprintf(ctx, "waitWindow: no window \"%s\" within %u ms", ScriptString::toUtf8(text).c_str(),
+                         static_cast<unsigned>(ms));
     }
-    return duk_error(ctx, DUK_ERR_ERROR, "waitWindow: no window \"%s\" within %u ms",
-                     ScriptString::toUtf8(text).c_str(), static_cast<unsigned>(ms));
+    return duk_generic_error(ctx, "%s", duk_get_string(ctx, -1));
 }
 
 duk_ret_t jsControl(duk_context* ctx)
@@ -386,11 +390,13 @@ duk_ret_t jsWheel(duk_context* ctx)
 
 duk_ret_t jsKey(duk_context* ctx)
 {
-    const std::string name = duk_require_string(ctx, 0);
+    const char* name = duk_require_string(ctx, 0);
     std::vector<UINT> modifiers;
     UINT vk = 0;
-    if (!parseKey(name, modifiers, vk))
-        return duk_error(ctx, DUK_ERR_RANGE_ERROR, "key: unknown key name \"%s\"", name.c_str());
+    if (!parseKey(name, modifiers, vk)) {
+        modifiers = std::vector<UINT>(); // the error unwinds past this frame without destructors
+        return duk_error(ctx, DUK_ERR_RANGE_ERROR, "key: unknown key name \"%s\"", name);
+    }
     for (UINT m : modifiers)
         Automation::keyDown(m);
     Automation::pressKey(vk);
@@ -443,18 +449,25 @@ duk_ret_t jsWaitIdle(duk_context* ctx)
 duk_ret_t jsPage(duk_context* ctx)
 {
     auto& self = impl(ctx);
-    const std::string expression = duk_require_string(ctx, 0);
+    const char* expression = duk_require_string(ctx, 0);
     if (!self.hooks.evaluateOnPage)
         return duk_error(ctx, DUK_ERR_ERROR, "page: there is no page");
-    std::string json;
-    if (!self.hooks.evaluateOnPage(expression, json))
-        return duk_error(ctx, DUK_ERR_ERROR, "page: %s", json.c_str());
-    if (json.empty()) {
-        duk_push_undefined(ctx);
-        return 1;
+    // Script errors unwind past C++ frames: the strings must be gone before anything throws.
+    bool ok;
+    {
+        std::string json;
+        ok = self.hooks.evaluateOnPage(expression, json);
+        if (ok && json.empty())
+            duk_push_undefined(ctx);
+        else if (ok)
+            duk_push_lstring(ctx, json.data(), json.size());
+        else
+            duk_push_sprintf(ctx, "page: %s", json.c_str());
     }
-    duk_push_lstring(ctx, json.data(), json.size());
-    duk_json_decode(ctx, -1);
+    if (!ok)
+        return duk_generic_error(ctx, "%s", duk_get_string(ctx, -1));
+    if (!duk_is_undefined(ctx, -1))
+        duk_json_decode(ctx, -1);
     return 1;
 }
 
@@ -485,10 +498,14 @@ duk_ret_t jsSleep(duk_context* ctx)
 
 duk_ret_t jsScreenshot(duk_context* ctx)
 {
-    const std::string path = duk_require_string(ctx, 0);
-    auto picture = duk_is_undefined(ctx, 1) ? Automation::screen() : Automation::picture(toHwnd(ctx, 1));
-    if (!picture || !Automation::savePng(picture, path))
-        return duk_error(ctx, DUK_ERR_ERROR, "screenshot: cannot write %s", path.c_str());
+    const char* path = duk_require_string(ctx, 0);
+    bool saved;
+    {
+        auto picture = duk_is_undefined(ctx, 1) ? Automation::screen() : Automation::picture(toHwnd(ctx, 1));
+        saved = picture && Automation::savePng(picture, path);
+    }
+    if (!saved)
+        return duk_error(ctx, DUK_ERR_ERROR, "screenshot: cannot write %s", path);
     return 0;
 }
 

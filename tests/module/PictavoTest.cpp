@@ -177,9 +177,8 @@ TEST(PictavoIdentity, AnswersItsInterfacesWithOneIdentity)
         ASSERT_EQ(held.As(&again), S_OK);
         EXPECT_EQ(again.Get(), unknown.Get());
     }
-    // Not yet implemented: these come with the control's window.
-    for (const IID* iid : {&IID_IDropTarget, &IID_IViewObjectEx, &IID_IOleObject, &IID_IPersistStreamInit,
-                           &IID_IProvideClassInfo2, &IID_IDispatchEx}) {
+    // The control calls the page through IDispatchEx but does not offer it.
+    for (const IID* iid : {&IID_IDispatchEx, &IID_IServiceProvider}) {
         void* p = reinterpret_cast<void*>(1);
         EXPECT_EQ(control->QueryInterface(*iid, &p), E_NOINTERFACE);
         EXPECT_EQ(p, nullptr);
@@ -211,7 +210,7 @@ TEST(PictavoIdentity, ObjectSafetyOffersOnlyUntrustedCallerSafety)
 
     EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, nullptr, &enabled), E_POINTER);
     EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, nullptr), E_POINTER);
-    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IOleObject, &supported, &enabled), E_NOINTERFACE);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatchEx, &supported, &enabled), E_NOINTERFACE);
     EXPECT_EQ(supported, 0u);
     EXPECT_EQ(enabled, 0u);
     EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
