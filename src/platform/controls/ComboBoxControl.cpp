@@ -1,5 +1,7 @@
 #include "platform/controls/ComboBoxControl.h"
 
+#include "platform/controls/ControlTable.h"
+
 #include "platform/win/AutomationNode.h"
 #include "platform/win/Dialog.h"
 
@@ -19,13 +21,6 @@ constexpr COLORREF kFrame = RGB(122, 122, 122);
 constexpr COLORREF kArrow = RGB(64, 64, 64);
 constexpr COLORREF kGrayText = RGB(109, 109, 109);
 constexpr int kMaxItems = 1 << 20;
-
-std::mutex g_mutex;
-std::map<HWND, ComboBoxControl*>& controls()
-{
-    static std::map<HWND, ComboBoxControl*> map;
-    return map;
-}
 
 std::u16string number(LONG_PTR n)
 {
@@ -76,28 +71,10 @@ bool ComboBoxControl::registerClass()
 
 LRESULT ComboBoxControl::wndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    ComboBoxControl* c;
-    {
-        std::lock_guard lk(g_mutex);
-        auto& map = controls();
-        auto it = map.find(hwnd);
-        if (it == map.end()) {
-            if (message == WM_NCDESTROY || !IsWindow(hwnd))
-                return DefWindowProcW(hwnd, message, wParam, lParam);
-            it = map.emplace(hwnd, new ComboBoxControl(hwnd)).first;
-        }
-        c = it->second;
-    }
-    ++c->depth_;
-    const LRESULT result = c->handle(message, wParam, lParam);
-    if (--c->depth_ == 0 && c->dead_) {
-        {
-            std::lock_guard lk(g_mutex);
-            controls().erase(hwnd);
-        }
-        delete c;
-    }
-    return result;
+    ComboBoxControl* c = ControlTable<ComboBoxControl>::find(hwnd, message);
+    if (!c)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    return ControlTable<ComboBoxControl>::run(hwnd, c, [&] { return c->handle(message, wParam, lParam); });
 }
 
 LRESULT ComboBoxControl::listProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -105,17 +82,8 @@ LRESULT ComboBoxControl::listProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     auto* c = reinterpret_cast<ComboBoxControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!c || c->dead_ || c->list_ != hwnd)
         return DefWindowProcW(hwnd, message, wParam, lParam);
-    ++c->depth_;
-    const LRESULT result = c->handleList(hwnd, message, wParam, lParam);
-    const HWND owner = c->hwnd_;
-    if (--c->depth_ == 0 && c->dead_) {
-        {
-            std::lock_guard lk(g_mutex);
-            controls().erase(owner);
-        }
-        delete c;
-    }
-    return result;
+    return ControlTable<ComboBoxControl>::run(c->hwnd_, c,
+                                              [&] { return c->handleList(hwnd, message, wParam, lParam); });
 }
 
 ComboBoxControl::ComboBoxControl(HWND hwnd) : hwnd_(hwnd)

@@ -71,6 +71,7 @@ private:
     int top_ = 0;
 
     bool focused_ = false;
+    template <class> friend class ControlTable;
     bool dead_ = false;
     int depth_ = 0;
 };

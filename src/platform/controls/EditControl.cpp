@@ -1,5 +1,7 @@
 #include "platform/controls/EditControl.h"
 
+#include "platform/controls/ControlTable.h"
+
 #include "platform/kernel/MessageBox.h"
 #include "platform/kernel/Strings.h"
 #include "platform/win/AutomationNode.h"
@@ -23,13 +25,6 @@ constexpr COLORREF kGrayText = RGB(109, 109, 109);
 // What EM_LIMITTEXT 0 means: as much as the address space allows on Windows; here a bound
 // that still keeps a pasted text's allocation sane.
 constexpr int kMaxLimit = 0x7FFFFFFE;
-
-std::mutex g_mutex;
-std::map<HWND, EditControl*>& controls()
-{
-    static std::map<HWND, EditControl*> map;
-    return map;
-}
 
 bool isHigh(char16_t c)
 {
@@ -100,30 +95,10 @@ bool EditControl::registerClass()
 
 LRESULT EditControl::wndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    EditControl* e;
-    {
-        std::lock_guard lk(g_mutex);
-        auto& map = controls();
-        auto it = map.find(hwnd);
-        if (it == map.end()) {
-            // Created on the first message that reaches us, so a superclass that keeps
-            // WM_NCCREATE to itself still gets a working edit.
-            if (message == WM_NCDESTROY || !IsWindow(hwnd))
-                return DefWindowProcW(hwnd, message, wParam, lParam);
-            it = map.emplace(hwnd, new EditControl(hwnd)).first;
-        }
-        e = it->second;
-    }
-    ++e->depth_;
-    const LRESULT result = e->handle(message, wParam, lParam);
-    if (--e->depth_ == 0 && e->dead_) {
-        {
-            std::lock_guard lk(g_mutex);
-            controls().erase(hwnd);
-        }
-        delete e;
-    }
-    return result;
+    EditControl* e = ControlTable<EditControl>::find(hwnd, message);
+    if (!e)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    return ControlTable<EditControl>::run(hwnd, e, [&] { return e->handle(message, wParam, lParam); });
 }
 
 EditControl::EditControl(HWND hwnd) : hwnd_(hwnd)

@@ -99,6 +99,7 @@ private:
 
     bool focused_ = false;
     bool selecting_ = false;
+    template <class> friend class ControlTable;
     bool dead_ = false;
     int depth_ = 0;
 };
