@@ -50,28 +50,13 @@ void Button::OnPaint(CPaintEventArgs& e)
 
 void Button::OnLButtonDown(CMouseEventArgs& e)
 {
-    if (!visible || disabled || !HitTest(e.x, e.y))
-        return;
-    e.handled = TRUE;
-    e.captureTarget = this;
-    state |= Pressed;
-    Invalidate();
+    PressIfInside(e);
 }
 
 void Button::OnLButtonUp(CMouseEventArgs& e)
 {
-    if (disabled || !visible)
-        return;
-    if (HitTest(e.x, e.y)) {
-        if (state & Pressed) {
-            state &= ~Pressed;
-            Invalidate();
-            clicked();
-        }
-    } else if (state & Pressed) {
-        state = 0;
-        Invalidate();
-    }
+    if (ReleaseIsClick(e))
+        clicked();
 }
 
 void Button::OnMouseMove(CMouseEventArgs& e)

@@ -43,12 +43,7 @@ void CheckBox::OnPaint(CPaintEventArgs& e)
 
 void CheckBox::OnLButtonDown(CMouseEventArgs& e)
 {
-    if (!visible || disabled || !HitTest(e.x, e.y))
-        return;
-    e.handled = TRUE;
-    e.captureTarget = this;
-    state |= Pressed;
-    Invalidate();
+    PressIfInside(e);
 }
 
 void CheckBox::OnLButtonUp(CMouseEventArgs& e)

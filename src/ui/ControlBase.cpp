@@ -128,6 +128,34 @@ void ControlBase::Invalidate()
         InvalidateRect(hwnd, &bounds, FALSE);
 }
 
+void ControlBase::PressIfInside(CMouseEventArgs& e)
+{
+    if (!visible || disabled || !HitTest(e.x, e.y))
+        return;
+    e.handled = TRUE;
+    e.captureTarget = this;
+    state |= Pressed;
+    Invalidate();
+}
+
+bool ControlBase::ReleaseIsClick(const CMouseEventArgs& e)
+{
+    if (disabled || !visible)
+        return false;
+    if (HitTest(e.x, e.y)) {
+        if (!(state & Pressed))
+            return false;
+        state &= ~Pressed;
+        Invalidate();
+        return true;
+    }
+    if (state & Pressed) {
+        state = 0;
+        Invalidate();
+    }
+    return false;
+}
+
 void ControlBase::TrackHover(const CMouseEventArgs& e)
 {
     const DWORD before = state;

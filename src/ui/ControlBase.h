@@ -89,4 +89,8 @@ public:
 protected:
     // Shared by the clickable controls: hover follows the hit test, invalidating on change.
     void TrackHover(const Quendal::UI::CMouseEventArgs& e);
+    // A press inside an enabled, visible element takes the mouse and shows the pressed look.
+    void PressIfInside(Quendal::UI::CMouseEventArgs& e);
+    // A release after a press: true when it lands inside (a click); outside, the looks reset.
+    bool ReleaseIsClick(const Quendal::UI::CMouseEventArgs& e);
 };

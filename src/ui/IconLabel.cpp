@@ -47,28 +47,13 @@ void IconLabel::OnPaint(CPaintEventArgs& e)
 
 void IconLabel::OnLButtonDown(CMouseEventArgs& e)
 {
-    if (!visible || disabled || !HitTest(e.x, e.y))
-        return;
-    e.handled = TRUE;
-    e.captureTarget = this;
-    state |= Pressed;
-    Invalidate();
+    PressIfInside(e);
 }
 
 void IconLabel::OnLButtonUp(CMouseEventArgs& e)
 {
-    if (disabled || !visible)
-        return;
-    if (HitTest(e.x, e.y)) {
-        if (state & Pressed) {
-            state &= ~Pressed;
-            Invalidate();
-            clicked(this);
-        }
-    } else if (state & Pressed) {
-        state = 0;
-        Invalidate();
-    }
+    if (ReleaseIsClick(e))
+        clicked(this);
 }
 
 void IconLabel::OnMouseMove(CMouseEventArgs& e)
