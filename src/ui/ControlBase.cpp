@@ -88,37 +88,32 @@ void ControlBase::Layout()
     bounds = AnchoredRect(GetContainerRect(), width, height);
 }
 
+namespace {
+// One axis of the anchor rule: pinned to the near side, the far side, both (stretched) or
+// neither (centred).
+void placeAxis(bool nearSide, bool farSide, LONG kNear, LONG kFar, int marginNear, int marginFar, int size,
+               LONG& outNear, LONG& outFar)
+{
+    if (nearSide && farSide) {
+        outNear = kNear + marginNear;
+        outFar = kFar - marginFar;
+        return;
+    }
+    if (nearSide)
+        outNear = kNear + marginNear;
+    else if (farSide)
+        outNear = kFar - marginFar - size;
+    else
+        outNear = (kFar - size - kNear) / 2;
+    outFar = outNear + size;
+}
+} // namespace
+
 RECT ControlBase::AnchoredRect(const RECT& k, int w, int h) const
 {
     RECT r{};
-    const bool left = anchor & Left, right = anchor & Right;
-    if (left && right) {
-        r.left = k.left + marginLeft;
-        r.right = k.right - marginRight;
-    } else if (left) {
-        r.left = k.left + marginLeft;
-        r.right = r.left + w;
-    } else if (right) {
-        r.left = k.right - marginRight - w;
-        r.right = r.left + w;
-    } else {
-        r.left = (k.right - w - k.left) / 2;
-        r.right = r.left + w;
-    }
-    const bool top = anchor & Top, bottom = anchor & Bottom;
-    if (top && bottom) {
-        r.top = k.top + marginTop;
-        r.bottom = k.bottom - marginBottom;
-    } else if (top) {
-        r.top = k.top + marginTop;
-        r.bottom = r.top + h;
-    } else if (bottom) {
-        r.top = k.bottom - marginBottom - h;
-        r.bottom = r.top + h;
-    } else {
-        r.top = (k.bottom - h - k.top) / 2;
-        r.bottom = r.top + h;
-    }
+    placeAxis(anchor & Left, anchor & Right, k.left, k.right, marginLeft, marginRight, w, r.left, r.right);
+    placeAxis(anchor & Top, anchor & Bottom, k.top, k.bottom, marginTop, marginBottom, h, r.top, r.bottom);
     return r;
 }
 
