@@ -204,9 +204,18 @@ void Canvas::fillPattern(const RECT& rect, const BrushSpec& brush, int rop)
     RECT r = clipped(rect);
     if (empty(r) || brush.style == BS_NULL || !bits())
         return;
+    bool mono = false;
+    std::shared_ptr<Bitmap> pattern = brush.style == BS_PATTERN ? brushPattern(brush.hatch, mono) : nullptr;
+    if (brush.style == BS_PATTERN && (!pattern || !pattern->pixels()))
+        return;
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x) {
-            if (brush.style != BS_HATCHED || hatched(brush.hatch, x, y))
+            if (pattern) {
+                const uint8_t* px =
+                    pattern->pixels() + (static_cast<size_t>(y % pattern->height()) * pattern->width() + x % pattern->width()) * 4;
+                const COLORREF c = RGB(px[2], px[1], px[0]);
+                put(x, y, !mono ? c : c ? state_.bkColour : state_.textColour, rop);
+            } else if (brush.style != BS_HATCHED || hatched(brush.hatch, x, y))
                 put(x, y, brush.colour, rop);
             else if (state_.bkMode == OPAQUE)
                 put(x, y, state_.bkColour, rop);

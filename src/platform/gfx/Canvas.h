@@ -24,8 +24,12 @@ struct BrushSpec
 {
     int style = BS_SOLID;
     int hatch = HS_HORIZONTAL;
-    COLORREF colour = 0xFFFFFF;
+    COLORREF colour = 0xFFFFFF; // BS_PATTERN: hatch is the pattern's number
 };
+
+// The picture of a pattern brush, repeated from the origin; a monochrome one paints 0 bits in
+// the text colour and 1 bits in the background colour. Null once the brush is gone.
+std::shared_ptr<Bitmap> brushPattern(int number, bool& monochrome);
 
 enum class Interpolation
 {
@@ -81,6 +85,8 @@ public:
     // GDI: FillRect and FrameRect copy the brush; Rectangle and LineTo use the mix mode.
     void fillRect(const RECT& rect, const BrushSpec& brush);
     void frameRect(const RECT& rect, const BrushSpec& brush);
+    // The current brush over the rectangle with a mix mode (PatBlt).
+    void patternFill(const RECT& rect, int rop2);
     void rectangle(const RECT& rect);
     void lineTo(int x, int y);
     COLORREF pixel(int x, int y) const;

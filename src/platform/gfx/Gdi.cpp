@@ -452,7 +452,11 @@ HBITMAP CreateBitmap(int width, int height, UINT, UINT bitsPerPixel, const void*
         return nullptr;
     if (bits && bitsPerPixel == 32)
         std::memcpy(pixels->pixels(), bits, static_cast<size_t>(width) * height * 4);
-    return createBitmapHandle(std::move(pixels));
+    HBITMAP handle = createBitmapHandle(std::move(pixels));
+    if (bitsPerPixel == 1)
+        if (auto* b = static_cast<BitmapObject*>(findObject(handle, OBJ_BITMAP)))
+            unpackMonochrome(*b, bits);
+    return handle;
 }
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bits, HANDLE, DWORD)

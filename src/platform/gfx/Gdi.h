@@ -233,6 +233,29 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR t
 #define ETO_OPAQUE 0x0002
 #define ETO_CLIPPED 0x0004
 
+// Device capabilities of the one display: 96 dpi, 32 bits a pixel.
+#define HORZRES 8
+#define VERTRES 10
+#define BITSPIXEL 12
+#define PLANES 14
+#define LOGPIXELSX 88
+#define LOGPIXELSY 90
+int GetDeviceCaps(HDC dc, int index);
+
+// Pattern brushes (an 8 x 8 monochrome bitmap paints 0 bits in the text colour, 1 bits in
+// the background colour), pattern blits and the one mapping mode, MM_TEXT.
+#define BS_PATTERN 3
+#define PATCOPY 0x00F00021
+#define PATINVERT 0x005A0049
+#define DSTINVERT 0x00550009
+#define BLACKNESS 0x00000042
+#define WHITENESS 0x00FF0062
+#define MM_TEXT 1
+HBRUSH CreatePatternBrush(HBITMAP bitmap);
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+int SetMapMode(HDC dc, int mode);
+int GetMapMode(HDC dc);
+
 #define OBJ_PEN 1
 #define OBJ_BRUSH 2
 #define OBJ_DC 3

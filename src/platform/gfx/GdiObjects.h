@@ -73,6 +73,9 @@ struct DcObject : GdiObject
     std::vector<Selection> saved;
 };
 
+// Fills a bitmap from 1-bit rows (16-bit padded, 1 white, 0 black) and marks it monochrome.
+void unpackMonochrome(BitmapObject& bitmap, const void* bits);
+
 HGDIOBJ registerObject(GdiObject* object);
 // Null for a stale handle or an object of another type (type 0: any).
 GdiObject* findObject(HGDIOBJ handle, int type = 0);

@@ -79,3 +79,8 @@ SIZE_T GlobalSize(HGLOBAL block)
     auto it = blocks().find(block);
     return it == blocks().end() ? 0 : it->second.size;
 }
+
+UINT GetProfileIntW(LPCWSTR, LPCWSTR, int defaultValue)
+{
+    return static_cast<UINT>(defaultValue);
+}

@@ -19,3 +19,6 @@ HGLOBAL GlobalFree(HGLOBAL block);
 LPVOID GlobalLock(HGLOBAL block);
 BOOL GlobalUnlock(HGLOBAL block);
 SIZE_T GlobalSize(HGLOBAL block);
+
+// The profile (win.ini) is empty here: every value answers its default.
+UINT GetProfileIntW(LPCWSTR section, LPCWSTR key, int defaultValue);

@@ -30,6 +30,13 @@ public:
     static void keyUp(UINT vk);
     static void pressKey(UINT vk);
     static void typeText(std::u16string_view text);
+    // An input method at work in the focused window: compose shows (or replaces) the text
+    // being composed, commit delivers it (or the given text) as typed, cancel drops it.
+    static void compose(std::u16string_view text);
+    static void commitComposition(std::u16string_view text = {});
+    static void cancelComposition();
+    // How often the application has beeped (MessageBeep) so far.
+    static int beeps();
     static void dropFiles(POINT screen, std::vector<std::u16string> files);
     // The application loses the focus to another program.
     static void deactivate();

@@ -4,6 +4,7 @@
 #include "platform/kernel/Synch.h"
 #include "platform/kernel/ThreadQueue.h"
 #include "platform/win/NonClient.h"
+#include "platform/win/Imm.h"
 #include "platform/win/WindowSystem.h"
 
 #include <algorithm>
@@ -135,6 +136,8 @@ void setText(HWND hwnd, LPCWSTR text)
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto& s = ws();
+    if (LRESULT ime; imeDefaultProc(hwnd, message, wParam, lParam, ime))
+        return ime;
     switch (message) {
     case WM_NCCREATE:
         return TRUE;
@@ -434,11 +437,28 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id)
     return s.timers.size() != before;
 }
 
+namespace {
+// Input carries the generic Shift, Ctrl and Alt keys or their sides; either answers for the
+// other, and a generic press counts as the left key.
+BYTE sidedKey(const BYTE* keys, int vk)
+{
+    static constexpr int generic[3] = {VK_SHIFT, VK_CONTROL, VK_MENU};
+    for (int i = 0; i < 3; ++i) {
+        const int left = VK_LSHIFT + 2 * i, right = left + 1;
+        if (vk == generic[i])
+            return static_cast<BYTE>(keys[vk] | ((keys[left] | keys[right]) & 0x80));
+        if (vk == left && !(keys[right] & 0x80))
+            return static_cast<BYTE>(keys[left] | (keys[generic[i]] & 0x80));
+    }
+    return keys[vk];
+}
+} // namespace
+
 SHORT GetKeyState(int key)
 {
     auto& s = ws();
     std::lock_guard lk(s.mutex);
-    const BYTE k = s.keys[key & 0xFF];
+    const BYTE k = sidedKey(s.keys, key & 0xFF);
     return static_cast<SHORT>(((k & 0x80) ? 0x8000 : 0) | (k & 0x01));
 }
 
@@ -446,7 +466,7 @@ SHORT GetAsyncKeyState(int key)
 {
     auto& s = ws();
     std::lock_guard lk(s.mutex);
-    return static_cast<SHORT>((s.asyncKeys[key & 0xFF] & 0x80) ? 0x8000 : 0);
+    return static_cast<SHORT>((sidedKey(s.asyncKeys, key & 0xFF) & 0x80) ? 0x8000 : 0);
 }
 
 BOOL GetCursorPos(POINT* point)

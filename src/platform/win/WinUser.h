@@ -4,6 +4,7 @@
 // painting, input, timers. Numbers are Win32's.
 
 #include "platform/gfx/Gdi.h"
+#include "platform/kernel/GlobalMemory.h"
 #include "platform/kernel/Message.h"
 #include "platform/kernel/WinTypes.h"
 
@@ -98,6 +99,15 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 #define WM_MOUSEHOVER 0x02A1
 #define WM_NCMOUSELEAVE 0x02A2
 #define WM_MOUSELEAVE 0x02A3
+#define WM_IME_STARTCOMPOSITION 0x010D
+#define WM_IME_ENDCOMPOSITION 0x010E
+#define WM_IME_COMPOSITION 0x010F
+#define WM_IME_CHAR 0x0286
+#define WM_CUT 0x0300
+#define WM_COPY 0x0301
+#define WM_PASTE 0x0302
+#define WM_CLEAR 0x0303
+#define WM_UNDO 0x0304
 #define WM_KEYFIRST WM_KEYDOWN
 // Notifications a parent reflects back to its control (an ActiveX framework's convention).
 #define OCM__BASE (WM_USER + 0x1C00)
@@ -256,6 +266,18 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 #define VK_DOWN 0x28
 #define VK_DELETE 0x2E
 #define VK_F4 0x73
+#define VK_INSERT 0x2D
+#define VK_F1 0x70
+#define VK_F2 0x71
+#define VK_F3 0x72
+#define VK_F5 0x74
+// Left and right keys: GetKeyState answers them; a press of the generic key counts as the left.
+#define VK_LSHIFT 0xA0
+#define VK_RSHIFT 0xA1
+#define VK_LCONTROL 0xA2
+#define VK_RCONTROL 0xA3
+#define VK_LMENU 0xA4
+#define VK_RMENU 0xA5
 
 #define TME_HOVER 0x00000001u
 #define TME_LEAVE 0x00000002u
@@ -559,3 +581,25 @@ BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT winIni);
 HMONITOR MonitorFromWindow(HWND hwnd, DWORD flags);
 HMONITOR MonitorFromPoint(POINT point, DWORD flags);
 BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info);
+
+// Caret: one per thread, drawn by inverting the window's pixels, blinking on a thread timer.
+BOOL CreateCaret(HWND hwnd, HBITMAP bitmap, int width, int height);
+BOOL DestroyCaret();
+BOOL ShowCaret(HWND hwnd);
+BOOL HideCaret(HWND hwnd);
+BOOL SetCaretPos(int x, int y);
+BOOL GetCaretPos(POINT* point);
+UINT GetCaretBlinkTime();
+BOOL SetCaretBlinkTime(UINT milliseconds);
+
+// Clipboard: the display's own (SDL2) for text, an in-process one when headless.
+#define CF_TEXT 1
+#define CF_UNICODETEXT 13
+BOOL OpenClipboard(HWND owner);
+BOOL CloseClipboard();
+BOOL EmptyClipboard();
+HANDLE GetClipboardData(UINT format);
+HANDLE SetClipboardData(UINT format, HANDLE data);
+BOOL IsClipboardFormatAvailable(UINT format);
+
+BOOL MessageBeep(UINT type);

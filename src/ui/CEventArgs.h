@@ -1,0 +1,11 @@
+#pragma once
+
+namespace Quendal::UI {
+
+class CEventArgs
+{
+public:
+    virtual ~CEventArgs() = default;
+};
+
+} // namespace Quendal::UI

@@ -1,0 +1,34 @@
+#include "ui/FormWindow.h"
+
+#include "ui/FormBase.h"
+
+FormWindow::FormWindow(FormBase& form, Handler ownMap) : form_(form), ownMap_(std::move(ownMap)) {}
+
+FormWindow::~FormWindow()
+{
+    if (m_hWnd && IsWindow(m_hWnd))
+        DestroyWindow(m_hWnd);
+}
+
+HWND FormWindow::Create(HWND owner, const RECT& rect, LPCWSTR caption, DWORD style, DWORD exStyle)
+{
+    RegisterClass(u"PictavoForm", nullptr, CS_DBLCLKS);
+    HWND window = CreateImpl(u"PictavoForm", owner, rect, caption, style, exStyle);
+    if (window) {
+        RECT client{};
+        GetClientRect(window, &client);
+        form_.AttachWindow(window, 0, 0, client.right, client.bottom);
+    }
+    return window;
+}
+
+BOOL FormWindow::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
+                                      DWORD mapId)
+{
+    if (ownMap_ && ownMap_(window, message, wParam, lParam, result))
+        return TRUE;
+    // Messages before the form knows its window (creation) go to the default procedure.
+    if (message == WM_NCCREATE || message == WM_CREATE || message == WM_NCCALCSIZE)
+        return FALSE;
+    return form_.ProcessWindowMessage(window, message, wParam, lParam, result, mapId);
+}
