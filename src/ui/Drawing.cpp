@@ -1,20 +1,126 @@
 #include "ui/Drawing.h"
 
+#include "platform/gfx/Bitmap.h"
 #include "platform/gfx/GdiPlus.h"
 #include "platform/win/WinUser.h"
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 namespace Quendal::UI {
 
+namespace {
+
+// Laying text out costs about forty times as much as drawing a ready picture of it, and a
+// form draws the same few texts on every paint: each text is drawn once onto a transparent
+// picture of its rectangle's size and composed from then on (the same pixels).
+class TextCache
+{
+public:
+    static TextCache& Instance()
+    {
+        static TextCache* cache = new TextCache;
+        return *cache;
+    }
+
+    bool Draw(HDC dc, const RECT& rect, const std::u16string& text, COLORREF colour, HFONT font, UINT format)
+    {
+        const int w = rect.right - rect.left, h = rect.bottom - rect.top;
+        if (w <= 0 || h <= 0 || w > 2048 || h > 512 || (format & (DT_NOCLIP | DT_CALCRECT)))
+            return false;
+        std::shared_ptr<GpBitmap> picture;
+        {
+            std::lock_guard lock(mutex_);
+            Key key{text, font, colour, format, w, h};
+            auto it = entries_.find(key);
+            if (it == entries_.end()) {
+                if (bytes_ > kBudget)
+                    Clear();
+                it = entries_.emplace(std::move(key), Render(text, colour, font, format, w, h)).first;
+                bytes_ += static_cast<size_t>(w) * h * 4;
+            }
+            picture = it->second;
+        }
+        GpGraphics* graphics = nullptr;
+        if (!picture || GdipCreateFromHDC(dc, &graphics) != Ok)
+            return false;
+        const GpStatus status = GdipDrawImageRectI(graphics, picture.get(), rect.left, rect.top, w, h);
+        GdipDeleteGraphics(graphics);
+        return status == Ok;
+    }
+
+private:
+    struct Key
+    {
+        std::u16string text;
+        HFONT font;
+        COLORREF colour;
+        UINT format;
+        int w, h;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash
+    {
+        size_t operator()(const Key& k) const
+        {
+            size_t v = std::hash<std::u16string>()(k.text);
+            for (size_t part : {reinterpret_cast<size_t>(k.font), size_t{k.colour}, size_t{k.format},
+                                static_cast<size_t>(k.w) << 16 | static_cast<size_t>(k.h)})
+                v = v * 1099511628211u ^ part;
+            return v;
+        }
+    };
+    static constexpr size_t kBudget = 16u << 20;
+
+    static std::shared_ptr<GpBitmap> Render(const std::u16string& text, COLORREF colour, HFONT font, UINT format, int w, int h)
+    {
+        auto glyphs = pictavo::platform::Bitmap::create(w, h, 0);
+        if (!glyphs)
+            return {};
+        HDC mem = CreateCompatibleDC(nullptr);
+        HBITMAP handle = pictavo::platform::createBitmapHandle(glyphs);
+        HGDIOBJ oldBitmap = SelectObject(mem, handle);
+        HGDIOBJ oldFont = SelectObject(mem, font);
+        SetTextColor(mem, colour);
+        SetBkMode(mem, TRANSPARENT);
+        RECT r{0, 0, w, h};
+        DrawTextW(mem, text.c_str(), static_cast<int>(text.size()), &r, format);
+        SelectObject(mem, oldFont);
+        SelectObject(mem, oldBitmap);
+        DeleteObject(handle);
+        DeleteDC(mem);
+        GpBitmap* picture = pictavo::platform::createGpBitmap(glyphs);
+        if (!picture)
+            return {};
+        // Shared with a paint on another thread that may still be drawing it after a Clear.
+        return std::shared_ptr<GpBitmap>(picture, [](GpBitmap* b) { GdipDisposeImage(b); });
+    }
+
+    void Clear()
+    {
+        entries_.clear();
+        bytes_ = 0;
+    }
+
+    std::mutex mutex_;
+    std::unordered_map<Key, std::shared_ptr<GpBitmap>, KeyHash> entries_;
+    size_t bytes_ = 0;
+};
+
+} // namespace
+
 void DrawText(HDC dc, const RECT& rect, std::u16string_view text, COLORREF colour, HFONT font, UINT format)
 {
+    std::u16string copy(text);
+    if (copy.empty() || TextCache::Instance().Draw(dc, rect, copy, colour, font, format))
+        return;
     HGDIOBJ oldFont = SelectObject(dc, font);
     COLORREF oldColour = SetTextColor(dc, colour);
     int oldMode = SetBkMode(dc, TRANSPARENT);
     RECT r = rect;
-    std::u16string copy(text);
     DrawTextW(dc, copy.c_str(), static_cast<int>(copy.size()), &r, format);
     SetBkMode(dc, oldMode);
     SetTextColor(dc, oldColour);

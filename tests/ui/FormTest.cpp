@@ -2,6 +2,10 @@
 
 #include "ui/Button.h"
 #include "ui/CheckBox.h"
+#include "ui/ComboBox.h"
+#include "ui/Editor.h"
+#include "ui/Icon.h"
+#include "ui/IconLabel.h"
 #include "ui/Label.h"
 #include "ui/TrackBar.h"
 #include "platform/controls/CommCtrl.h"
@@ -282,7 +286,26 @@ TEST_F(FormTest, ElementTreeIsReadableThroughTheAutomation)
     CheckBox check;
     Label label;
     TrackBar slider;
+    ExtTrackBar extSlider;
+    Quendal::UI::Controls::IconLabel tool;
+    Quendal::UI::Controls::Icon icon;
+    Editor field;
+    ComboBox combo;
     uitest::FormThread ui(form, RECT{300, 200, 600, 400}, [&](FormBase& f, HWND window) {
+        tool.Create(f, u"左转", "RotatioLeft");
+        tool.SetMargins(150, 10, 0, 0);
+        icon.Create(f);
+        icon.imageName = "IcoInfo";
+        icon.SetMargins(150, 40, 0, 0);
+        extSlider.Create(window, RECT{150, 120, 265, 135});
+        extSlider.SetValue(75);
+        extSlider.element.Attach(f);
+        field.Create(window, 150, 150, 60, 20);
+        field.SetValue(7);
+        field.element.Attach(f);
+        combo.element.SetMargins(220, 150, 0, 0);
+        combo.element.SetSize(70, 20);
+        combo.element.Attach(f);
         button.Create(f, u"确定");
         button.SetSize(72, 25);
         button.SetMargins(10, 10, 0, 0);
@@ -318,6 +341,16 @@ TEST_F(FormTest, ElementTreeIsReadableThroughTheAutomation)
     EXPECT_EQ(t->value("value"), u"40");
     EXPECT_EQ(t->bounds.left, o.x + 10);
     EXPECT_EQ(t->bounds.bottom - t->bounds.top, 15);
+    ASSERT_TRUE(tree.find(u"ExtTrackBar"));
+    EXPECT_EQ(tree.find(u"ExtTrackBar")->value("value"), u"75");
+    ASSERT_TRUE(tree.find(u"IconLabel", u"左转"));
+    EXPECT_EQ(tree.find(u"IconLabel")->bounds.left, o.x + 150);
+    ASSERT_TRUE(tree.find(u"Icon"));
+    EXPECT_EQ(tree.find(u"Icon")->bounds.top, o.y + 40);
+    ASSERT_TRUE(tree.find(u"Editor"));
+    EXPECT_EQ(tree.find(u"Editor")->text, u"7");
+    ASSERT_TRUE(tree.find(u"ComboBox"));
+    EXPECT_EQ(tree.find(u"ComboBox")->bounds.left, o.x + 220);
 }
 
 } // namespace

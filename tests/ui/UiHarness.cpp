@@ -116,11 +116,12 @@ FormThread::FormThread(FormBase& form, RECT rect, Setup setup, OwnMap ownMap) : 
         form_.LayoutChildren();
         InvalidateRect(created, nullptr, FALSE);
         {
+            // Notified under the lock: the waiter owns the condition and may return at once.
             std::lock_guard lock(m);
             window_ = created;
             ready = true;
+            cv.notify_all();
         }
-        cv.notify_all();
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             TranslateMessage(&msg);

@@ -43,8 +43,8 @@ int main(int argc, char** argv)
             std::lock_guard lock(m);
             shown = window;
             ready = true;
+            cv.notify_all();
         }
-        cv.notify_all();
         MSG msg;
         while (window && GetMessageW(&msg, nullptr, 0, 0) > 0) {
             TranslateMessage(&msg);
