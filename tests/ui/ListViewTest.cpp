@@ -7,6 +7,8 @@
 #include "Biz/ConfigMgr.h"
 #include "image/CxImage.h"
 #include "image/CxMemFile.h"
+#include "module/Pictavo.h"
+#include "platform/com/ComPtr.h"
 #include "platform/kernel/Strings.h"
 #include "ui/ListView.h"
 #include "ui/ListViewPostItem.h"
@@ -535,6 +537,67 @@ TEST_F(ListViewTest, SelectTilesToggleTheirCheckWithCtrlA)
     EXPECT_EQ(node.children[0].value("checked"), u"0");
     EXPECT_EQ(node.children[1].value("checked"), u"1");
     EXPECT_EQ(node.children[2].className, u"ListViewSelectItem");
+}
+
+TEST_F(ListViewTest, PaintShowsThumbnailsFramesAndTheProgressStrip)
+{
+    open();
+    const std::u16string path = writePicture(dir + "/red.png", 300, 200, ImageFormat::Png);
+    addTiles({path});
+    ui->call([&] { list.StartLoader(); });
+    ASSERT_TRUE(waitFor([&] { return counter.loaded.load() == 1; }));
+    AutomationNode node = tiles();
+    const RECT b = node.children[0].bounds;
+    RECT wr{};
+    auto pixelAt = [&](int x, int y) {
+        Automation::waitIdle(hwnd);
+        auto picture = Automation::picture(ui->window());
+        Automation::windowRect(ui->window(), wr);
+        const uint8_t* p = picture->pixels() + ((y - wr.top) * picture->width() + (x - wr.left)) * 4;
+        return RGB(p[2], p[1], p[0]);
+    };
+    // The thumbnail (red 90 throughout) sits centred above the caption strip.
+    const COLORREF inside = pixelAt((b.left + b.right) / 2, b.top + 60);
+    EXPECT_EQ(GetRValue(inside), 90);
+    EXPECT_EQ(pixelAt(b.left, b.top + 60), 0xE1E1E1u) << "a grey frame when not selected";
+    EXPECT_EQ(pixelAt(b.left + 70, b.bottom + 10), 0xFFFFFFu);
+
+    AppState::Instance()->SetUploading();
+    ui->call([&] {
+        auto* tile = static_cast<ListViewPostItem*>(list.FindById(0));
+        tile->fileSize = 1000;
+        tile->SetBytesSent(500);
+        tile->RefreshProgress();
+        InvalidateRect(hwnd, nullptr, FALSE);
+    });
+    // Left half of the strip is the progress colour over the thumbnail, the right half darkened.
+    const COLORREF done = pixelAt(b.left + 5, b.top + 100);
+    const COLORREF left = pixelAt(b.right - 5, b.top + 100);
+    EXPECT_GT(GetGValue(done), GetGValue(left));
+    EXPECT_EQ(tiles().children[0].value("progress"), u"50");
+}
+
+TEST_F(ListViewTest, ControlCountsAndClearsTheListItIsGiven)
+{
+    open();
+    addTiles(pictures(7));
+    ComPtr<IPictavo> control;
+    ASSERT_EQ(CPictavo::CreateInstance(nullptr, IID_IPictavo, reinterpret_cast<void**>(control.GetAddressOf())),
+              S_OK);
+    auto* impl = static_cast<CPictavo*>(control.Get());
+    ui->call([&] {
+        impl->SetUploadList(&list);
+        list.StartLoader();
+        LONG n = 0;
+        EXPECT_EQ(control->GetCount(&n), S_OK);
+        EXPECT_EQ(n, 7);
+        EXPECT_EQ(control->Clear(), S_OK);
+        EXPECT_EQ(control->GetCount(&n), S_OK);
+        EXPECT_EQ(n, 0);
+        impl->SetUploadList(nullptr);
+    });
+    EXPECT_TRUE(tiles().children.empty());
+    EXPECT_EQ(tiles().value("loading"), u"0");
 }
 
 } // namespace
