@@ -162,6 +162,7 @@ protected:
     std::string dir = tempDir();
     uitest::TestForm form;
     ListView list;
+    ListView second;
     Counter counter;
     std::unique_ptr<uitest::FormThread> ui;
     HWND hwnd = nullptr;
@@ -598,6 +599,46 @@ TEST_F(ListViewTest, ControlCountsAndClearsTheListItIsGiven)
     });
     EXPECT_TRUE(tiles().children.empty());
     EXPECT_EQ(tiles().value("loading"), u"0");
+}
+
+TEST_F(ListViewTest, TilesDraggedToAnotherListOrWhileNotEditableStayPut)
+{
+    open(628, 200);
+    addTiles(pictures(3));
+    ui->call([&] {
+        second.Create(ui->window(), 10, 215, 628 + 17, 180);
+        second.AddItem(new ListViewPostItem(fromUtf8(dir + "/p0.png")));
+        second.Layout();
+    });
+    const AutomationNode node = tiles();
+    Automation::waitIdle(second.m_hWnd);
+    const AutomationNode other = Automation::describe(second.m_hWnd);
+    ASSERT_FALSE(other.children.empty());
+    // Onto the other list's tile: neither list changes.
+    const POINT from = centre(node.children[2], -30), to = centre(other.children[0], -30);
+    Automation::moveMouse(from.x, from.y);
+    Automation::press();
+    Automation::moveMouse(from.x + 5, from.y + 5);
+    Automation::moveMouse(to.x, to.y);
+    Automation::release();
+    EXPECT_EQ(names(), (std::vector<std::u16string>{u"p0.png", u"p1.png", u"p2.png"}));
+    Automation::waitIdle(second.m_hWnd);
+    EXPECT_EQ(Automation::describe(second.m_hWnd).value("count"), u"1");
+
+    // Not editable: no reordering, no Delete, no Ctrl+A.
+    ui->call([&] { list.SetEditable(0); });
+    const POINT first = centre(node.children[0], -30);
+    Automation::moveMouse(from.x, from.y);
+    Automation::press();
+    Automation::moveMouse(from.x + 5, from.y + 5);
+    Automation::moveMouse(first.x, first.y);
+    Automation::release();
+    Automation::keyDown(VK_CONTROL);
+    Automation::pressKey('A');
+    Automation::keyUp(VK_CONTROL);
+    Automation::pressKey(VK_DELETE);
+    EXPECT_EQ(names(), (std::vector<std::u16string>{u"p0.png", u"p1.png", u"p2.png"}));
+    EXPECT_EQ(tiles().children[1].value("selected"), u"0");
 }
 
 } // namespace
