@@ -11,6 +11,7 @@
 #include "ui/signal0.h"
 #include "ui/signal1.h"
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
