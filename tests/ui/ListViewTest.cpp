@@ -107,9 +107,9 @@ protected:
         std::erase_if(node.children, [](const AutomationNode& c) { return c.hwnd != nullptr; });
         return node;
     }
-    const AutomationNode* editorOf(const AutomationNode& list)
+    const AutomationNode* editorOf(const AutomationNode& whole)
     {
-        for (const auto& c : list.children)
+        for (const auto& c : whole.children)
             if (c.hwnd)
                 return &c;
         return nullptr;
