@@ -105,6 +105,21 @@ std::u16string stripPrefixes(std::u16string_view text)
     return out;
 }
 
+// Names carry undecodable bytes as lone surrogates (the kernel's byte-exact mapping); shown,
+// each is the replacement character, so Pango gets valid UTF-8.
+std::string displayUtf8(std::u16string_view text)
+{
+    std::u16string shown(text);
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const char16_t c = shown[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < shown.size() && shown[i + 1] >= 0xDC00 && shown[i + 1] <= 0xDFFF)
+            ++i;
+        else if (c >= 0xD800 && c <= 0xDFFF)
+            shown[i] = 0xFFFD;
+    }
+    return toUtf8(shown);
+}
+
 struct Layout
 {
     PangoLayout* layout;
@@ -114,7 +129,7 @@ struct Layout
         PangoFontDescription* d = FontSet::instance().describe(font);
         pango_layout_set_font_description(layout, d);
         pango_font_description_free(d);
-        std::string utf8 = toUtf8(text);
+        std::string utf8 = displayUtf8(text);
         pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
         if (font.underline) {
             PangoAttrList* attrs = pango_attr_list_new();
