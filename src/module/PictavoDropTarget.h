@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forms/CIDropTargetImpl.h"
+#include "ui/CIDropTargetImpl.h"
 
 class CPictavo;
 

@@ -2,7 +2,7 @@
 
 #include "Biz/AppState.h"
 #include "Biz/ConfigMgr.h"
-#include "forms/DragFormatRegistry.h"
+#include "ui/DragFormatRegistry.h"
 #include "io/FileFunctions.h"
 #include "platform/controls/Controls.h"
 #include "platform/kernel/GlobalMemory.h"

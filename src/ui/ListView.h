@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Biz/IUploadList.h"
-#include "forms/CIDropTargetImpl.h"
-#include "forms/OleDrager.h"
+#include "ui/CIDropTargetImpl.h"
+#include "ui/OleDrager.h"
 #include "threading/CriticalSection.h"
 #include "threading/EventHandler.h"
 #include "ui/TextEditor.h"

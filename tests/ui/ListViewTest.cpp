@@ -7,7 +7,6 @@
 #include "Biz/ConfigMgr.h"
 #include "image/CxImage.h"
 #include "image/CxMemFile.h"
-#include "module/Pictavo.h"
 #include "platform/com/ComPtr.h"
 #include "platform/kernel/Strings.h"
 #include "ui/ListView.h"
@@ -576,29 +575,6 @@ TEST_F(ListViewTest, PaintShowsThumbnailsFramesAndTheProgressStrip)
     const COLORREF left = pixelAt(b.right - 5, b.top + 100);
     EXPECT_GT(GetGValue(done), GetGValue(left));
     EXPECT_EQ(tiles().children[0].value("progress"), u"50");
-}
-
-TEST_F(ListViewTest, ControlCountsAndClearsTheListItIsGiven)
-{
-    open();
-    addTiles(pictures(7));
-    ComPtr<IPictavo> control;
-    ASSERT_EQ(CPictavo::CreateInstance(nullptr, IID_IPictavo, reinterpret_cast<void**>(control.GetAddressOf())),
-              S_OK);
-    auto* impl = static_cast<CPictavo*>(control.Get());
-    ui->call([&] {
-        impl->SetUploadList(&list);
-        list.StartLoader();
-        LONG n = 0;
-        EXPECT_EQ(control->GetCount(&n), S_OK);
-        EXPECT_EQ(n, 7);
-        EXPECT_EQ(control->Clear(), S_OK);
-        EXPECT_EQ(control->GetCount(&n), S_OK);
-        EXPECT_EQ(n, 0);
-        impl->SetUploadList(nullptr);
-    });
-    EXPECT_TRUE(tiles().children.empty());
-    EXPECT_EQ(tiles().value("loading"), u"0");
 }
 
 TEST_F(ListViewTest, TilesDraggedToAnotherListOrWhileNotEditableStayPut)

@@ -1,4 +1,4 @@
-#include "forms/OleDrager.h"
+#include "ui/OleDrager.h"
 
 OleDrager::OleDrager() : source_(new IDropSourceImpl) {}
 

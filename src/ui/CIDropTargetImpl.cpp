@@ -1,6 +1,6 @@
-#include "forms/CIDropTargetImpl.h"
+#include "ui/CIDropTargetImpl.h"
 
-#include "forms/DragFormatRegistry.h"
+#include "ui/DragFormatRegistry.h"
 
 CIDropTargetImpl::CIDropTargetImpl()
 {

@@ -1,6 +1,6 @@
-#include "forms/CustomDataObject.h"
+#include "ui/CustomDataObject.h"
 
-#include "forms/DragFormatRegistry.h"
+#include "ui/DragFormatRegistry.h"
 
 #include <cstring>
 

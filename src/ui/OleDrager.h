@@ -1,7 +1,7 @@
 #pragma once
 
-#include "forms/CustomDataObject.h"
-#include "forms/IDropSourceImpl.h"
+#include "ui/CustomDataObject.h"
+#include "ui/IDropSourceImpl.h"
 
 // Starts an item drag: armed by the press on an item, run by the next move.
 class OleDrager

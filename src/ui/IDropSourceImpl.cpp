@@ -1,4 +1,4 @@
-#include "forms/IDropSourceImpl.h"
+#include "ui/IDropSourceImpl.h"
 
 HRESULT IDropSourceImpl::QueryContinueDrag(BOOL escapePressed, DWORD keyState)
 {

@@ -1,4 +1,4 @@
-#include "forms/DragFormatRegistry.h"
+#include "ui/DragFormatRegistry.h"
 
 #include <vector>
 

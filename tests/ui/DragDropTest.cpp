@@ -1,7 +1,7 @@
-#include "forms/CIDropTargetImpl.h"
-#include "forms/CustomDataObject.h"
-#include "forms/DragFormatRegistry.h"
-#include "forms/OleDrager.h"
+#include "ui/CIDropTargetImpl.h"
+#include "ui/CustomDataObject.h"
+#include "ui/DragFormatRegistry.h"
+#include "ui/OleDrager.h"
 
 #include "platform/com/RefCounted.h"
 #include "platform/win/Automation.h"
