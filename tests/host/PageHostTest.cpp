@@ -104,6 +104,9 @@ TEST_F(PageHostTest, ClosingThePageTearsTheControlsDown)
                  R"js(
         var pw = waitWindow("Closing", 5000);
         var a = control("a"), b = control("b");
+        // A person first brings the page to the front, then closes it from the keyboard.
+        var w = windows().filter(function (x) { return x.hwnd === pw; })[0];
+        click(w.x + w.width - 4, w.y + w.height - 4);
         key("Alt+F4");
         waitFor(function () { return !windows().some(function (w) { return w.hwnd === pw; }); }, 5000);
         var threw = "";

@@ -15,13 +15,15 @@ struct Block
 
 std::mutex& mutex()
 {
-    static std::mutex m;
-    return m;
+    static auto* m = new std::mutex;
+    return *m;
 }
+// Never destroyed: blocks still held at exit (a clipboard's, a drag's data) stay known to the
+// objects that free them while the process winds down.
 std::unordered_map<void*, Block>& blocks()
 {
-    static std::unordered_map<void*, Block> b;
-    return b;
+    static auto* b = new std::unordered_map<void*, Block>;
+    return *b;
 }
 
 } // namespace
