@@ -4,17 +4,23 @@
 #include "platform/kernel/Message.h"
 #include "platform/kernel/Synch.h"
 #include "platform/win/Automation.h"
+#include "platform/win/Display.h"
 #include "support/WaitFor.h"
+#include "support/Xvfb.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <thread>
 
 using pictavo::platform::Automation;
+using pictavo::platform::DisplayKind;
+using pictavo::platform::startDisplay;
+using pictavo::platform::stopDisplay;
 
 namespace {
 
@@ -220,4 +226,47 @@ TEST_F(Preview, OfATileNotYetReadyIsOnePixelAndStillCloses)
     EXPECT_EQ(r.bottom - r.top, 1);
     Automation::click(r.left, r.top);
     EXPECT_TRUE(Automation::waitForGone(ui.preview(), 5000));
+}
+
+TEST_F(Preview, OnX11ClosesWhenAnotherWindowTakesTheFocus)
+{
+    if (!std::filesystem::exists("/usr/bin/Xvfb") || !std::filesystem::exists("/usr/bin/xdotool"))
+        GTEST_SKIP() << "Xvfb or xdotool is missing: the preview is not tried on X11";
+    pictavo::test::Xvfb x(90 + getpid() % 400);
+    if (!x.ready())
+        GTEST_SKIP() << "Xvfb did not start";
+    setenv("DISPLAY", x.name().c_str(), 1);
+
+    GpBitmap* picture = makePicture(600, 500);
+    std::atomic<HWND> preview{nullptr};
+    std::atomic<int> chose{-1};
+    DWORD threadId = 0;
+    std::promise<void> ready;
+    std::thread ui([&] {
+        threadId = GetCurrentThreadId();
+        chose = static_cast<int>(startDisplay(DisplayKind::Sdl));
+        HWND other = plainWindow(0, 0, 200, 150);
+        SetWindowTextW(other, u"other program");
+        preview = (new ImageViewForm(picture))->Show();
+        ready.set_value();
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (IsWindow(preview))
+            DestroyWindow(preview);
+        DestroyWindow(other);
+        stopDisplay();
+    });
+    ready.get_future().wait();
+    EXPECT_EQ(chose, static_cast<int>(DisplayKind::Sdl));
+    EXPECT_TRUE(IsWindow(preview));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // let the windows be mapped
+    EXPECT_EQ(x.run("xdotool mousemove 60 60 click 1"), 0);
+    EXPECT_TRUE(Automation::waitForGone(preview, 5000));
+    PostThreadMessageW(threadId, WM_QUIT, 0, 0);
+    ui.join();
+    unsetenv("DISPLAY");
+    GdipDisposeImage(picture);
 }
