@@ -50,16 +50,9 @@ GpImage* copyAtSize(GpBitmap* picture, SIZE size)
     return copy;
 }
 
-} // namespace
-
-void ImageViewForm::SetModuleHold(std::function<void()> hold, std::function<void()> release)
-{
-    std::lock_guard guard(moduleHold().lock);
-    moduleHold().hold = std::move(hold);
-    moduleHold().release = std::move(release);
-}
-
-SIZE ImageViewForm::PreviewSize(LONG width, LONG height, LONG viewWidth, LONG viewHeight, const RECT& workArea)
+// The view box capped at the work area, the picture fitted into it by its longer side, then
+// shrunk where the other side still overruns the screen.
+SIZE previewSize(LONG width, LONG height, LONG viewWidth, LONG viewHeight, const RECT& workArea)
 {
     if (width <= 0 || height <= 0)
         return SIZE{1, 1};
@@ -69,7 +62,6 @@ SIZE ImageViewForm::PreviewSize(LONG width, LONG height, LONG viewWidth, LONG vi
     const LONG boxH = std::clamp<LONG>(viewHeight, 1, areaH);
     SIZE size{};
     FitSize(width, height, boxW, boxH, &size);
-    // Only the longer side is matched, so the other may still overrun the screen.
     if (size.cx > areaW || size.cy > areaH) {
         const double scale = std::min(static_cast<double>(areaW) / size.cx, static_cast<double>(areaH) / size.cy);
         size.cx = static_cast<LONG>(size.cx * scale);
@@ -80,13 +72,22 @@ SIZE ImageViewForm::PreviewSize(LONG width, LONG height, LONG viewWidth, LONG vi
     return size;
 }
 
+} // namespace
+
+void ImageViewForm::SetModuleHold(std::function<void()> hold, std::function<void()> release)
+{
+    std::lock_guard guard(moduleHold().lock);
+    moduleHold().hold = std::move(hold);
+    moduleHold().release = std::move(release);
+}
+
 ImageViewForm::ImageViewForm(GpBitmap* picture)
 {
     UINT w = 0, h = 0;
     if (!picture || GdipGetImageWidth(picture, &w) != Ok || GdipGetImageHeight(picture, &h) != Ok || !w || !h)
         return;
     const auto [viewWidth, viewHeight] = ConfigMgr::Instance()->ViewSize();
-    const SIZE size = PreviewSize(static_cast<LONG>(w), static_cast<LONG>(h), viewWidth, viewHeight,
+    const SIZE size = previewSize(static_cast<LONG>(w), static_cast<LONG>(h), viewWidth, viewHeight,
                                   workAreaNear(POINT{0, 0}));
     picture_ = copyAtSize(picture, size);
     if (picture_)

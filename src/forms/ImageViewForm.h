@@ -20,14 +20,8 @@ public:
     // be made (the object is gone then too).
     HWND Show();
 
-    SIZE Size() const { return size_; }
-
     // What keeps the module loaded while a preview is open (set by the control).
     static void SetModuleHold(std::function<void()> hold, std::function<void()> release);
-
-    // The shown size: the view box capped at the work area, the picture fitted into it by
-    // the longer side, then shrunk to stay within the work area.
-    static SIZE PreviewSize(LONG width, LONG height, LONG viewWidth, LONG viewHeight, const RECT& workArea);
 
     BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
                               DWORD mapId = 0) override;
