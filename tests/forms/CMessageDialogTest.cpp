@@ -150,7 +150,8 @@ TEST(MessageDialog, AnswersOneOnlyForOk)
         HWND dialog = Automation::waitForWindow(u"取消上传", {}, 5000);
         ASSERT_TRUE(dialog);
         ASSERT_TRUE(Automation::waitIdle(dialog));
-        const auto b = buttons(Automation::describe(dialog));
+        const AutomationNode tree = Automation::describe(dialog);
+        const auto b = buttons(tree);
         ASSERT_EQ(b.size(), 3u);
         const POINT p = centreOf(b[c.button]->bounds);
         Automation::click(p.x, p.y);
