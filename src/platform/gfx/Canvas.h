@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/gfx/Bitmap.h"
-#include "platform/gfx/FontSpec.h"
+#include "platform/gfx/FontDescription.h"
 #include "platform/gfx/Gdi.h"
 
 #include <functional>

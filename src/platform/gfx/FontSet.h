@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/gfx/FontSpec.h"
+#include "platform/gfx/FontDescription.h"
 
 #include <mutex>
 #include <string>
