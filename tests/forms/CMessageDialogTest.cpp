@@ -4,6 +4,8 @@
 #include "platform/win/Dialog.h"
 #include "ui/SetUpSkin.h"
 
+#include "support/PlainWindow.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -15,20 +17,7 @@ using pictavo::platform::AutomationNode;
 
 namespace {
 
-// A plain top-level window: another program's window, or the dialog's owner.
-HWND plainWindow(int x, int y, int w, int h)
-{
-    static const bool registered = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = u"FormsTestPlain";
-        return RegisterClassExW(&wc) != 0;
-    }();
-    (void)registered;
-    return CreateWindowExW(0, u"FormsTestPlain", u"plain", WS_POPUP | WS_VISIBLE, x, y, w, h, nullptr, nullptr,
-                           nullptr, nullptr);
-}
+using pictavo::test::plainWindow;
 
 // Shows the dialog modally on a UI thread of its own; the test thread is the user.
 class ModalThread

@@ -8,6 +8,8 @@
 #include "support/WaitFor.h"
 #include "support/Xvfb.h"
 
+#include "support/PlainWindow.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -24,20 +26,7 @@ using pictavo::platform::stopDisplay;
 
 namespace {
 
-// A plain top-level window: another program's window, or the dialog's owner.
-HWND plainWindow(int x, int y, int w, int h)
-{
-    static const bool registered = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = u"FormsTestPlain";
-        return RegisterClassExW(&wc) != 0;
-    }();
-    (void)registered;
-    return CreateWindowExW(0, u"FormsTestPlain", u"plain", WS_POPUP | WS_VISIBLE, x, y, w, h, nullptr, nullptr,
-                           nullptr, nullptr);
-}
+using pictavo::test::plainWindow;
 
 // A picture whose quarters differ, so a shot shows orientation and scaling.
 GpBitmap* makePicture(int w, int h)
