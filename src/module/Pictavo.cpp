@@ -6,12 +6,15 @@
 #include "Biz/ConfigMgr.h"
 #include "Biz/DiagnosticLog.h"
 #include "Biz/PictavoProxy.h"
+#include "forms/ImageViewForm.h"
 #include "module/Module.h"
 #include "module/PictavoTypeLib.h"
 #include "platform/com/Apartment.h"
 #include "platform/com/HResult.h"
 #include "platform/gfx/GdiPlus.h"
+#include "platform/win/AutomationNode.h"
 #include "platform/win/WinUser.h"
+#include "ui/SetUpSkin.h"
 
 #include <algorithm>
 #include <cstring>
@@ -574,30 +577,49 @@ LRESULT CPictavo::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         TearDown();
         return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_SIZE:
-        // The root element lays its children out here once the panel exists.
+        m_panel.Layout();
         InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
     case WM_ERASEBKGND:
         return 1;
     case WM_MOUSEMOVE:
+        // Without the leave, a hovered button would keep its hover look once the mouse is gone.
+        if (!m_trackingLeave) {
+            TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, hwnd, 0};
+            m_trackingLeave = _TrackMouseEvent(&track) != FALSE;
+        }
+        m_panel.OnMouse(message, lParam);
+        return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
-        // Delivered to the root element with the left-button bit set, once the panel exists.
+        m_panel.OnMouse(message, lParam);
+        return 0;
+    case WM_MOUSELEAVE:
+        m_trackingLeave = false;
+        m_panel.OnMouseLeave();
         return 0;
     case WM_MOUSEWHEEL:
+        if (m_panel.list.m_hWnd)
+            SendMessageW(m_panel.list.m_hWnd, WM_MOUSEWHEEL, wParam, lParam);
         return 1;
     case SetProgressText:
         m_progressText = textOf(wParam);
+        m_panel.SetProgressText(m_progressText);
         return 0;
     case SetRemainingTimeText:
         m_remainingTimeText = textOf(wParam);
+        m_panel.SetRemainingTimeText(m_remainingTimeText);
         return 0;
     case SetSpeedText:
         m_speedText = textOf(wParam);
+        m_panel.SetSpeedText(m_speedText);
         return 0;
     case EnablePost:
-        m_postEnabled = true;
+        m_panel.EnablePost(true);
         return 1;
+    case WM_PICTAVO_DESCRIBE:
+        m_panel.Describe(*reinterpret_cast<pictavo::platform::AutomationNode*>(lParam));
+        return TRUE;
     default:
         break;
     }
@@ -608,7 +630,15 @@ LRESULT CPictavo::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 int CPictavo::BuildPanel()
 {
-    // The panel is built here and its result becomes the result of WM_CREATE.
+    // Counted per control: another control's tear-down leaves this one's skin in place.
+    if (!m_skinHeld) {
+        SetUpSkin(Module::Handle());
+        m_skinHeld = true;
+    }
+    ImageViewForm::SetModuleHold(&Module::Lock, &Module::Unlock);
+    m_panel.Build(m_hwnd);
+    m_dropTarget.SetDropEnabled(true);
+    SetUploadList(&m_panel.list);
     return 0;
 }
 
@@ -616,7 +646,13 @@ void CPictavo::TearDown()
 {
     ClearFields();
     RevokeDragDrop(m_hwnd);
-    // The skin image table is emptied here once the panel fills it.
+    SetUploadList(nullptr);
+    m_panel.Release();
+    if (m_skinHeld) {
+        ReleaseSkin();
+        m_skinHeld = false;
+    }
+    m_trackingLeave = false;
 }
 
 void CPictavo::DrawInto(HDC target, const RECT& bounds)
@@ -650,30 +686,40 @@ void CPictavo::DrawInto(HDC target, const RECT& bounds)
     DeleteDC(memory);
 }
 
-void CPictavo::PaintRoot(HDC, void*, const RECT&)
+void CPictavo::PaintRoot(HDC dc, void* graphics, const RECT&)
 {
-    // The root element's OnPaint goes here, with the memory context and graphics wrapped in
-    // a CPaintEventArgs.
+    Quendal::UI::CPaintEventArgs e;
+    e.hdc = dc;
+    e.scratchDc = CreateCompatibleDC(dc);
+    e.graphics = static_cast<GpGraphics*>(graphics);
+    m_panel.Paint(e);
+    if (e.scratchDc)
+        DeleteDC(e.scratchDc);
 }
 
 bool CPictavo::AcceptsDrops() const
 {
-    return m_fileDropHandler && !AppState::Instance()->IsUploading();
+    return m_panel.IsBuilt() && !m_panel.IsUploading();
 }
 
 void CPictavo::OnFilesDropped(HDROP files)
 {
     if (!AcceptsDrops())
         return;
-    std::vector<std::u16string> paths;
     const UINT count = DragQueryFileW(files, 0xFFFFFFFFu, nullptr, 0);
+    if (count < 1)
+        return;
+    constexpr UINT BufferLength = 255;
+    std::vector<std::u16string> paths;
     for (UINT i = 0; i < count; ++i) {
-        const UINT length = DragQueryFileW(files, i, nullptr, 0);
-        std::u16string path(length, u'\0');
-        DragQueryFileW(files, i, path.data(), length + 1);
-        paths.push_back(std::move(path));
+        // A longer path would be cut into the name of some other file: it is left out whole.
+        if (DragQueryFileW(files, i, nullptr, 0) >= BufferLength)
+            continue;
+        WCHAR buffer[BufferLength] = {};
+        const UINT length = DragQueryFileW(files, i, buffer, BufferLength);
+        paths.emplace_back(buffer, length);
     }
-    m_fileDropHandler(paths);
+    m_panel.AddDroppedFiles(paths);
 }
 
 // ---- in-place activation ----

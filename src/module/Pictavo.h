@@ -14,6 +14,7 @@
 #include "platform/com/ComPtr.h"
 #include "platform/com/DispatchImpl.h"
 #include "platform/ole/OleControl.h"
+#include "module/MainPanel.h"
 #include "module/PictavoDropTarget.h"
 
 // The control object: the page's scripting surface and the COM identity around it.
@@ -190,11 +191,11 @@ public:
     const std::u16string& ProgressText() const { return m_progressText; }
     const std::u16string& RemainingTimeText() const { return m_remainingTimeText; }
     const std::u16string& SpeedText() const { return m_speedText; }
-    bool PostEnabled() const { return m_postEnabled; }
+    bool PostEnabled() const { return m_panel.PostEnabled(); }
+    // What the window shows; lives as long as the control, built on each window.
+    MainPanel& Panel() { return m_panel; }
 
-    // Files dropped on the control's window go to this handler (the panel's upload list).
-    using FileDropHandler = std::function<void(const std::vector<std::u16string>& paths)>;
-    void SetFileDropHandler(FileDropHandler handler) { m_fileDropHandler = std::move(handler); }
+    // Files dropped on the control's window (not on its list) go to the panel.
     bool AcceptsDrops() const;
     void OnFilesDropped(HDROP files);
 
@@ -244,6 +245,9 @@ private:
 
     // Window and in-place state; all on the window's thread.
     CPictavoDropTarget m_dropTarget{*this};
+    MainPanel m_panel;
+    bool m_skinHeld = false;
+    bool m_trackingLeave = false;
     ULONG_PTR m_gdiplusToken = 0;
     bool m_windowOnly = true; // never windowless
     HWND m_hwnd = nullptr;
@@ -266,6 +270,4 @@ private:
     std::u16string m_progressText;
     std::u16string m_remainingTimeText;
     std::u16string m_speedText;
-    bool m_postEnabled = false;
-    FileDropHandler m_fileDropHandler;
 };

@@ -21,8 +21,9 @@ void WindowedElement::Layout()
 {
     if (!hwnd)
         return;
-    // The rule runs against the control's own client area (origin 0, 0), so with Top | Left
-    // the window sits at its margins with its preferred size.
-    const RECT r = AnchoredRect(GetContainerRect(), width, height);
+    // The rule runs against the client area of the window the element sits in, so a list
+    // anchored to every edge follows that window; with Top | Left the window sits at its
+    // margins with its preferred size either way.
+    const RECT r = AnchoredRect(parent ? parent->GetContainerRect() : GetContainerRect(), width, height);
     owner_.Place(r);
 }

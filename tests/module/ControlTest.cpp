@@ -382,32 +382,6 @@ TEST_F(ActiveControlTest, DestroyingTheWindowEmptiesFieldsAndRevokesTheDropTarge
     EXPECT_TRUE(IsWindow(object->Window()));
 }
 
-TEST_F(ActiveControlTest, FileDropsGoToTheHandlerExceptDuringARun)
-{
-    auto* object = static_cast<CPictavo*>(control.Get());
-    std::vector<std::u16string> got;
-    object->SetFileDropHandler([&](const std::vector<std::u16string>& paths) { got = paths; });
-    ComPtr<IDropTarget> target;
-    control.As(&target);
-    ComPtr<IDataObject> data;
-    data.Attach(pictavo::platform::createFileDropData({u"/tmp/a.jpg", u"/tmp/图.png"}, POINT{5, 5}));
-
-    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
-    AppState::Instance()->SetUploading();
-    target->DragEnter(data.Get(), 0, POINTL{5, 5}, &effect);
-    EXPECT_EQ(effect, DROPEFFECT_NONE);
-    effect = DROPEFFECT_COPY;
-    target->Drop(data.Get(), 0, POINTL{5, 5}, &effect);
-    AppState::Instance()->SetStopped();
-    EXPECT_TRUE(got.empty());
-
-    effect = DROPEFFECT_COPY;
-    target->DragEnter(data.Get(), 0, POINTL{5, 5}, &effect);
-    EXPECT_EQ(effect, DROPEFFECT_COPY);
-    target->Drop(data.Get(), 0, POINTL{5, 5}, &effect);
-    EXPECT_EQ(got, (std::vector<std::u16string>{u"/tmp/a.jpg", u"/tmp/图.png"}));
-}
-
 TEST_F(ActiveControlTest, ReleasedOnlyAfterItsWindowIsGone)
 {
     const LONG locked = Module::LockCount();
