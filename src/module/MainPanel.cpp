@@ -146,8 +146,6 @@ void MainPanel::Layout()
     const LONG w = hint.bounds.right - hint.bounds.left, h = hint.bounds.bottom - hint.bounds.top;
     const RECT centred = hint.AnchoredRect(hint.GetContainerRect(), HintCentringWidth, static_cast<int>(h));
     hint.bounds = RECT{centred.left, centred.top, centred.left + w, centred.top + h};
-    list.LayoutItems();
-    list.UpdateScrollBar();
 }
 
 void MainPanel::Paint(CPaintEventArgs& e)
@@ -162,7 +160,6 @@ void MainPanel::OnMouse(UINT message, LPARAM lParam)
         return;
     // The left-button bit for every message, as the elements expect of a press or a drag.
     CMouseEventArgs e(1, lParam);
-    e.keys = 1;
     if (message == WM_MOUSEMOVE)
         root.OnMouseMove(e);
     else if (message == WM_LBUTTONDOWN)
