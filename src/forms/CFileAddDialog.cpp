@@ -129,6 +129,11 @@ INT_PTR CFileAddDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
             return TRUE;
         }
         break;
+    case WM_LBUTTONDBLCLK:
+        // The dialog's class asks for double-clicks; a quick second click on the check box or
+        // a button is still a click.
+        message = WM_LBUTTONDOWN;
+        break;
     // The dialog manager keeps its own bookkeeping of these.
     case WM_NCDESTROY:
     case WM_ACTIVATE:
