@@ -9,6 +9,7 @@
 #include "ui/ListViewSelectItem.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace {
 
@@ -58,6 +59,9 @@ void CFileAddDialog::Form::OnPaint(Quendal::UI::CPaintEventArgs& e)
 CFileAddDialog::CFileAddDialog()
 {
     pictureList.SetFileDropsAccepted(false);
+    // A folder of photos is decoded on every core there is (two at most): huge JPEGs are
+    // read whole even for a small thumbnail, and one thread leaves the user waiting.
+    pictureList.SetLoaderThreads(std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 2));
 }
 
 CFileAddDialog::~CFileAddDialog()
