@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -252,17 +253,22 @@ bool allLoaded(HWND dialog)
         std::chrono::seconds(60));
 }
 
-std::string smallJpeg()
+std::string jpegOf(LONG w, LONG h)
 {
     CxImage image;
-    image.Create(320, 240, 24);
-    for (LONG y = 0; y < 240; ++y)
-        for (LONG x = 0; x < 320; ++x)
+    image.Create(DWORD(w), DWORD(h), 24);
+    for (LONG y = 0; y < h; ++y)
+        for (LONG x = 0; x < w; ++x)
             image.SetPixelColour(x, y, RGBQUAD{BYTE(x), BYTE(y), BYTE(x ^ y), 0});
     CxMemFile file;
     file.Open();
     image.Encode(&file, ImageFormat::Jpg);
     return std::string(reinterpret_cast<const char*>(file.GetBuffer()), size_t(file.Size()));
+}
+
+std::string smallJpeg()
+{
+    return jpegOf(320, 240);
 }
 
 class FileAddDialog : public testing::Test
@@ -516,14 +522,16 @@ TEST_F(FileAddDialog, KeyboardStaysInsideAndOnlyTheFocusedConfirmButtonConfirms)
 
 TEST_F(FileAddDialog, ManyPicturesLoadWhileTheDialogAnswersAndSwitchingFoldersStopsTheLoader)
 {
-    const std::string jpeg = smallJpeg();
+    // Big enough that the loader is still at work when the person clicks; links cost no disk.
+    const std::string jpeg = jpegOf(2000, 1500);
     ASSERT_FALSE(jpeg.empty());
     const fs::path many = drive_ / "many";
     fs::create_directories(many);
+    std::ofstream(root_.path() / "one.jpg", std::ios::binary) << jpeg;
     for (int i = 0; i < 500; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "p%03d.jpg", i);
-        std::ofstream(many / name, std::ios::binary) << jpeg;
+        fs::create_hard_link(root_.path() / "one.jpg", many / name);
     }
     Folder("other", {{"x.jpg", 10}});
     Remember(many);
@@ -537,6 +545,10 @@ TEST_F(FileAddDialog, ManyPicturesLoadWhileTheDialogAnswersAndSwitchingFoldersSt
     const auto answered = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(labels(dialog).first, u"当前选择1/500张照片");
     EXPECT_LT(answered, std::chrono::milliseconds(1000));
+    const AutomationNode midway = pictureList(dialog);
+    EXPECT_LT(std::count_if(midway.children.begin(), midway.children.end(),
+                            [](const AutomationNode& t) { return t.value("loaded") == u"1"; }),
+              500);
 
     ASSERT_TRUE(clickFolder(dialog, {u"other"}));
     EXPECT_EQ(tileNames(pictureList(dialog)), std::vector<std::u16string>{u"x.jpg"});
