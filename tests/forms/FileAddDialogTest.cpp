@@ -266,11 +266,6 @@ std::string jpegOf(LONG w, LONG h)
     return std::string(reinterpret_cast<const char*>(file.GetBuffer()), size_t(file.Size()));
 }
 
-std::string smallJpeg()
-{
-    return jpegOf(320, 240);
-}
-
 class FileAddDialog : public testing::Test
 {
 protected:
@@ -579,11 +574,12 @@ TEST_F(FileAddDialog, ManyPicturesLoadWhileTheDialogAnswersAndSwitchingFoldersSt
 
 TEST_F(FileAddDialog, TheUploadListLoadsThumbnailsNotMadeYet)
 {
-    const std::string jpeg = smallJpeg();
+    // Confirmed long before the dialog could have made all of these.
     const fs::path folder = drive_ / "fresh";
     fs::create_directories(folder);
+    std::ofstream(root_.path() / "one.jpg", std::ios::binary) << jpegOf(2000, 1500);
     for (int i = 0; i < 120; ++i)
-        std::ofstream(folder / ("q" + std::to_string(100 + i) + ".jpg"), std::ios::binary) << jpeg;
+        fs::create_hard_link(root_.path() / "one.jpg", folder / ("q" + std::to_string(100 + i) + ".jpg"));
     Remember(folder);
     DialogHost host;
     HWND dialog = host.Open();
@@ -591,6 +587,10 @@ TEST_F(FileAddDialog, TheUploadListLoadsThumbnailsNotMadeYet)
     clickSelectAll(dialog);
     clickButton(dialog, 0);
     EXPECT_EQ(host.WaitClosed(), 0);
+    const AutomationNode early = host.UploadList();
+    EXPECT_LT(std::count_if(early.children.begin(), early.children.end(),
+                            [](const AutomationNode& t) { return t.value("loaded") == u"1"; }),
+              120);
     ASSERT_TRUE(waitFor([&] { return host.loadedSignals.load() == 1; }, std::chrono::seconds(60)));
     const AutomationNode list = host.UploadList();
     ASSERT_EQ(list.children.size(), 120u);
@@ -600,7 +600,7 @@ TEST_F(FileAddDialog, TheUploadListLoadsThumbnailsNotMadeYet)
 
 TEST_F(FileAddDialog, PictureWithTilesChecked)
 {
-    const std::string jpeg = smallJpeg();
+    const std::string jpeg = jpegOf(320, 240);
     const fs::path folder = drive_ / "look";
     fs::create_directories(folder);
     for (int i = 0; i < 9; ++i)
