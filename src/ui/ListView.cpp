@@ -591,7 +591,9 @@ void ListView::StartLoader()
     stopLock.Unlock();
     loaderDone.Reset();
     loading_ = true;
-    loaderThread = std::thread([this, pass] { LoaderPass(pass); });
+    workersLeft_ = loaderThreads_;
+    for (int i = 0; i < loaderThreads_; ++i)
+        loaderThreads.emplace_back([this, pass] { LoaderPass(pass); });
 }
 
 void ListView::StopLoader()
@@ -603,9 +605,16 @@ void ListView::StopLoader()
     passLock.Unlock();
     // The loader only posts to this thread and never waits on it, so joining cannot deadlock;
     // a decode in progress finishes first.
-    if (loaderThread.joinable())
-        loaderThread.join();
+    JoinLoader();
     loading_ = false;
+}
+
+void ListView::JoinLoader()
+{
+    for (std::thread& worker : loaderThreads)
+        if (worker.joinable())
+            worker.join();
+    loaderThreads.clear();
 }
 
 void ListView::LoaderPass(int pass)
@@ -633,6 +642,8 @@ void ListView::LoaderPass(int pass)
         if (tile->Publish(decoded) && window)
             PostMessageW(window, WM_ITEM_LOADED, static_cast<WPARAM>(tile->id), 0);
     }
+    if (--workersLeft_ > 0)
+        return;
     const bool stopped = LoaderStopRequested();
     stopLock.Lock();
     loaderStopped = 1;
@@ -942,8 +953,7 @@ BOOL ListView::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
         return TRUE;
     case WM_PASS_DONE:
         if (static_cast<int>(wParam) == pass_ && loading_) {
-            if (loaderThread.joinable())
-                loaderThread.join();
+            JoinLoader();
             loading_ = false;
             thumbnailsLoaded();
         }

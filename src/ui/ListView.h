@@ -63,6 +63,8 @@ public:
     std::vector<ListViewItem*> Items();
     void StartLoader();
     void StopLoader();
+    // Workers of each pass, 1 by default; they take tiles in display order.
+    void SetLoaderThreads(int count) { loaderThreads_ = std::clamp(count, 1, 8); }
     // A pass started and not yet finished or stopped.
     bool IsLoading() const { return loading_; }
     void RefreshItem(int id);
@@ -128,7 +130,10 @@ private:
     Quendal::Threading::CriticalSection stopLock;
     int loaderStopped = 1;
     Quendal::Threading::EventHandler loaderDone;
-    std::thread loaderThread;
+    std::vector<std::thread> loaderThreads;
+    int loaderThreads_ = 1;
+    // Workers of the current pass still running; the last one ends the pass.
+    std::atomic<int> workersLeft_{0};
     std::atomic<int> pass_{0};
     bool loading_ = false;
 
@@ -143,6 +148,7 @@ private:
     TextEditor nameEditor;
 
     void LoaderPass(int pass);
+    void JoinLoader();
     bool LoaderStopRequested();
     void Paint();
     void OnLButtonDown(POINT p, WPARAM keys);

@@ -415,6 +415,30 @@ TEST_F(ListViewTest, LoaderStoppedMidPassAndRestartedLoadsEveryTileOnce)
     EXPECT_EQ(node.value("loading"), u"0");
 }
 
+TEST_F(ListViewTest, SeveralLoaderWorkersEndTheirPassOnceWithEveryTileLoaded)
+{
+    open();
+    std::vector<std::u16string> files;
+    for (int i = 0; i < 40; ++i)
+        files.push_back(writePicture(dir + "/w" + std::to_string(i) + ".jpg", 900, 700, ImageFormat::Jpg));
+    addTiles(files);
+    ui->call([&] {
+        list.SetLoaderThreads(3);
+        list.StartLoader();
+        list.StopLoader();
+        list.StartLoader();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ui->call([&] { list.StartLoader(); });
+    ASSERT_TRUE(waitFor([&] { return counter.loaded.load() > 0; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(counter.loaded.load(), 1) << "one report for the pass, not one per worker";
+    const AutomationNode node = tiles();
+    for (const auto& t : node.children)
+        EXPECT_EQ(t.value("loaded"), u"1") << toUtf8(t.text);
+    EXPECT_EQ(node.value("loading"), u"0");
+}
+
 TEST_F(ListViewTest, TilesRemovedWhileTheLoaderRuns)
 {
     open();
