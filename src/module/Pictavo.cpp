@@ -6,6 +6,7 @@
 #include "Biz/ConfigMgr.h"
 #include "Biz/DiagnosticLog.h"
 #include "Biz/PictavoProxy.h"
+#include "forms/CFileAddDialog.h"
 #include "forms/ImageViewForm.h"
 #include "module/Module.h"
 #include "module/PictavoTypeLib.h"
@@ -58,6 +59,11 @@ CPictavo::CPictavo()
     GdiplusStartupInput input; // version 1, no debug callback, background thread kept
     if (GdiplusStartup(&m_gdiplusToken, &input, nullptr) != Ok)
         m_gdiplusToken = 0;
+    m_panel.openAddDialog = [](HWND owner, ListView& list) {
+        CFileAddDialog dialog;
+        dialog.SetTargetList(&list);
+        dialog.DoModal(owner);
+    };
 }
 
 CPictavo::~CPictavo()
