@@ -15,6 +15,7 @@
 #include "ui/SetUpSkin.h"
 
 #include "support/FakeDispatch.h"
+#include "support/RawServer.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
 
@@ -221,13 +222,19 @@ LRESULT callProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-// Every status text the control's window was sent, in order.
+// Every label text the control's window was sent (status, remaining time, speed), in order.
 std::vector<std::u16string>* g_statusLog = nullptr;
+std::vector<std::u16string>* g_timeLog = nullptr;
+std::vector<std::u16string>* g_speedLog = nullptr;
 WNDPROC g_controlProc = nullptr;
 LRESULT recordStatus(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_USER + 101 && g_statusLog)
-        g_statusLog->push_back(reinterpret_cast<const char16_t*>(wParam));
+    std::vector<std::u16string>* log = message == WM_USER + 101   ? g_statusLog
+                                       : message == WM_USER + 102 ? g_timeLog
+                                       : message == WM_USER + 103 ? g_speedLog
+                                                                  : nullptr;
+    if (log)
+        log->push_back(reinterpret_cast<const char16_t*>(wParam));
     return CallWindowProcW(g_controlProc, hwnd, message, wParam, lParam);
 }
 
@@ -324,6 +331,8 @@ protected:
             hwnd = pictavo()->Window();
             ASSERT_TRUE(hwnd);
             g_statusLog = &statuses;
+            g_timeLog = &times;
+            g_speedLog = &speeds;
             g_controlProc = reinterpret_cast<WNDPROC>(
                 SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&recordStatus)));
             list = std::make_unique<ListView>();
@@ -528,7 +537,7 @@ protected:
     FakePanel panel;
     ComPtr<PageFunction> callback;
     ComPtr<PageFunction> object;
-    std::vector<std::u16string> statuses;
+    std::vector<std::u16string> statuses, times, speeds;
 
 private:
     std::thread m_ui;
@@ -809,4 +818,63 @@ TEST_F(UploadRunTest, ClosingTheControlDuringARunStopsItAndWaitsForTheWorker)
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     EXPECT_EQ(callbacks(), 0);
     EXPECT_EQ(answers().size(), 0u);
+}
+
+TEST_F(UploadRunTest, ProgressShowsTheTileTheSpeedAndTheRemainingTime)
+{
+    // A slow server, so that the poster reports progress while the bytes go out.
+    pictavo::test::RawServer server;
+    pictavo::test::RawBehaviour slow;
+    slow.readSize = 65536;
+    slow.readDelayMs = 25;
+    slow.receiveBuffer = 65536;
+    slow.response = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+    server.setDefault(slow);
+    setUrl(pictavo::platform::fromUtf8(server.url()));
+    ui([&] { control->put_CompressSizeLimit(100000000); }); // sent as it is
+    writePicture(tmp.file("slow.jpg"), 640, 480);
+    {
+        std::ofstream more(tmp.file("slow.jpg"), std::ios::binary | std::ios::app);
+        std::string filler(8000000, '\0');
+        uint32_t r = 7;
+        for (char& c : filler)
+            c = static_cast<char>((r = r * 1664525u + 1013904223u) >> 24);
+        more.write(filler.data(), static_cast<std::streamsize>(filler.size()));
+    }
+    const int id = addTile(tmp.file("slow.jpg"));
+    post();
+    int percent = 0;
+    ASSERT_TRUE(waitFor([&] {
+        return read<bool>([&] {
+            percent = tile(id) ? tile(id)->ProgressPercent() : 0;
+            return !speeds.empty();
+        });
+    }));
+    EXPECT_GT(percent, 0);
+    EXPECT_LT(percent, 100);
+    ui([&] {
+        ASSERT_FALSE(speeds.empty());
+        const std::u16string speed = speeds.front();
+        EXPECT_EQ(speed.rfind(u"速度：", 0), 0u);
+        // A size with its unit and no per-second suffix.
+        EXPECT_TRUE(speed.ends_with(u"KB") || speed.ends_with(u"MB")) << speed.size();
+        ASSERT_FALSE(times.empty());
+        // The whole picture still counts as remaining: at well under 1 MB/s, a few seconds.
+        EXPECT_EQ(times.front().rfind(u"剩余时间：00:00:0", 0), 0u) << times.front().size();
+    });
+    ASSERT_TRUE(waitEnd());
+    EXPECT_EQ(answers(), std::vector<std::u16string>{u"ok"});
+}
+
+TEST_F(UploadRunTest, ARunWithEveryTileAlreadySentEndsAtOnce)
+{
+    writePicture(tmp.file("s.jpg"), 320, 240);
+    const int id = addTile(tmp.file("s.jpg"));
+    ui([&] { tile(id)->MarkUploaded(); });
+    post();
+    EXPECT_FALSE(running());
+    EXPECT_EQ(status(), std::vector<std::u16string>{kDone});
+    EXPECT_EQ(callbacks(), 1);
+    EXPECT_EQ(read<LONG>([&] { return list->Count(); }), 0);
+    EXPECT_FALSE(AppState::Instance()->IsUploading());
 }
