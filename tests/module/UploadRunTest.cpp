@@ -878,3 +878,19 @@ TEST_F(UploadRunTest, ARunWithEveryTileAlreadySentEndsAtOnce)
     EXPECT_EQ(read<LONG>([&] { return list->Count(); }), 0);
     EXPECT_FALSE(AppState::Instance()->IsUploading());
 }
+
+TEST_F(UploadRunTest, ClearWhileTheFirstPictureIsPreparedSendsNothing)
+{
+    Receiver receiver(tmp.file("in"));
+    setUrl(receiver.url());
+    writePicture(tmp.file("prep.jpg"), 3000, 2000);
+    addTile(tmp.file("prep.jpg"));
+    post();
+    // Handled before the preparation's result, which comes as a posted message.
+    EXPECT_EQ(read<HRESULT>([&] { return control->Clear(); }), S_OK);
+    EXPECT_FALSE(running());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(status().empty());
+    EXPECT_TRUE(receiver.stored().empty());
+    EXPECT_TRUE(answers().empty());
+}
