@@ -10,6 +10,7 @@
 #include "forms/ImageViewForm.h"
 #include "module/Module.h"
 #include "module/PictavoTypeLib.h"
+#include "module/UploadRun.h"
 #include "platform/com/Apartment.h"
 #include "platform/com/HResult.h"
 #include "platform/gfx/GdiPlus.h"
@@ -56,6 +57,7 @@ CPictavo::CPictavo()
                  })
 {
     Module::Lock();
+    m_run = std::make_unique<UploadRun>(*this);
     GdiplusStartupInput input; // version 1, no debug callback, background thread kept
     if (GdiplusStartup(&m_gdiplusToken, &input, nullptr) != Ok)
         m_gdiplusToken = 0;
@@ -72,6 +74,8 @@ CPictavo::~CPictavo()
     if (m_hwnd && IsWindow(m_hwnd)) {
         DestroyWindow(m_hwnd);
     }
+    // The poster's worker reports into the run until it has ended.
+    m_run->Shutdown();
     if (m_gdiplusToken)
         GdiplusShutdown(m_gdiplusToken);
     Module::Unlock();
@@ -424,11 +428,16 @@ HRESULT CPictavo::GetCount(LONG* val)
 
 HRESULT CPictavo::Clear()
 {
-    // Emptying the list under a running upload would pull the picture being sent away from it.
-    if (AppState::Instance()->IsUploading())
-        return E_ACCESSDENIED;
+    // The picture being sent must not be pulled away from under its run.
+    m_run->StopRun();
     if (m_uploadList)
         m_uploadList->Clear();
+    // The panel shows what an empty list shows, whoever emptied it.
+    if (m_panel.IsBuilt()) {
+        m_panel.UpdateLook();
+        m_panel.UpdateTools();
+        m_panel.EnablePost(false);
+    }
     return S_OK;
 }
 
@@ -495,6 +504,40 @@ void CPictavo::SetUploadList(IUploadList* list)
 {
     m_uploadList = list;
 }
+
+void CPictavo::OnPostClicked()
+{
+    // A modal question or the page's callback may drop the page's last reference meanwhile.
+    ComPtr<IPictavo> keep(static_cast<IPictavo*>(this));
+    m_run->OnPostClicked();
+}
+
+void CPictavo::SetRunPanel(IRunPanel* panel)
+{
+    m_run->SetPanel(panel);
+}
+
+bool CPictavo::IsPosting() const
+{
+    return m_run->IsRunning();
+}
+
+void CPictavo::OnTransferComplete(int itemId)
+{
+    m_run->CarryComplete(itemId);
+}
+
+void CPictavo::OnTransferError(int itemId, int errorCode)
+{
+    m_run->CarryError(itemId, errorCode);
+}
+
+void CPictavo::OnTransferProgress(int itemId, uint32_t bytesSent, std::u16string speedText)
+{
+    m_run->CarryProgress(itemId, bytesSent, speedText);
+}
+
+void CPictavo::OnTransferReserved(int32_t) {}
 
 // ---- the window ----
 
@@ -580,6 +623,8 @@ LRESULT CPictavo::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_CREATE:
         return BuildPanel();
     case WM_DESTROY:
+        // Stopped and its worker ended before the panel frees the tiles.
+        m_run->Shutdown();
         TearDown();
         return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_SIZE:
@@ -626,6 +671,9 @@ LRESULT CPictavo::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_PICTAVO_DESCRIBE:
         m_panel.Describe(*reinterpret_cast<pictavo::platform::AutomationNode*>(lParam));
         return TRUE;
+    case UploadRun::WM_CARRIED:
+        m_run->OnCarried();
+        return 0;
     default:
         break;
     }
@@ -642,9 +690,12 @@ int CPictavo::BuildPanel()
         m_skinHeld = true;
     }
     ImageViewForm::SetModuleHold(&Module::Lock, &Module::Unlock);
+    m_panel.onPost = [this] { OnPostClicked(); };
+    m_panel.isUploading = [this] { return IsPosting(); };
     m_panel.Build(m_hwnd);
     m_dropTarget.SetDropEnabled(true);
     SetUploadList(&m_panel.list);
+    SetRunPanel(&m_panel);
     return 0;
 }
 
@@ -652,6 +703,7 @@ void CPictavo::TearDown()
 {
     ClearFields();
     RevokeDragDrop(m_hwnd);
+    SetRunPanel(nullptr);
     SetUploadList(nullptr);
     m_panel.Release();
     if (m_skinHeld) {

@@ -11,11 +11,17 @@
 #include "platform/com/ControlInterfaces.h"
 #include "Biz/IPictavo.h"
 #include "Biz/IUploadList.h"
+#include "http/IFileTransferEvent.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/DispatchImpl.h"
 #include "platform/ole/OleControl.h"
 #include "module/MainPanel.h"
 #include "module/PictavoDropTarget.h"
+
+#include <memory>
+
+class UploadRun;
+struct IRunPanel;
 
 // The control object: the page's scripting surface and the COM identity around it.
 class CPictavo final : public IPictavo,
@@ -32,7 +38,8 @@ class CPictavo final : public IPictavo,
                        public IPersistStorage,
                        public IQuickActivate,
                        public IDataObject,
-                       public IProvideClassInfo2
+                       public IProvideClassInfo2,
+                       public IFileTransferEvent
 {
 public:
     using FieldList = std::vector<std::pair<std::u16string, std::u16string>>;
@@ -206,6 +213,17 @@ public:
     // The list view attaches itself once the window exists; until then the list is empty.
     void SetUploadList(IUploadList* list);
 
+    // The upload run: the post button's handler and the panel it changes (null detaches).
+    void OnPostClicked();
+    void SetRunPanel(IRunPanel* panel);
+    bool IsPosting() const;
+
+    // IFileTransferEvent: the poster's worker reports here; the run acts on the window thread.
+    void OnTransferComplete(int itemId) override;
+    void OnTransferError(int itemId, int errorCode) override;
+    void OnTransferProgress(int itemId, uint32_t bytesSent, std::u16string speedText) override;
+    void OnTransferReserved(int32_t value) override;
+
 private:
     CPictavo();
     ~CPictavo();
@@ -270,4 +288,5 @@ private:
     std::u16string m_progressText;
     std::u16string m_remainingTimeText;
     std::u16string m_speedText;
+    std::unique_ptr<UploadRun> m_run;
 };

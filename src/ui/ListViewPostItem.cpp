@@ -63,8 +63,8 @@ int ListViewPostItem::ProgressPercent()
     progressLock.Lock();
     const bool done = uploaded;
     const uint64_t sent = bytesSent;
+    const uint64_t size = preparedSize ? preparedSize : static_cast<uint64_t>(std::max<int64_t>(0, fileSize));
     progressLock.Unlock();
-    const uint64_t size = static_cast<uint64_t>(fileSize);
     const float f = done ? 1.0f : size == 0 ? 0.0f : static_cast<float>(sent) / static_cast<float>(size);
     return std::min(100, static_cast<int>(f * 100.0f));
 }
@@ -159,7 +159,7 @@ void ListViewPostItem::MarkUploaded()
 {
     progressLock.Lock();
     uploaded = true;
-    bytesSent = static_cast<uint64_t>(fileSize);
+    bytesSent = preparedSize ? preparedSize : static_cast<uint64_t>(std::max<int64_t>(0, fileSize));
     progressLock.Unlock();
     RefreshProgress();
 }
@@ -168,6 +168,13 @@ void ListViewPostItem::ResetProgress()
 {
     progressLock.Lock();
     bytesSent = 0;
+    progressLock.Unlock();
+}
+
+void ListViewPostItem::SetPreparedSize(uint64_t n)
+{
+    progressLock.Lock();
+    preparedSize = n;
     progressLock.Unlock();
 }
 

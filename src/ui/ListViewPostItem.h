@@ -23,6 +23,7 @@ public:
     void RefreshProgress();
     void MarkUploaded();
     void ResetProgress();
+    void SetPreparedSize(uint64_t n);
     void SetPostFlag(BYTE flag) { postFlag = flag; }
     bool IsUploaded();
     // Percent shown by the overlay, 0..100.
@@ -30,8 +31,11 @@ public:
 
     bool uploaded = false;
     uint64_t bytesSent = 0;
+    // What the last upload of the picture measures its progress against; the file's own size
+    // stays in fileSize, which decides how a later run sends the picture.
+    uint64_t preparedSize = 0;
     BYTE postFlag = 0;
     RECT editRect{}, rotateLeftRect{}, rotateRightRect{}, previewRect{}, deleteRect{}, nameRect{};
-    // Guards uploaded and bytesSent, which the upload thread writes.
+    // Guards uploaded, bytesSent and preparedSize, which the upload thread writes.
     Quendal::Threading::CriticalSection progressLock;
 };

@@ -252,6 +252,17 @@ GpStatus GdipDisposeImage(GpImage* image)
     return Ok;
 }
 
+GpStatus GdipCloneImage(GpImage* image, GpImage** clone)
+{
+    if (!image || !clone)
+        return InvalidParameter;
+    auto* copy = new GpBitmap;
+    copy->bitmap = image->bitmap;
+    copy->format = image->format;
+    *clone = copy;
+    return Ok;
+}
+
 GpStatus GdipGetImageWidth(GpImage* image, UINT* width)
 {
     if (!image || !width)
