@@ -378,9 +378,9 @@ TEST_F(PanelTest, DropsOnTheControlWindowTakeOnlyPicturesEachOnce)
     page.savePicture("panel-tiles.png");
 
     // A run refuses them.
-    AppState::Instance()->SetUploading();
+    page.call([&] { page.panel().isUploading = [] { return true; }; });
     drop(page, {picture("e.gif", ImageFormat::Png)});
-    AppState::Instance()->SetStopped();
+    page.call([&] { page.panel().isUploading = [&page] { return page.object().IsPosting(); }; });
     EXPECT_EQ(page.list().value("count"), u"2");
 }
 
