@@ -181,17 +181,17 @@ void ImageEditForm::OnInitDialog(HWND dialog)
     canvas_.element.Attach(form_);
     canvas_.pictureSizeChanged.connect(this, &ImageEditForm::RefreshSizeBoxes);
 
+    Build();
+    ShowPage("size");
+    // Laid out first, so the picture is fitted to the canvas as it is loaded: a picture larger
+    // than the canvas opens already reduced.
+    LRESULT ignored = 0;
+    form_.ProcessWindowMessage(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom), ignored);
     bool loaded = false;
     item_.lock.Lock();
     if (item_.image)
-        loaded = canvas_.SetImage(item_.image);
+        loaded = canvas_.SetImageFitted(item_.image);
     item_.lock.Unlock();
-
-    Build();
-    ShowPage("size");
-    LRESULT ignored = 0;
-    form_.ProcessWindowMessage(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom), ignored);
-    canvas_.FitToView();
     RefreshSizeBoxes();
     if (!loaded)
         EndDialog(dialog, -1);
@@ -345,7 +345,8 @@ void ImageEditForm::ApplyQualityRule()
     qualityBox_.element.SetVisible(choice == formatJpg);
 }
 
-// Digits only (the boxes refuse anything else); a number too long for an int is the largest.
+// Digits with an optional minus (what the value boxes show); a number too long for an int
+// is the largest of its sign.
 int ImageEditForm::ReadNumber(HWND box)
 {
     if (!box)
@@ -354,13 +355,15 @@ int ImageEditForm::ReadNumber(HWND box)
     std::u16string text(static_cast<size_t>(n) + 1, u'\0');
     GetWindowTextW(box, text.data(), n + 1);
     text.resize(static_cast<size_t>(std::max(0, n)));
+    const bool negative = !text.empty() && text[0] == u'-';
     long long value = 0;
-    for (char16_t c : text) {
+    for (size_t i = negative ? 1 : 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
         if (c < u'0' || c > u'9')
             return 0;
         value = std::min<long long>(INT_MAX, value * 10 + (c - u'0'));
     }
-    return static_cast<int>(value);
+    return static_cast<int>(negative ? -value : value);
 }
 
 void ImageEditForm::RefreshSizeBoxes()

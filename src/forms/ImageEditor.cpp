@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -54,6 +58,83 @@ void dropOpaqueAlpha(CxImage& image)
     const size_t n = size_t{image.GetWidth()} * image.GetHeight();
     if (std::all_of(alpha, alpha + n, [](BYTE a) { return a == 255; }))
         image.AlphaDelete();
+}
+
+// Plain 24-bit pixels without palette or selection: the pixel operations treat every byte
+// alike, so rows can be handled in bands on several threads with the same result.
+bool plainPixels(const CxImage& image)
+{
+    return image.IsValid() && image.GetBpp() == 24 && image.GetNumColors() == 0 && !image.SelectionIsValid();
+}
+
+bool sameShape(const CxImage& a, const CxImage& b)
+{
+    return a.GetWidth() == b.GetWidth() && a.GetHeight() == b.GetHeight() && a.GetBpp() == b.GetBpp() &&
+           a.GetEffWidth() == b.GetEffWidth() && a.AlphaIsValid() == b.AlphaIsValid();
+}
+
+// Runs fn(firstRow, endRow) over bands of rows, on a few threads for a big picture.
+template <typename Fn>
+void forRowBands(DWORD rows, size_t rowBytes, Fn fn)
+{
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    const bool worthIt = static_cast<uint64_t>(rows) * rowBytes >= (4u << 20);
+    const unsigned n = worthIt ? std::min<unsigned>(cores, rows) : 1;
+    std::vector<std::thread> helpers;
+    for (unsigned i = 1; i < n; ++i)
+        helpers.emplace_back([=] { fn(rows * i / n, rows * (i + 1) / n); });
+    fn(0, rows / n);
+    for (auto& t : helpers)
+        t.join();
+}
+
+// The byte table the light adjustment applies, read off the operation itself.
+bool lightTable(int brightness, int contrast, BYTE table[256])
+{
+    CxImage probe;
+    if (!probe.Create(256, 1, 24))
+        return false;
+    BYTE* p = probe.GetBits();
+    for (int i = 0; i < 256; ++i)
+        p[i * 3] = p[i * 3 + 1] = p[i * 3 + 2] = static_cast<BYTE>(i);
+    if (!probe.AdjustLight(brightness, contrast))
+        return false;
+    for (int i = 0; i < 256; ++i)
+        table[i] = p[i * 3];
+    return true;
+}
+
+// dst becomes a copy of src, reusing dst's memory when it has the same shape (a fresh block
+// of this size costs more in page faults than the copy itself); with a table, each byte of
+// the colour planes goes through it on the way.
+bool copyThrough(const CxImage& src, std::unique_ptr<CxImage>& dst, const BYTE* table)
+{
+    if (!plainPixels(src) || !dst || !plainPixels(*dst) || !sameShape(src, *dst)) {
+        auto fresh = copyOf(src);
+        if (!fresh)
+            return false;
+        dst = std::move(fresh);
+        if (!table)
+            return true;
+    }
+    const size_t stride = src.GetEffWidth();
+    BYTE* to = dst->GetBits();
+    const BYTE* from = src.GetBits();
+    const bool alpha = src.AlphaIsValid();
+    const DWORD width = src.GetWidth();
+    forRowBands(src.GetHeight(), stride, [&](DWORD y0, DWORD y1) {
+        const size_t begin = y0 * stride, end = y1 * stride;
+        if (table) {
+            for (size_t i = begin; i < end; ++i)
+                to[i] = table[from[i]];
+        } else {
+            std::memcpy(to + begin, from + begin, end - begin);
+        }
+        if (alpha)
+            std::memcpy(dst->AlphaGetPointer(0, static_cast<LONG>(y0)), src.AlphaGetPointer(0, static_cast<LONG>(y0)),
+                        size_t{width} * (y1 - y0));
+    });
+    return true;
 }
 
 } // namespace
@@ -109,11 +190,31 @@ SIZE ImageEditor::FullSize() const
 
 bool ImageEditor::SetImage(GpBitmap* bitmap)
 {
+    return Load(bitmap, false);
+}
+
+bool ImageEditor::SetImageFitted(GpBitmap* bitmap)
+{
+    return Load(bitmap, true);
+}
+
+bool ImageEditor::Load(GpBitmap* bitmap, bool fit)
+{
     std::unique_ptr<CxImage> base(bitmap ? ImageFromBitmap(bitmap) : nullptr);
     if (!base || !base->IsValid())
         return false;
     dropOpaqueAlpha(*base);
-    auto work = copyOf(*base);
+    // A picture about to be fitted needs no full-size working copy first.
+    const SIZE full = FullSize();
+    std::unique_ptr<CxImage> work;
+    if (fit && full.cx > 0 && full.cy > 0 &&
+        !(base->GetWidth() < static_cast<DWORD>(full.cx) && base->GetHeight() < static_cast<DWORD>(full.cy))) {
+        work = std::make_unique<CxImage>();
+        if (!base->FitInto(full.cx, full.cy, base->GetTransparentColour(), work.get()) || !work->IsValid())
+            work.reset();
+    }
+    if (!work)
+        work = copyOf(*base);
     if (!work)
         return false;
     baseImage_ = std::move(base);
@@ -128,10 +229,16 @@ void ImageEditor::SetBrightness(int value)
     brightness_ = value;
     if (!baseImage_)
         return;
-    auto work = copyOf(*baseImage_);
-    if (!work || !work->AdjustLight(brightness_, contrast_))
-        return;
-    workImage_ = std::move(work);
+    BYTE table[256];
+    if (plainPixels(*baseImage_) && lightTable(brightness_, contrast_, table)) {
+        if (!copyThrough(*baseImage_, workImage_, table))
+            return;
+    } else {
+        auto work = copyOf(*baseImage_);
+        if (!work || !work->AdjustLight(brightness_, contrast_))
+            return;
+        workImage_ = std::move(work);
+    }
     if (workImage_->GetWidth() != static_cast<DWORD>(pictureSize_.cx) ||
         workImage_->GetHeight() != static_cast<DWORD>(pictureSize_.cy))
         PictureChanged(true);
@@ -152,10 +259,39 @@ void ImageEditor::ApplySaturation(int value)
     saturationState_ = 0;
     if (!baseImage_)
         return;
-    auto work = copyOf(*baseImage_);
-    if (!work || !work->Saturate(std::clamp(value, -100, 100), 1))
-        return;
-    workImage_ = std::move(work);
+    const LONG amount = std::clamp(value, -100, 100);
+    if (plainPixels(*baseImage_)) {
+        if (!copyThrough(*baseImage_, workImage_, nullptr))
+            return;
+        // Each pixel is changed on its own, so bands of rows go to separate threads.
+        CxImage& work = *workImage_;
+        const size_t stride = work.GetEffWidth();
+        std::atomic<bool> failed{false};
+        forRowBands(work.GetHeight(), stride, [&](DWORD y0, DWORD y1) {
+            constexpr DWORD kRows = 128;
+            CxImage band;
+            for (DWORD y = y0; y < y1; y += kRows) {
+                const DWORD rows = std::min(kRows, y1 - y);
+                if ((band.GetHeight() != rows && !band.Create(work.GetWidth(), rows, 24)) || !band.IsValid()) {
+                    failed = true;
+                    return;
+                }
+                std::memcpy(band.GetBits(), work.GetBits() + y * stride, rows * stride);
+                band.Saturate(amount, 1);
+                std::memcpy(work.GetBits() + y * stride, band.GetBits(), rows * stride);
+            }
+        });
+        if (failed) {
+            // Half-done is no state to show: back to the picture as it was opened.
+            copyThrough(*baseImage_, workImage_, nullptr);
+            return;
+        }
+    } else {
+        auto work = copyOf(*baseImage_);
+        if (!work || !work->Saturate(amount, 1))
+            return;
+        workImage_ = std::move(work);
+    }
     if (workImage_->GetWidth() != static_cast<DWORD>(pictureSize_.cx) ||
         workImage_->GetHeight() != static_cast<DWORD>(pictureSize_.cy))
         PictureChanged(true);
@@ -228,12 +364,8 @@ void ImageEditor::Resize(int width, int height, bool keepRatio)
 
 void ImageEditor::ShowActualPixels()
 {
-    if (!baseImage_)
-        return;
-    if (auto work = copyOf(*baseImage_)) {
-        workImage_ = std::move(work);
+    if (baseImage_ && copyThrough(*baseImage_, workImage_, nullptr))
         PictureChanged(true);
-    }
 }
 
 void ImageEditor::FitToView()

@@ -34,6 +34,8 @@ public:
 
     // False when the bitmap could not be read (nothing is shown then).
     bool SetImage(GpBitmap* bitmap);
+    // SetImage then FitToView, without the full-size working copy in between.
+    bool SetImageFitted(GpBitmap* bitmap);
     void SetBrightness(int value);
     void SetContrast(int value);
     void ApplySaturation(int value);
@@ -61,6 +63,7 @@ public:
     COLORREF background = 0xC0C0C0;
 
 private:
+    bool Load(GpBitmap* bitmap, bool fit);
     void Paint();
     void Scroll(int bar, int code, int thumb);
     void SetupScrollBars();

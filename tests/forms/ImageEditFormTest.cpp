@@ -1,5 +1,6 @@
 #include "forms/ImageEditForm.h"
 
+#include "image/ImageBridges.h"
 #include "platform/win/Automation.h"
 #include "platform/win/Dialog.h"
 #include "ui/ListViewPostItem.h"
@@ -40,6 +41,43 @@ GpBitmap* makePicture(int w, int h, BYTE alpha = 0xFF)
     }
     GdipBitmapUnlockBits(bitmap, &data);
     return bitmap;
+}
+
+// Every pixel different, so a band handled twice or not at all shows.
+GpBitmap* makeGradient(int w, int h)
+{
+    GpBitmap* bitmap = nullptr;
+    if (GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppARGB, nullptr, &bitmap) != Ok)
+        return nullptr;
+    GpRect all{0, 0, w, h};
+    BitmapData data{};
+    GdipBitmapLockBits(bitmap, &all, ImageLockModeWrite, PixelFormat32bppARGB, &data);
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride);
+        for (int x = 0; x < w; ++x)
+            row[x] = 0xFF000000u | (uint32_t(x * 7 + y) & 0xFF) << 16 | (uint32_t(y * 3) & 0xFF) << 8 |
+                     (uint32_t(x ^ y) & 0xFF);
+    }
+    GdipBitmapUnlockBits(bitmap, &data);
+    return bitmap;
+}
+
+// Pixels of the tile that differ from the image (top-down rows), or -1 when the sizes differ.
+long differences(ListViewPostItem& tile, const CxImage& expected)
+{
+    CxImage shown;
+    tile.lock.Lock();
+    CopyBitmapInto(tile.image, shown);
+    tile.lock.Unlock();
+    if (shown.GetWidth() != expected.GetWidth() || shown.GetHeight() != expected.GetHeight())
+        return -1;
+    long n = 0;
+    for (LONG y = 0; y < LONG(shown.GetHeight()); ++y)
+        for (LONG x = 0; x < LONG(shown.GetWidth()); ++x) {
+            const RGBQUAD a = shown.PixelColour(x, y, false), b = expected.PixelColour(x, y, false);
+            n += a.rgbRed != b.rgbRed || a.rgbGreen != b.rgbGreen || a.rgbBlue != b.rgbBlue;
+        }
+    return n;
 }
 
 SIZE sizeOf(ListViewPostItem& tile)
@@ -604,4 +642,49 @@ TEST_F(EditWindow, EdgesResizeDownTo707By500AndMaximiseTakesTheScreen)
     RECT still{};
     Automation::windowRect(s.dialog(), still);
     EXPECT_EQ(still.right - still.left, 1280);
+}
+
+TEST_F(EditWindow, SlidersOnABigPictureGiveThePixelsOfTheImageOperations)
+{
+    // Large enough to be worked on in bands.
+    GpBitmap* picture = makeGradient(1500, 1000);
+    tile.SetImage(picture);
+    int value = 0;
+    {
+        EditSession s(tile);
+        ASSERT_TRUE(s.dialog());
+        s.click(u"调整亮度");
+        const AutomationNode slider = s.at(u"ExtTrackBar", 119, 31);
+        const POINT thumb{slider.bounds.left + 54 + 7, slider.bounds.top + 7};
+        s.drag(thumb, POINT{thumb.x - 20, thumb.y});
+        value = numberOf(s.at(u"ExtTrackBar", 119, 31), "value");
+        EXPECT_LT(value, 0);
+        s.click(u"确定");
+        EXPECT_TRUE(s.closed());
+    }
+    CxImage expected;
+    CopyBitmapInto(picture, expected);
+    expected.AdjustLight(value, 0);
+    EXPECT_EQ(differences(tile, expected), 0);
+
+    tile.SetImage(picture);
+    {
+        EditSession s(tile);
+        ASSERT_TRUE(s.dialog());
+        s.click(u"饱和度");
+        const AutomationNode slider = s.at(u"ExtTrackBar", 131, 31);
+        EXPECT_EQ(slider.value("value"), u"0");
+        const POINT thumb{slider.bounds.left + 54 + 7, slider.bounds.top + 7};
+        s.drag(thumb, POINT{thumb.x - 200, thumb.y});
+        EXPECT_EQ(s.at(u"ExtTrackBar", 131, 31).value("value"), u"-100");
+        EXPECT_EQ(s.at(u"Editor", 254, 30).text, u"-100");
+        s.click(u"调整");
+        s.click(u"确定");
+        EXPECT_TRUE(s.closed());
+    }
+    CxImage grey;
+    CopyBitmapInto(picture, grey);
+    grey.Saturate(-100, 1);
+    EXPECT_EQ(differences(tile, grey), 0);
+    GdipDisposeImage(picture);
 }
