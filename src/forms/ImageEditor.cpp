@@ -569,18 +569,10 @@ GpBitmap* ImageEditor::WorkingBitmap() const
     if (!workImage_ || !workImage_->IsValid())
         return nullptr;
     const CxImage& image = *workImage_;
-    if (image.GetBpp() != 24)
+    if (!plainPixels(image))
         return BitmapFromImage(image);
     const INT w = static_cast<INT>(image.GetWidth()), h = static_cast<INT>(image.GetHeight());
-    const INT stride = static_cast<INT>(image.GetEffWidth());
     GpBitmap* bitmap = nullptr;
-    if (!image.AlphaIsValid()) {
-        // Stored rows run bottom-up: start at the top row and step backwards.
-        BYTE* top = image.GetBits(static_cast<DWORD>(h - 1));
-        if (GdipCreateBitmapFromScan0(w, h, -stride, PixelFormat24bppRGB, top, &bitmap) != Ok)
-            return nullptr;
-        return bitmap;
-    }
     if (GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppARGB, nullptr, &bitmap) != Ok || !bitmap)
         return nullptr;
     GpRect all{0, 0, w, h};
@@ -589,17 +581,22 @@ GpBitmap* ImageEditor::WorkingBitmap() const
         GdipDisposeImage(bitmap);
         return nullptr;
     }
-    for (INT y = 0; y < h; ++y) {
-        const BYTE* src = image.GetBits(static_cast<DWORD>(h - 1 - y));
-        const BYTE* alpha = image.AlphaGetPointer(0, h - 1 - y);
-        BYTE* dst = static_cast<BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
-        for (INT x = 0; x < w; ++x) {
-            dst[x * 4] = src[x * 3];
-            dst[x * 4 + 1] = src[x * 3 + 1];
-            dst[x * 4 + 2] = src[x * 3 + 2];
-            dst[x * 4 + 3] = alpha[x];
+    const bool alpha = image.AlphaIsValid();
+    forRowBands(static_cast<DWORD>(h), size_t(w) * 4, [&](DWORD y0, DWORD y1) {
+        for (DWORD y = y0; y < y1; ++y) {
+            // Stored rows run bottom-up.
+            const DWORD row = static_cast<DWORD>(h) - 1 - y;
+            const BYTE* src = image.GetBits(row);
+            const BYTE* a = alpha ? image.AlphaGetPointer(0, static_cast<LONG>(row)) : nullptr;
+            BYTE* dst = static_cast<BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
+            for (INT x = 0; x < w; ++x, src += 3, dst += 4) {
+                dst[0] = src[0];
+                dst[1] = src[1];
+                dst[2] = src[2];
+                dst[3] = a ? a[x] : 255;
+            }
         }
-    }
+    });
     GdipBitmapUnlockBits(bitmap, &data);
     return bitmap;
 }

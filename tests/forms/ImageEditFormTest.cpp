@@ -196,6 +196,16 @@ public:
         Automation::click(p.x, p.y);
         Automation::waitIdle(dialog_);
     }
+    // "确定" or "取消": the window goes, so there is no idle state to wait for.
+    void finish(std::u16string_view button)
+    {
+        const AutomationNode t = tree();
+        const AutomationNode* b = t.find(u"Button", button);
+        ASSERT_TRUE(b);
+        const POINT p = centreOf(b->bounds);
+        Automation::click(p.x, p.y);
+        EXPECT_TRUE(Automation::waitForGone(dialog_, 5000));
+    }
     void clickResize()
     {
         const POINT p = centreOf(at(u"Button", 322, 26).bounds);
@@ -294,7 +304,7 @@ TEST_F(EditWindow, OpensFittedToTheCanvasWithBothBarsOffUntilActualPixels)
     EXPECT_EQ(s.picture().cx, 714);
     EXPECT_EQ(c.value("hbar"), u"disabled");
     EXPECT_EQ(c.value("viewWidth"), u"714");
-    s.click(u"取消");
+    s.finish(u"取消");
     EXPECT_TRUE(s.closed());
 }
 
@@ -303,7 +313,7 @@ TEST_F(EditWindow, OkStoresTheShownPictureAndCancelOnASecondOpeningLeavesIt)
     {
         EditSession s(tile);
         ASSERT_TRUE(s.dialog());
-        s.click(u"确定");
+        s.finish(u"确定");
         EXPECT_TRUE(s.closed());
         EXPECT_EQ(s.result(), 0);
     }
@@ -317,7 +327,7 @@ TEST_F(EditWindow, OkStoresTheShownPictureAndCancelOnASecondOpeningLeavesIt)
         s.click(u"旋转图片");
         s.click(u"左旋");
         EXPECT_EQ(s.picture().cx, 476);
-        s.click(u"取消");
+        s.finish(u"取消");
         EXPECT_TRUE(s.closed());
     }
     EXPECT_EQ(sizeOf(tile).cx, 714);
@@ -333,7 +343,7 @@ TEST_F(EditWindow, AQuarterTurnKeepsThePicturesAlpha)
         EXPECT_EQ(s.picture().cx, 300) << "a picture smaller than the canvas opens as it is";
         s.click(u"旋转图片");
         s.click(u"右旋");
-        s.click(u"确定");
+        s.finish(u"确定");
         EXPECT_TRUE(s.closed());
     }
     EXPECT_EQ(sizeOf(tile).cx, 200);
@@ -378,7 +388,7 @@ TEST_F(EditWindow, ARectangleDrawnBackwardsCropsTheSameAsForwards)
             ASSERT_TRUE(shot);
             Automation::savePng(shot, PICTAVO_BINARY_DIR "/edit-window-after-crop.png");
         }
-        s.click(u"确定");
+        s.finish(u"确定");
         EXPECT_TRUE(s.closed());
         // The crop straddled the picture's middle (357, 238): all four quarters remain.
         EXPECT_EQ(sizeOf(tile).cx, 100);
@@ -417,7 +427,7 @@ TEST_F(EditWindow, BrightnessAfterACropStartsAgainFromTheWholePicture)
     EXPECT_EQ(s.picture().cx, 3000);
     EXPECT_EQ(s.picture().cy, 2000);
     EXPECT_EQ(s.canvas().value("hbar"), u"enabled");
-    s.click(u"确定");
+    s.finish(u"确定");
     EXPECT_TRUE(s.closed());
     EXPECT_EQ(sizeOf(tile).cx, 3000);
     const COLORREF brighter = RGB(0x20 + value, 0x20 + value, 0xC0 + value); // 0xRRGGBB read back as BGR
@@ -659,7 +669,7 @@ TEST_F(EditWindow, SlidersOnABigPictureGiveThePixelsOfTheImageOperations)
         s.drag(thumb, POINT{thumb.x - 20, thumb.y});
         value = numberOf(s.at(u"ExtTrackBar", 119, 31), "value");
         EXPECT_LT(value, 0);
-        s.click(u"确定");
+        s.finish(u"确定");
         EXPECT_TRUE(s.closed());
     }
     CxImage expected;
@@ -679,7 +689,7 @@ TEST_F(EditWindow, SlidersOnABigPictureGiveThePixelsOfTheImageOperations)
         EXPECT_EQ(s.at(u"ExtTrackBar", 131, 31).value("value"), u"-100");
         EXPECT_EQ(s.at(u"Editor", 254, 30).text, u"-100");
         s.click(u"调整");
-        s.click(u"确定");
+        s.finish(u"确定");
         EXPECT_TRUE(s.closed());
     }
     CxImage grey;
