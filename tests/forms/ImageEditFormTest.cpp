@@ -698,3 +698,23 @@ TEST_F(EditWindow, SlidersOnABigPictureGiveThePixelsOfTheImageOperations)
     EXPECT_EQ(differences(tile, grey), 0);
     GdipDisposeImage(picture);
 }
+
+TEST_F(EditWindow, OnASmallScreenTheWindowTakesTheWorkAreaAndNoMore)
+{
+    Automation::setScreenSize(640, 480);
+    {
+        EditSession s(tile);
+        ASSERT_TRUE(s.dialog());
+        RECT r{};
+        Automation::windowRect(s.dialog(), r);
+        EXPECT_EQ(r.left, 0);
+        EXPECT_EQ(r.top, 0);
+        EXPECT_EQ(r.right - r.left, 640);
+        EXPECT_EQ(r.bottom - r.top, 440);
+        // The picture is fitted to the canvas the smaller window leaves (554 x 355).
+        EXPECT_EQ(s.picture().cy, 440 - 52 - 33);
+        EXPECT_EQ(s.picture().cx, 532);
+        s.finish(u"取消");
+    }
+    Automation::setScreenSize(1280, 800);
+}
