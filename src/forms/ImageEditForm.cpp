@@ -187,11 +187,11 @@ void ImageEditForm::OnInitDialog(HWND dialog)
     // than the canvas opens already reduced.
     LRESULT ignored = 0;
     form_.ProcessWindowMessage(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom), ignored);
-    bool loaded = false;
+    // Only the copy is made under the tile's lock: setting the picture emits signals.
     item_.lock.Lock();
-    if (item_.image)
-        loaded = canvas_.SetImageFitted(item_.image);
+    std::unique_ptr<CxImage> picture = ImageEditor::Capture(item_.image);
     item_.lock.Unlock();
+    const bool loaded = canvas_.SetPicture(std::move(picture), true);
     RefreshSizeBoxes();
     if (!loaded)
         EndDialog(dialog, -1);

@@ -188,22 +188,24 @@ SIZE ImageEditor::FullSize() const
     return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
+std::unique_ptr<CxImage> ImageEditor::Capture(GpBitmap* bitmap)
+{
+    std::unique_ptr<CxImage> image(bitmap ? ImageFromBitmap(bitmap) : nullptr);
+    if (!image || !image->IsValid())
+        return nullptr;
+    dropOpaqueAlpha(*image);
+    return image;
+}
+
 bool ImageEditor::SetImage(GpBitmap* bitmap)
 {
-    return Load(bitmap, false);
+    return SetPicture(Capture(bitmap), false);
 }
 
-bool ImageEditor::SetImageFitted(GpBitmap* bitmap)
+bool ImageEditor::SetPicture(std::unique_ptr<CxImage> base, bool fit)
 {
-    return Load(bitmap, true);
-}
-
-bool ImageEditor::Load(GpBitmap* bitmap, bool fit)
-{
-    std::unique_ptr<CxImage> base(bitmap ? ImageFromBitmap(bitmap) : nullptr);
     if (!base || !base->IsValid())
         return false;
-    dropOpaqueAlpha(*base);
     // A picture about to be fitted needs no full-size working copy first.
     const SIZE full = FullSize();
     std::unique_ptr<CxImage> work;

@@ -34,8 +34,11 @@ public:
 
     // False when the bitmap could not be read (nothing is shown then).
     bool SetImage(GpBitmap* bitmap);
-    // SetImage then FitToView, without the full-size working copy in between.
-    bool SetImageFitted(GpBitmap* bitmap);
+    // The bitmap's pixels as the canvas keeps them (null when they cannot be read).
+    static std::unique_ptr<CxImage> Capture(GpBitmap* bitmap);
+    // SetImage of a captured picture; with fit, then FitToView without the full-size
+    // working copy in between.
+    bool SetPicture(std::unique_ptr<CxImage> base, bool fit);
     void SetBrightness(int value);
     void SetContrast(int value);
     void ApplySaturation(int value);
@@ -63,7 +66,6 @@ public:
     COLORREF background = 0xC0C0C0;
 
 private:
-    bool Load(GpBitmap* bitmap, bool fit);
     void Paint();
     void Scroll(int bar, int code, int thumb);
     void SetupScrollBars();
