@@ -521,6 +521,19 @@ TEST_F(EditWindow, EscapeOrARightClickWhileTrackingPutsTheRectangleBack)
     ASSERT_TRUE(s.dialog());
     s.drag(s.onCanvas(100, 100), s.onCanvas(200, 200));
     ASSERT_EQ(s.canvas().value("tracker"), u"100,100,200,200");
+    // The pointer shows what a press would move.
+    const struct
+    {
+        int x, y;
+        LPCWSTR cursor;
+    } spots[] = {{97, 97, IDC_SIZENWSE}, {202, 97, IDC_SIZENESW}, {150, 97, IDC_SIZENS},
+                 {97, 150, IDC_SIZEWE},  {150, 150, IDC_SIZEALL},  {300, 300, IDC_ARROW}};
+    for (const auto& spot : spots) {
+        const POINT p = s.onCanvas(spot.x, spot.y);
+        Automation::moveMouse(p.x, p.y);
+        Automation::waitIdle(s.dialog());
+        EXPECT_EQ(Automation::cursor(), LoadCursorW(nullptr, spot.cursor)) << spot.x << "," << spot.y;
+    }
     for (int way : {0, 1}) {
         // The bottom-right handle lies just outside the corner.
         const POINT handle = s.onCanvas(202, 202);
