@@ -221,6 +221,7 @@ bool ImageEditor::SetPicture(std::unique_ptr<CxImage> base, bool fit)
         return false;
     baseImage_ = std::move(base);
     workImage_ = std::move(work);
+    lightPending_ = false;
     brightness_ = contrast_ = saturationState_ = 0;
     PictureChanged(true);
     return true;
@@ -231,6 +232,19 @@ void ImageEditor::SetBrightness(int value)
     brightness_ = value;
     if (!baseImage_)
         return;
+    // While a slider moves, only the view is worked out; the whole picture gets the
+    // adjustment when something else needs it.
+    if (plainPixels(*baseImage_) && !baseImage_->AlphaIsValid() &&
+        lightTable(brightness_, contrast_, pendingTable_)) {
+        lightPending_ = true;
+        const SIZE shown = ShownSize();
+        if (shown.cx != pictureSize_.cx || shown.cy != pictureSize_.cy)
+            PictureChanged(true);
+        else
+            Redraw();
+        return;
+    }
+    lightPending_ = false;
     BYTE table[256];
     if (plainPixels(*baseImage_) && lightTable(brightness_, contrast_, table)) {
         if (!copyThrough(*baseImage_, workImage_, table))
@@ -261,6 +275,7 @@ void ImageEditor::ApplySaturation(int value)
     saturationState_ = 0;
     if (!baseImage_)
         return;
+    lightPending_ = false;
     const LONG amount = std::clamp(value, -100, 100);
     if (plainPixels(*baseImage_)) {
         if (!copyThrough(*baseImage_, workImage_, nullptr))
@@ -303,13 +318,13 @@ void ImageEditor::ApplySaturation(int value)
 
 void ImageEditor::RotateLeft()
 {
-    if (workImage_ && workImage_->Rotate90Left())
+    if (Materialise() && workImage_->Rotate90Left())
         PictureChanged(true);
 }
 
 void ImageEditor::RotateRight()
 {
-    if (workImage_ && workImage_->Rotate90Right())
+    if (Materialise() && workImage_->Rotate90Right())
         PictureChanged(true);
 }
 
@@ -325,7 +340,7 @@ POINT ImageEditor::PaintOrigin() const
 void ImageEditor::Crop()
 {
     const RECT r = normalised(tracker.rect);
-    if (!workImage_ || isEmpty(r))
+    if (isEmpty(r) || !Materialise())
         return;
     // The rectangle as drawn, moved from the view to the picture by where the picture is
     // painted; the handle band around it is not part of the selection.
@@ -358,7 +373,8 @@ void ImageEditor::Resize(int width, int height, bool keepRatio)
         if (!baseImage_->FitInto(s.cx, s.cy, workImage_->GetTransparentColour(), work.get()) || !work->IsValid())
             return;
         workImage_ = std::move(work);
-    } else if (!workImage_->Scale(static_cast<DWORD>(s.cx), static_cast<DWORD>(s.cy), 1)) {
+        lightPending_ = false;
+    } else if (!Materialise() || !workImage_->Scale(static_cast<DWORD>(s.cx), static_cast<DWORD>(s.cy), 1)) {
         return;
     }
     PictureChanged(true);
@@ -366,8 +382,10 @@ void ImageEditor::Resize(int width, int height, bool keepRatio)
 
 void ImageEditor::ShowActualPixels()
 {
-    if (baseImage_ && copyThrough(*baseImage_, workImage_, nullptr))
+    if (baseImage_ && copyThrough(*baseImage_, workImage_, nullptr)) {
+        lightPending_ = false;
         PictureChanged(true);
+    }
 }
 
 void ImageEditor::FitToView()
@@ -383,6 +401,7 @@ void ImageEditor::FitToView()
     if (!baseImage_->FitInto(full.cx, full.cy, workImage_->GetTransparentColour(), work.get()) || !work->IsValid())
         return;
     workImage_ = std::move(work);
+    lightPending_ = false;
     PictureChanged(true);
 }
 
@@ -391,10 +410,58 @@ void ImageEditor::Undo()
     ShowActualPixels();
 }
 
+SIZE ImageEditor::ShownSize() const
+{
+    const CxImage* shown = lightPending_ ? baseImage_.get() : workImage_.get();
+    if (!shown)
+        return SIZE{};
+    return SIZE{static_cast<LONG>(shown->GetWidth()), static_cast<LONG>(shown->GetHeight())};
+}
+
+bool ImageEditor::Materialise()
+{
+    if (!workImage_ || !baseImage_)
+        return false;
+    if (!lightPending_)
+        return true;
+    if (!copyThrough(*baseImage_, workImage_, pendingTable_))
+        return false;
+    lightPending_ = false;
+    return true;
+}
+
+CxImage* ImageEditor::Working()
+{
+    return Materialise() ? workImage_.get() : nullptr;
+}
+
+void ImageEditor::PaintPending(HDC dc, POINT origin, LONG viewWidth, LONG viewHeight)
+{
+    // Only the part of the picture in the view goes through the table.
+    const CxImage& base = *baseImage_;
+    const LONG pw = static_cast<LONG>(base.GetWidth()), ph = static_cast<LONG>(base.GetHeight());
+    const LONG x0 = std::max<LONG>(0, -origin.x), x1 = std::min(pw, viewWidth - origin.x);
+    const LONG y0 = std::max<LONG>(0, -origin.y), y1 = std::min(ph, viewHeight - origin.y);
+    if (x1 <= x0 || y1 <= y0)
+        return;
+    CxImage part;
+    if (!part.Create(static_cast<DWORD>(x1 - x0), static_cast<DWORD>(y1 - y0), 24))
+        return;
+    const LONG rows = y1 - y0;
+    for (LONG y = y0; y < y1; ++y) {
+        // Stored rows run bottom-up in both pictures.
+        const BYTE* from = base.GetBits(static_cast<DWORD>(ph - 1 - y)) + size_t(x0) * 3;
+        BYTE* to = part.GetBits(static_cast<DWORD>(rows - 1 - (y - y0)));
+        for (size_t i = 0, n = size_t(x1 - x0) * 3; i < n; ++i)
+            to[i] = pendingTable_[from[i]];
+    }
+    part.DrawTo(dc, origin.x + x0, origin.y + y0);
+}
+
 void ImageEditor::PictureChanged(bool clearTracker)
 {
     if (workImage_)
-        pictureSize_ = SIZE{static_cast<LONG>(workImage_->GetWidth()), static_cast<LONG>(workImage_->GetHeight())};
+        pictureSize_ = ShownSize();
     if (clearTracker)
         ClearTracker();
     SetupScrollBars();
@@ -553,7 +620,9 @@ void ImageEditor::Paint()
         const RECT all{0, 0, w, h};
         FillRect(memory, &all, fill);
         DeleteObject(fill);
-        if (workImage_ && workImage_->IsValid()) {
+        if (lightPending_ && baseImage_) {
+            PaintPending(memory, PaintOrigin(), w, h);
+        } else if (workImage_ && workImage_->IsValid()) {
             const POINT o = PaintOrigin();
             workImage_->DrawTo(memory, o.x, o.y);
         }
@@ -566,9 +635,9 @@ void ImageEditor::Paint()
     EndPaint(m_hWnd, &ps);
 }
 
-GpBitmap* ImageEditor::WorkingBitmap() const
+GpBitmap* ImageEditor::WorkingBitmap()
 {
-    if (!workImage_ || !workImage_->IsValid())
+    if (!Materialise() || !workImage_->IsValid())
         return nullptr;
     const CxImage& image = *workImage_;
     if (!plainPixels(image))

@@ -49,10 +49,11 @@ public:
     void ShowActualPixels();
     void FitToView();
     void Undo();
-    CxImage* Working() { return workImage_.get(); }
+    // The working picture with every adjustment applied (null when there is none).
+    CxImage* Working();
     SIZE PictureSize() const { return pictureSize_; }
     // A new bitmap of the working picture (alpha kept), owned by the caller; null on failure.
-    GpBitmap* WorkingBitmap() const;
+    GpBitmap* WorkingBitmap();
     // The largest size a resize may ask for, keeping the shape.
     static SIZE ClampToLimits(LONG width, LONG height);
 
@@ -67,6 +68,11 @@ public:
 
 private:
     void Paint();
+    void PaintPending(HDC dc, POINT origin, LONG viewWidth, LONG viewHeight);
+    // Applies a light adjustment that so far reached only the view; false without memory.
+    bool Materialise();
+    // The size of the picture on the screen.
+    SIZE ShownSize() const;
     void Scroll(int bar, int code, int thumb);
     void SetupScrollBars();
     void UpdateBounds();
@@ -86,6 +92,9 @@ private:
     int brightness_ = 0;
     int contrast_ = 0;
     int saturationState_ = 0;
+    // The light adjustment shown but not yet applied to the working picture.
+    bool lightPending_ = false;
+    BYTE pendingTable_[256] = {};
     bool drawing_ = false;
     int anchorX_ = 0;
     int anchorY_ = 0;

@@ -427,12 +427,21 @@ TEST_F(EditWindow, BrightnessAfterACropStartsAgainFromTheWholePicture)
     EXPECT_EQ(s.picture().cx, 3000);
     EXPECT_EQ(s.picture().cy, 2000);
     EXPECT_EQ(s.canvas().value("hbar"), u"enabled");
+    const uint32_t brighter = 0xFF000000u | uint32_t(0xC0 + value) << 16 | uint32_t(0x20 + value) << 8 |
+                              uint32_t(0x20 + value);
+    auto shot = Automation::picture(s.dialog());
+    ASSERT_TRUE(shot);
+    const uint8_t* p = shot->pixels() + ((52 + 10) * shot->width() + 79 + 10) * 4;
+    EXPECT_EQ(uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0], brighter) << "the view";
+    // A crop now keeps the brighter pixels.
+    s.click(u"调整尺寸");
+    s.drag(s.onCanvas(20, 20), s.onCanvas(60, 60));
+    s.click(u"裁剪图片");
+    EXPECT_EQ(s.picture().cx, 40);
     s.finish(u"确定");
     EXPECT_TRUE(s.closed());
-    EXPECT_EQ(sizeOf(tile).cx, 3000);
-    const COLORREF brighter = RGB(0x20 + value, 0x20 + value, 0xC0 + value); // 0xRRGGBB read back as BGR
-    EXPECT_EQ(pixelOf(tile, 5, 5), 0xFF000000u | (GetBValue(brighter) << 16) | (GetGValue(brighter) << 8) |
-                                       GetRValue(brighter));
+    EXPECT_EQ(sizeOf(tile).cx, 40);
+    EXPECT_EQ(pixelOf(tile, 5, 5), brighter);
 }
 
 TEST_F(EditWindow, TheResizeButtonFollowsTheSizeBoxesAndTheCheckBoxChoosesTheResize)
