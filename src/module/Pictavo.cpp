@@ -7,6 +7,7 @@
 #include "Biz/DiagnosticLog.h"
 #include "Biz/PictavoProxy.h"
 #include "forms/CFileAddDialog.h"
+#include "forms/ImageEditForm.h"
 #include "forms/ImageViewForm.h"
 #include "module/Module.h"
 #include "module/PictavoTypeLib.h"
@@ -65,6 +66,11 @@ CPictavo::CPictavo()
         CFileAddDialog dialog;
         dialog.SetTargetList(&list);
         dialog.DoModal(owner);
+    };
+    m_panel.openEditor = [](HWND owner, ListViewPostItem& tile) {
+        ImageEditForm form(tile);
+        form.DoModal(owner);
+        tile.Redraw();
     };
 }
 
