@@ -9,6 +9,7 @@
 #include "forms/CFileAddDialog.h"
 #include "forms/ImageEditForm.h"
 #include "forms/ImageViewForm.h"
+#include "ui/ListViewPostItem.h"
 #include "module/Module.h"
 #include "module/PictavoTypeLib.h"
 #include "module/UploadRun.h"
