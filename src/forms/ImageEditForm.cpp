@@ -466,11 +466,9 @@ void ImageEditForm::OnApplyQuality()
 
 void ImageEditForm::OnOk()
 {
-    if (GpBitmap* edited = canvas_.WorkingBitmap()) {
-        // The tile takes a copy in place of its bitmap; an upload reading the old one keeps it.
-        item_.SetImage(edited);
-        GdipDisposeImage(edited);
-    }
+    // The tile takes the new bitmap in place of its old one; an upload reading the old one keeps it.
+    if (GpBitmap* edited = canvas_.WorkingBitmap())
+        item_.TakeImage(edited);
     if (dialog_)
         EndDialog(dialog_, 0);
 }

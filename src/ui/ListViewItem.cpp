@@ -48,6 +48,71 @@ GpImage* fitted(GpBitmap* image, int boxWidth, int boxHeight)
     return thumbnail;
 }
 
+// For a big picture: whole blocks averaged (weighted by alpha) down to at least twice the
+// thumbnail, then the usual area resample, so the picture is read once with integer sums.
+GpImage* fittedFromBlocks(GpBitmap* image, int boxWidth, int boxHeight)
+{
+    const ImageSize s = sizeOf(image);
+    if (!s.width || !s.height)
+        return nullptr;
+    const SIZE t = ListViewItem::FitThumbnail(s.width, s.height, boxWidth, boxHeight);
+    const UINT k = std::min(s.width / (2 * static_cast<UINT>(t.cx)), s.height / (2 * static_cast<UINT>(t.cy)));
+    if (k < 2)
+        return fitted(image, boxWidth, boxHeight);
+    GpRect all{0, 0, static_cast<INT>(s.width), static_cast<INT>(s.height)};
+    BitmapData data{};
+    if (GdipBitmapLockBits(image, &all, ImageLockModeRead, PixelFormat32bppARGB, &data) != Ok)
+        return nullptr;
+    const UINT bw = (s.width + k - 1) / k, bh = (s.height + k - 1) / k;
+    std::vector<BYTE> blocks(static_cast<size_t>(bw) * bh * 4);
+    std::vector<uint64_t> sums(static_cast<size_t>(bw) * 4);
+    for (UINT by = 0; by < bh; ++by) {
+        std::fill(sums.begin(), sums.end(), 0);
+        const UINT y0 = by * k, y1 = std::min(s.height, y0 + k);
+        for (UINT y = y0; y < y1; ++y) {
+            const BYTE* p = static_cast<const BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
+            uint64_t* sum = sums.data();
+            for (UINT x0 = 0; x0 < s.width; x0 += k, sum += 4) {
+                uint32_t b = 0, g = 0, r = 0, a = 0;
+                for (const BYTE* end = p + 4 * std::min(k, s.width - x0); p < end; p += 4) {
+                    b += p[0] * uint32_t{p[3]};
+                    g += p[1] * uint32_t{p[3]};
+                    r += p[2] * uint32_t{p[3]};
+                    a += p[3];
+                }
+                sum[0] += b;
+                sum[1] += g;
+                sum[2] += r;
+                sum[3] += a;
+            }
+        }
+        BYTE* out = &blocks[static_cast<size_t>(by) * bw * 4];
+        for (UINT bx = 0; bx < bw; ++bx, out += 4) {
+            const uint64_t* sum = &sums[static_cast<size_t>(bx) * 4];
+            const uint64_t count = uint64_t{std::min(k, s.width - bx * k)} * (y1 - y0);
+            if (sum[3]) {
+                for (int c = 0; c < 3; ++c)
+                    out[c] = static_cast<BYTE>((sum[c] + sum[3] / 2) / sum[3]);
+                out[3] = static_cast<BYTE>((sum[3] + count / 2) / count);
+            } else {
+                out[0] = out[1] = out[2] = out[3] = 0;
+            }
+        }
+    }
+    GdipBitmapUnlockBits(image, &data);
+    GpBitmap* small = nullptr;
+    if (GdipCreateBitmapFromScan0(static_cast<INT>(bw), static_cast<INT>(bh), static_cast<INT>(bw * 4),
+                                  PixelFormat32bppARGB, blocks.data(), &small) != Ok ||
+        !small)
+        return nullptr;
+    GpImage* thumbnail = nullptr;
+    if (GdipGetImageThumbnail(small, static_cast<UINT>(t.cx), static_cast<UINT>(t.cy), &thumbnail, nullptr,
+                              nullptr) != Ok)
+        thumbnail = nullptr;
+    GdipDisposeImage(small);
+    return thumbnail;
+}
+
 } // namespace
 
 void ListViewItem::Decoded::Free()
@@ -166,6 +231,22 @@ void ListViewItem::SetImage(GpImage* source)
     const int fw = owner ? owner->frameWidth : 148;
     const int fh = owner ? owner->frameHeight : 120;
     SetPicture(copy, fitted(copy, fw, fh), true);
+}
+
+void ListViewItem::TakeImage(GpBitmap* bitmap)
+{
+    if (!bitmap)
+        return;
+    PixelFormat format = 0;
+    if (GdipGetImagePixelFormat(bitmap, &format) != Ok || format != PixelFormat32bppARGB) {
+        SetImage(bitmap);
+        GdipDisposeImage(bitmap);
+        return;
+    }
+    const int fw = owner ? owner->frameWidth : 148;
+    const int fh = owner ? owner->frameHeight : 120;
+    // The old bitmap is let go, never written: a run that cloned it keeps its pixels.
+    SetPicture(bitmap, fittedFromBlocks(bitmap, fw, fh), true);
 }
 
 bool ListViewItem::Turn(bool left)

@@ -75,6 +75,9 @@ public:
     void LoadThumbnail();
     // The picture becomes a 32-bit copy of source, the thumbnail fits the frame.
     void SetImage(GpImage* source);
+    // The picture becomes bitmap itself, no copy: the caller gives it up and nobody else may
+    // hold it. A bitmap that is not 32-bit ARGB is copied as SetImage does, then freed.
+    void TakeImage(GpBitmap* bitmap);
     // A quarter turn of the picture, alpha kept; false when the picture cannot be read.
     bool Turn(bool left);
     // Frees the decoded pixels of an unchanged picture; they are read from the file again

@@ -19,7 +19,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <thread>
 #include <unistd.h>
 
@@ -180,6 +182,93 @@ TEST(ListViewFit, ThumbnailBoxKeepsShapeAndNeverExceedsIt)
     EXPECT_EQ(fit(1000, 1000), std::make_pair(104L, 104L));
     EXPECT_EQ(fit(60000, 1), std::make_pair(135L, 1L));
     EXPECT_EQ(fit(1, 60000), std::make_pair(1L, 104L));
+}
+
+namespace {
+
+GpBitmap* bitmapOf(INT w, INT h, const std::function<uint32_t(INT, INT)>& argb)
+{
+    std::vector<uint32_t> px(static_cast<size_t>(w) * h);
+    for (INT y = 0; y < h; ++y)
+        for (INT x = 0; x < w; ++x)
+            px[static_cast<size_t>(y) * w + x] = argb(x, y);
+    GpBitmap* b = nullptr;
+    GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppARGB, reinterpret_cast<BYTE*>(px.data()), &b);
+    return b;
+}
+
+uint32_t pixelAt(GpImage* image, INT x, INT y)
+{
+    GpRect r{x, y, 1, 1};
+    BitmapData data{};
+    if (GdipBitmapLockBits(static_cast<GpBitmap*>(image), &r, ImageLockModeRead, PixelFormat32bppARGB, &data) != Ok)
+        return 0;
+    uint32_t v = 0;
+    std::memcpy(&v, data.Scan0, 4);
+    GdipBitmapUnlockBits(static_cast<GpBitmap*>(image), &data);
+    return v;
+}
+
+bool near(uint32_t a, uint32_t b, int tolerance)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > tolerance)
+            return false;
+    return true;
+}
+
+} // namespace
+
+TEST(ListViewTakeImage, TheTileOwnsTheNewBitmapWhileARunKeepsTheOldOne)
+{
+    ListViewItem tile;
+    tile.SetImage(bitmapOf(64, 48, [](INT, INT) { return 0xFFFF0000u; }));
+    GpImage* run = nullptr;
+    ASSERT_EQ(GdipCloneImage(tile.image, &run), Ok);
+
+    // Left half opaque blue; right half red columns between fully transparent green ones.
+    GpBitmap* edited = bitmapOf(3000, 2000, [](INT x, INT) {
+        return x < 1500 ? 0xFF0000FFu : x % 2 ? 0x0000FF00u : 0xFFFF0000u;
+    });
+    tile.TakeImage(edited);
+    EXPECT_EQ(tile.image, edited);
+    EXPECT_EQ(pixelAt(run, 63, 47), 0xFFFF0000u) << "the run's picture is never written";
+    GdipDisposeImage(run);
+
+    UINT w = 0, h = 0;
+    GdipGetImageWidth(tile.thumbnail, &w);
+    GdipGetImageHeight(tile.thumbnail, &h);
+    EXPECT_EQ(w, 148u);
+    EXPECT_EQ(h, 98u);
+    EXPECT_EQ(pixelAt(tile.thumbnail, 30, 50), 0xFF0000FFu);
+    // Transparent pixels add no colour.
+    EXPECT_TRUE(near(pixelAt(tile.thumbnail, 120, 50), 0x80FF0000u, 1)) << std::hex << pixelAt(tile.thumbnail, 120, 50);
+}
+
+TEST(ListViewTakeImage, AThumbnailFromBlocksLooksLikeTheDirectOne)
+{
+    // Sizes that leave part blocks at the right and bottom edges.
+    const auto gradient = [](INT x, INT y) {
+        return 0xFF000000u | uint32_t(x * 255 / 4099) << 16 | uint32_t(y * 255 / 2999) << 8 | uint32_t((x + y) % 256);
+    };
+    ListViewItem taken, copied;
+    taken.TakeImage(bitmapOf(4099, 2999, gradient));
+    GpBitmap* source = bitmapOf(4099, 2999, gradient);
+    copied.SetImage(source);
+    GdipDisposeImage(source);
+    UINT w = 0, h = 0, cw = 0, ch = 0;
+    GdipGetImageWidth(taken.thumbnail, &w);
+    GdipGetImageHeight(taken.thumbnail, &h);
+    GdipGetImageWidth(copied.thumbnail, &cw);
+    GdipGetImageHeight(copied.thumbnail, &ch);
+    ASSERT_EQ(w, cw);
+    ASSERT_EQ(h, ch);
+    int off = 0;
+    for (INT y = 0; y < static_cast<INT>(h); ++y)
+        for (INT x = 0; x < static_cast<INT>(w); ++x)
+            // The blue channel is a fine saw tooth: both ways average it to about the middle.
+            off += !near(pixelAt(taken.thumbnail, x, y) | 0xFF, pixelAt(copied.thumbnail, x, y) | 0xFF, 2);
+    EXPECT_EQ(off, 0);
 }
 
 TEST_F(ListViewTest, GridColumnsRowsAndIdsFollowTheWidth)
