@@ -622,6 +622,18 @@ LRESULT CPictavo::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         if (m_inPlaceActive && !m_uiActive)
             UIActivate();
         return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
+        // In a page that is already active no WM_MOUSEACTIVATE comes: the press itself
+        // activates the control and takes the focus, or the wheel would go to the page.
+        if (m_inPlaceActive && !m_uiActive)
+            UIActivate();
+        HWND focus = GetFocus();
+        if (focus != hwnd && !IsChild(hwnd, focus))
+            SetFocus(hwnd);
+        break;
+    }
     default:
         break;
     }

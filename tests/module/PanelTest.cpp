@@ -43,7 +43,7 @@ public:
     HRESULT ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     HRESULT CanInPlaceActivate() override { return S_OK; }
     HRESULT OnInPlaceActivate() override { return S_OK; }
-    HRESULT OnUIActivate() override { return S_OK; }
+    HRESULT OnUIActivate() override { return ++uiActivations, S_OK; }
     HRESULT GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, RECT* pos, RECT* clip,
                              OLEINPLACEFRAMEINFO*) override
     {
@@ -61,6 +61,7 @@ public:
     HRESULT OnInPlaceActivateEx(BOOL*, DWORD) override { return S_OK; }
     HRESULT OnInPlaceDeactivateEx(BOOL) override { return S_OK; }
     HRESULT RequestUIActivate() override { return S_OK; }
+    int uiActivations = 0;
 
 private:
     HRESULT queryOther(REFIID riid, void** object) override
@@ -156,6 +157,8 @@ public:
         controls_[i].ole.As(&inPlace);
         inPlace->InPlaceDeactivate();
     }
+    PageSite& site(int i = 0) { return *controls_[i].site.Get(); }
+    HWND pageWindow() const { return page_; }
     CPictavo& object(int i = 0) { return *static_cast<CPictavo*>(controls_[i].ole.Get()); }
     MainPanel& panel(int i = 0) { return object(i).Panel(); }
     HWND window(int i = 0) { return object(i).Window(); }
@@ -583,6 +586,33 @@ TEST_F(PanelTest, TheWheelOnTheControlWindowScrollsTheList)
     Automation::wheel(-120);
     Automation::waitIdle(page.window());
     EXPECT_EQ(page.list().value("scrollPos"), u"151");
+}
+
+TEST_F(PanelTest, AClickOnTheControlInTheActivePageTakesTheFocusForTheWheel)
+{
+    Page page;
+    std::vector<std::u16string> files;
+    for (int i = 0; i < 12; ++i)
+        files.push_back(picture("p" + std::to_string(i) + ".jpg"));
+    drop(page, files);
+    ASSERT_TRUE(loaded(page, 12));
+    page.call([&] { SetFocus(page.pageWindow()); });
+    // A bare spot of the tool band, left of the add button.
+    page.click(2, 2);
+    EXPECT_EQ(page.site().uiActivations, 1);
+    Automation::wheel(-120);
+    Automation::waitIdle(page.window());
+    EXPECT_EQ(page.list().value("scrollPos"), u"151");
+
+    // Back on the page, then a tile: the list takes the focus itself.
+    page.call([&] { SetFocus(page.pageWindow()); });
+    const AutomationNode tile = tiles(page.list()).back();
+    Automation::click((tile.bounds.left + tile.bounds.right) / 2, (tile.bounds.top + tile.bounds.bottom) / 2);
+    Automation::waitIdle(page.window());
+    Automation::wheel(120);
+    Automation::waitIdle(page.window());
+    EXPECT_EQ(page.list().value("scrollPos"), u"0");
+    EXPECT_EQ(page.site().uiActivations, 1) << "still active: no second activation";
 }
 
 } // namespace
