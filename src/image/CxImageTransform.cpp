@@ -67,62 +67,122 @@ double cubic(double x)
     return 0.0;
 }
 
-struct Hsl
+// rgbToHsl, the saturation table and hslToRgb in one step, with the same arithmetic: what
+// depends on one or two bytes alone (the divisions, the hue's place on each channel's ramp)
+// is read from tables made once.
+class HslSaturation
 {
-    BYTE h, s, l;
-};
+public:
+    explicit HslSaturation(const BYTE* table) : table_(table), t_(tables()) {}
 
-Hsl rgbToHsl(int r, int g, int b)
-{
-    int mx = std::max({r, g, b});
-    int mn = std::min({r, g, b});
-    int l = ((mx + mn) * 255 + 255) / 510;
-    if (mx == mn)
-        return Hsl{170, 0, static_cast<BYTE>(l)};
-    int d = l <= 127 ? mx + mn : 510 - mx - mn;
-    int s = ((mx - mn) * 255 + d / 2) / d;
-    int range = mx - mn;
-    int dr = ((mx - r) * 42 + range / 2) / range;
-    int dg = ((mx - g) * 42 + range / 2) / range;
-    int db = ((mx - b) * 42 + range / 2) / range;
-    int h = r == mx ? db - dg : g == mx ? 85 + dr - db : 170 + dg - dr;
-    return Hsl{static_cast<BYTE>(h & 0xFF), static_cast<BYTE>(s), static_cast<BYTE>(l)};
-}
-
-float hueToValue(float m1, float m2, float x)
-{
-    if (x > 360.0f)
-        x = static_cast<float>(x - 360.0);
-    if (x < 0.0f)
-        x = static_cast<float>(x + 360.0);
-    if (x < 60.0f)
-        return static_cast<float>(m1 + (double(m2) - m1) * x / 60.0);
-    if (x < 180.0f)
-        return m2;
-    if (x < 240.0f)
-        return static_cast<float>(m1 + (double(m2) - m1) * (240.0 - x) / 60.0);
-    return m1;
-}
-
-RGBQUAD hslToRgb(Hsl c)
-{
-    float h = static_cast<float>(c.h * 360.0 / 255.0);
-    float s = static_cast<float>(c.s / 255.0);
-    float l = static_cast<float>(c.l / 255.0);
-    RGBQUAD out{0, 0, 0, 0};
-    if (s == 0.0f) {
-        BYTE v = clampByte(double(l) * 255.0);
-        out.rgbRed = out.rgbGreen = out.rgbBlue = v;
-        return out;
+    // Written without branches on the pixel: photos defeat branch prediction. A grey pixel
+    // (range 0) and a saturation of 0 come out of the same arithmetic as the rest.
+    void apply(BYTE* bgr) const
+    {
+        const int r = bgr[2], g = bgr[1], b = bgr[0];
+        const int mx = std::max(std::max(r, g), b), mn = std::min(std::min(r, g), b);
+        const int sum = mx + mn, range = mx - mn;
+        const BYTE l = t_.lightness[sum];
+        const BYTE* step = &t_.hueStep[size_t(range) << 8];
+        const int dr = step[mx - r], dg = step[mx - g], db = step[mx - b];
+        const int hr = db - dg, hg = 85 + dr - db, hb = 170 + dg - dr;
+        // The first channel at the maximum decides, as in rgbToHsl; no range means grey.
+        const int hues[4] = {hb, hg, hr, 170};
+        const int h = hues[range == 0 ? 3 : r == mx ? 2 : int(g == mx)] & 0xFF;
+        toRgb(h, table_[t_.saturation[(size_t(range) << 9) | size_t(sum)]], l, bgr);
     }
-    float m2 = l <= 0.5f ? static_cast<float>(double(l) * (1.0 + s))
-                         : static_cast<float>(double(l) + s - double(l) * s);
-    float m1 = static_cast<float>(2.0 * l - m2);
-    out.rgbRed = clampByte(double(hueToValue(m1, m2, static_cast<float>(h + 120.0))) * 255.0);
-    out.rgbGreen = clampByte(double(hueToValue(m1, m2, h)) * 255.0);
-    out.rgbBlue = clampByte(double(hueToValue(m1, m2, static_cast<float>(h - 120.0))) * 255.0);
-    return out;
-}
+
+    // hslToRgb. The ramp's division by 60 is a product with a table of along / 60: the
+    // results agree with the division's for every hue, saturation and lightness.
+    void toRgb(int h, BYTE s, BYTE l, BYTE* bgr) const
+    {
+        const float sf = t_.unit[s], lf = t_.unit[l];
+        const float low = static_cast<float>(double(lf) * (1.0 + sf));
+        const float high = static_cast<float>(double(lf) + sf - double(lf) * sf);
+        const float both[2] = {low, high};
+        const float m2 = both[!(lf <= 0.5f)];
+        const float m1 = static_cast<float>(2.0 * lf - m2);
+        const Hue& hue = t_.hues[h];
+        const float ramp = static_cast<float>(m1 + (double(m2) - m1) * hue.along);
+        const BYTE values[3] = {toByte(m1), toByte(m2), toByte(ramp)};
+        bgr[2] = values[hue.part[0]];
+        bgr[1] = values[hue.part[1]];
+        bgr[0] = values[hue.part[2]];
+    }
+
+private:
+    // Each hue puts at most one channel on a ramp of hueToValue's curve; the others sit at
+    // m1 or m2.
+    struct Hue
+    {
+        enum Part : BYTE { Low, High, Ramp };
+        Part part[3];  // red, green, blue
+        double along; // x on the rising ramp, 240 - x on the falling one, over 60
+    };
+    struct Tables
+    {
+        BYTE lightness[511];
+        BYTE saturation[256 << 9]; // [range][max + min]
+        BYTE hueStep[256 << 8];    // [range][max - channel]
+        float unit[256];
+        Hue hues[256];
+    };
+
+    static BYTE toByte(float v)
+    {
+        // clampByte(double(v) * 255.0) without its branches: v lies within rounding of 0..1,
+        // where truncating first and clamping the integer gives the same byte.
+        return static_cast<BYTE>(std::clamp(static_cast<int>(double(v) * 255.0), 0, 255));
+    }
+
+    static const Tables& tables()
+    {
+        static const Tables* const made = [] {
+            auto* t = new Tables{};
+            for (int sum = 0; sum <= 510; ++sum)
+                t->lightness[sum] = static_cast<BYTE>((sum * 255 + 255) / 510);
+            for (int range = 1; range <= 255; ++range) {
+                for (int sum = range; sum <= 510 - range; ++sum) {
+                    const int l = t->lightness[sum];
+                    const int d = l <= 127 ? sum : 510 - sum;
+                    t->saturation[(range << 9) | sum] = static_cast<BYTE>((range * 255 + d / 2) / d);
+                }
+                for (int diff = 0; diff <= range; ++diff)
+                    t->hueStep[(range << 8) | diff] = static_cast<BYTE>((diff * 42 + range / 2) / range);
+            }
+            for (int k = 0; k < 256; ++k) {
+                t->unit[k] = static_cast<float>(k / 255.0);
+                const float h = static_cast<float>(k * 360.0 / 255.0);
+                const float xs[3] = {static_cast<float>(h + 120.0), h, static_cast<float>(h - 120.0)};
+                Hue& hue = t->hues[k];
+                hue.along = 0.0;
+                for (int c = 0; c < 3; ++c) {
+                    float x = xs[c];
+                    if (x > 360.0f)
+                        x = static_cast<float>(x - 360.0);
+                    if (x < 0.0f)
+                        x = static_cast<float>(x + 360.0);
+                    if (x < 60.0f) {
+                        hue.part[c] = Hue::Ramp;
+                        hue.along = x / 60.0;
+                    } else if (x < 180.0f) {
+                        hue.part[c] = Hue::High;
+                    } else if (x < 240.0f) {
+                        hue.part[c] = Hue::Ramp;
+                        hue.along = (240.0 - x) / 60.0;
+                    } else {
+                        hue.part[c] = Hue::Low;
+                    }
+                }
+            }
+            return t;
+        }();
+        return *made;
+    }
+
+    const BYTE* table_;
+    const Tables& t_;
+};
 
 RGBQUAD saturateYuv(RGBQUAD c, const BYTE* table)
 {
@@ -554,12 +614,13 @@ bool CxImage::Saturate(LONG amount, LONG colorspace)
         table[k] = colorspace == 1 ? clampByte(int64_t{k} + amount)
                                    : clampByte((k - 128) * (amount + 100.0) / 100.0 + 128.5);
     }
+    const HslSaturation hsl(table);
     auto change = [&](RGBQUAD c) {
         if (colorspace == 2)
             return saturateYuv(c, table);
-        Hsl hsl = rgbToHsl(c.rgbRed, c.rgbGreen, c.rgbBlue);
-        hsl.s = table[hsl.s];
-        return hslToRgb(hsl);
+        BYTE bgr[3] = {c.rgbBlue, c.rgbGreen, c.rgbRed};
+        hsl.apply(bgr);
+        return RGBQUAD{bgr[0], bgr[1], bgr[2], c.rgbReserved};
     };
     if (head.biClrUsed != 0) {
         RGBQUAD* pal = GetPalette();
@@ -584,7 +645,11 @@ bool CxImage::Saturate(LONG amount, LONG colorspace)
         for (LONG x = xMin; x < xMax; ++x, p += 3) {
             if (pSelection != nullptr && pSelection[size_t(y) * head.biWidth + x] == 0)
                 continue;
-            RGBQUAD c = change(RGBQUAD{p[0], p[1], p[2], 0});
+            if (colorspace == 1) {
+                hsl.apply(p);
+                continue;
+            }
+            RGBQUAD c = saturateYuv(RGBQUAD{p[0], p[1], p[2], 0}, table);
             p[0] = c.rgbBlue;
             p[1] = c.rgbGreen;
             p[2] = c.rgbRed;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 using namespace imagetest;
@@ -307,6 +308,39 @@ TEST(Saturate, IntegerHslRoundTrip)
 
     EXPECT_FALSE(yuv.Saturate(10, 3));
     EXPECT_STREQ(yuv.GetLastError(), "Saturate: wrong colorspace");
+}
+
+// Greys (tinted towards hue 170 once their saturation rises), ties for the largest channel,
+// each hue ramp, light and dark ends; the values are those of the integer HSL round trip.
+TEST(Saturate, KnownResultsAcrossHuesTiesAndLightness)
+{
+    const BYTE in[][3] = {{90, 90, 90},  {200, 200, 200}, {200, 200, 40},  {30, 180, 180}, {250, 120, 10},
+                          {20, 240, 70}, {60, 30, 230},   {255, 250, 245}, {5, 0, 10},     {128, 64, 200}};
+    const struct
+    {
+        LONG amount;
+        BYTE out[10][3];
+    } cases[] = {
+        {40, {{75, 75, 104}, {191, 191, 208}, {218, 216, 21}, {13, 196, 194}, {255, 116, 5}, {5, 255, 63},
+              {44, 10, 249}, {255, 249, 245}, {4, 0, 10}, {126, 44, 219}}},
+        {-60, {{90, 90, 90}, {200, 200, 200}, {171, 170, 68}, {54, 155, 154}, {220, 120, 39}, {49, 210, 87},
+               {79, 59, 200}, {253, 249, 246}, {4, 1, 8}, {129, 92, 171}}},
+        {100, {{54, 54, 125}, {178, 178, 221}, {240, 237, 0}, {0, 210, 207}, {255, 116, 5}, {5, 255, 63},
+               {40, 5, 255}, {255, 249, 245}, {4, 0, 10}, {125, 15, 248}}},
+    };
+    for (const auto& c : cases) {
+        CxImage image;
+        ASSERT_TRUE(image.Create(10, 1, 24));
+        for (LONG x = 0; x < 10; ++x)
+            image.SetPixelColour(x, 0, RGBQUAD{in[x][2], in[x][1], in[x][0], 0});
+        ASSERT_TRUE(image.Saturate(c.amount));
+        for (LONG x = 0; x < 10; ++x) {
+            const RGBQUAD q = image.PixelColour(x, 0);
+            EXPECT_EQ((std::array<int, 3>{q.rgbRed, q.rgbGreen, q.rgbBlue}),
+                      (std::array<int, 3>{c.out[x][0], c.out[x][1], c.out[x][2]}))
+                << "amount " << c.amount << ", pixel " << x;
+        }
+    }
 }
 
 TEST(PromoteBitDepth, PaletteToTrueColourKeepsAlpha)
