@@ -222,7 +222,9 @@ bool near(uint32_t a, uint32_t b, int tolerance)
 TEST(ListViewTakeImage, TheTileOwnsTheNewBitmapWhileARunKeepsTheOldOne)
 {
     ListViewItem tile;
-    tile.SetImage(bitmapOf(64, 48, [](INT, INT) { return 0xFFFF0000u; }));
+    GpBitmap* opened = bitmapOf(64, 48, [](INT, INT) { return 0xFFFF0000u; });
+    tile.SetImage(opened);
+    GdipDisposeImage(opened);
     GpImage* run = nullptr;
     ASSERT_EQ(GdipCloneImage(tile.image, &run), Ok);
 
