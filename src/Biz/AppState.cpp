@@ -19,3 +19,19 @@ void AppState::SetStopped()
     m_state.store(Stopped, std::memory_order_release);
     m_lock.Unlock();
 }
+
+void AppState::BeginRun()
+{
+    m_lock.Lock();
+    ++m_runs;
+    m_state.store(Uploading, std::memory_order_release);
+    m_lock.Unlock();
+}
+
+void AppState::EndRun()
+{
+    m_lock.Lock();
+    if (m_runs > 0 && --m_runs == 0)
+        m_state.store(Stopped, std::memory_order_release);
+    m_lock.Unlock();
+}

@@ -131,7 +131,7 @@ void UploadRun::StartRun()
         renamed->EndRename();
     }
     list->SetEditable(false);
-    AppState::Instance()->SetUploading();
+    AppState::Instance()->BeginRun();
     m_panel->SetPostSkins(true);
     m_panel->EnablePost(true);
     m_panel->EnableAdd(false);
@@ -332,7 +332,7 @@ void UploadRun::EndRun(End how)
         if (how == End::Complete)
             list->Clear();
     }
-    AppState::Instance()->SetStopped();
+    AppState::Instance()->EndRun();
     if (m_panel) {
         m_panel->EnableAdd(true);
         m_panel->EnableSelectAll(true);
@@ -371,7 +371,7 @@ void UploadRun::Shutdown()
         m_currentTile = -1;
         if (m_poster)
             m_poster->Cancel();
-        AppState::Instance()->SetStopped();
+        AppState::Instance()->EndRun();
     }
     Revoke();
     m_git = nullptr;
