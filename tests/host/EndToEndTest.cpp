@@ -230,7 +230,7 @@ TEST_F(EndToEnd, PicturesChosenInTheAddDialogArriveWithTheirFieldsInOrder)
     picture(folder / "hills.png", 300, 200);
     picture(folder / "sunset.jpg", 800, 600);
     // Slow enough answers that each status text stays up for the person to read.
-    Receiver receiver(dir.file("received"), dir.file("receiver.log"), 300);
+    Receiver receiver(dir.file("received"), dir.file("receiver.log"), 800);
     ASSERT_FALSE(receiver.url().empty());
 
     Run r = album("add-and-post.js", receiver);
