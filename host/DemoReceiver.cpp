@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
@@ -42,9 +43,13 @@ bool DemoReceiver::start(std::string& error)
         return false;
     }
     m_folder = pattern;
-    std::filesystem::create_directory(m_folder / "received");
+    // A folder named by PICTAVO_DEMO_RECEIVED keeps what was stored after the demo ends.
+    const char* keep = std::getenv("PICTAVO_DEMO_RECEIVED");
+    m_received = keep && *keep ? std::filesystem::path(keep) : m_folder / "received";
+    std::error_code ec;
+    std::filesystem::create_directories(m_received, ec);
     const std::string log = (m_folder / "receiver.log").string();
-    const std::string received = (m_folder / "received").string();
+    const std::string received = m_received.string();
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -88,7 +93,7 @@ std::string DemoReceiver::report() const
         out << "receiver: " << line << '\n';
     std::error_code ec;
     int stored = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(m_folder / "received", ec)) {
+    for (const auto& entry : std::filesystem::directory_iterator(m_received, ec)) {
         out << "stored: " << entry.path().filename().string() << " (" << entry.file_size(ec) << " bytes)\n";
         ++stored;
     }

@@ -50,7 +50,7 @@ int runPage(const HostOptions& options, std::optional<Clock::time_point> deadlin
         }
         page.presetProperty(u"PostUrl", pictavo::platform::fromUtf8(receiver->url() + "upload"));
         std::printf("demo: the receiver at %supload stores into %s\n", receiver->url().c_str(),
-                    (receiver->folder() / "received").c_str());
+                    receiver->received().c_str());
         std::fflush(stdout);
     }
 

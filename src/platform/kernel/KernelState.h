@@ -42,6 +42,8 @@ struct KernelAccess
     static void teardown(ThreadQueue& queue);
     static bool runOneSent(std::unique_lock<std::mutex>& lock, ThreadQueue& queue);
     static unsigned long long changes(const ThreadQueue& queue) { return queue.m_changes; }
+    static unsigned long long looked(const ThreadQueue& queue) { return queue.m_looked; }
+    static void markLooked(ThreadQueue& queue) { queue.m_looked = queue.m_changes; }
     static bool hasInput(const ThreadQueue& queue) { return !queue.m_posted.empty() || queue.m_quit; }
     static bool hooked(const ThreadQueue& queue) { return static_cast<bool>(queue.m_block); }
     static ThreadQueue::BlockFn blocker(const ThreadQueue& queue) { return queue.m_block; }

@@ -103,7 +103,9 @@ DWORD waitObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms, bo
     const auto deadline = kernel::deadlineAfter(ms);
     int index = -1;
     bool input = false;
-    const auto seen = queue ? KernelAccess::changes(*queue) : 0;
+    // New since the thread last looked at its queue, as on Windows: a wake that came between
+    // the caller's last peek and this wait (window input is not in the posted queue) counts.
+    const auto seen = queue ? KernelAccess::looked(*queue) : 0;
     auto ready = [&] {
         index = satisfied(objects, waitAll);
         input = queue && (KernelAccess::hasInput(*queue) || KernelAccess::changes(*queue) != seen);
@@ -114,7 +116,8 @@ DWORD waitObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms, bo
     if (index >= 0)
         return WAIT_OBJECT_0 + index;
     // Posted input, a wake, or a sent call that ran: Windows wakes for sent messages too, and
-    // the call may have changed what the caller waits for.
+    // the call may have changed what the caller waits for. Told so, the caller has seen it.
+    KernelAccess::markLooked(*queue);
     return WAIT_OBJECT_0 + count;
 }
 

@@ -199,6 +199,7 @@ bool ThreadQueue::get(MSG& msg, HWND filter, UINT min, UINT max)
         while (KernelAccess::runOneSent(lk, *this)) {
         }
         const auto seen = m_changes;
+        m_looked = seen;
         auto it = std::find_if(m_posted.begin(), m_posted.end(),
                                [&](const MSG& m) { return matches(m, filter, min, max); });
         if (it != m_posted.end()) {
@@ -233,6 +234,7 @@ bool ThreadQueue::peek(MSG& msg, HWND filter, UINT min, UINT max, UINT flags)
     std::unique_lock lk(kernel::lock());
     while (KernelAccess::runOneSent(lk, *this)) {
     }
+    m_looked = m_changes;
     const bool remove = flags & PM_REMOVE;
     auto it = std::find_if(m_posted.begin(), m_posted.end(),
                            [&](const MSG& m) { return matches(m, filter, min, max); });

@@ -74,6 +74,7 @@ private:
     bool m_quit = false;
     int m_quitCode = 0;
     unsigned long long m_changes = 0; // bumped by post, quit, wake and by every sent call run
+    unsigned long long m_looked = 0;  // m_changes when the thread last looked (get or peek)
     std::deque<MSG> m_posted;
     std::deque<std::shared_ptr<SentCall>> m_sent;
     IdleSource m_idle;

@@ -157,6 +157,20 @@ TEST(Threads, MsgWaitReturnsForMessagesAndObjects)
     CloseHandle(event);
 }
 
+// Window input is not in the posted queue: it only wakes the thread. A wake that lands between
+// the pump's last look and its next wait must end that wait, or the input sits unseen.
+TEST(Threads, MsgWaitReturnsForAWakeSinceTheLastLook)
+{
+    auto q = ThreadQueue::current();
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    std::thread([&] { q->wake(); }).join();
+    EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_ALLINPUT), WAIT_OBJECT_0);
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT), WAIT_TIMEOUT);
+}
+
 // A pump waiting for input must look again once a call sent to it has run: the call may have
 // asked the pump to stop.
 TEST(Threads, MsgWaitReturnsAfterRunningASentCall)
