@@ -16,6 +16,7 @@
 
 #include "support/FakeDispatch.h"
 #include "support/PageSite.h"
+#include "support/PlainWindow.h"
 #include "support/RawServer.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
@@ -256,13 +257,9 @@ protected:
             wc.lpfnWndProc = callProc;
             wc.lpszClassName = u"UploadRunTestCalls";
             RegisterClassExW(&wc);
-            wc.lpfnWndProc = DefWindowProcW;
-            wc.lpszClassName = u"UploadRunTestPage";
-            RegisterClassExW(&wc);
             m_calls = CreateWindowExW(0, u"UploadRunTestCalls", u"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                       nullptr, nullptr);
-            page = CreateWindowExW(0, u"UploadRunTestPage", u"page", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600,
-                                   nullptr, nullptr, nullptr, nullptr);
+            page = pictavo::test::plainWindow(0, 0, 800, 600);
             ready.set_value();
             MSG msg;
             while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
