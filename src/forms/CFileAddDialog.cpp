@@ -46,11 +46,11 @@ void CFileAddDialog::Form::OnPaint(Quendal::UI::CPaintEventArgs& e)
 {
     ExtForm::OnPaint(e);
     ControlBase::OnPaint(e);
-    for (const FocusProxy* proxy : {&owner_.selectAllFocus, &owner_.okFocus, &owner_.cancelFocus})
+    for (const FocusProxy* proxy : {&m_owner.selectAllFocus, &m_owner.okFocus, &m_owner.cancelFocus})
         if (proxy->HasFocus()) {
             RECT r = proxy->Element().bounds;
             // Inside the button pictures' own border; around the check box and its text.
-            if (proxy != &owner_.selectAllFocus)
+            if (proxy != &m_owner.selectAllFocus)
                 r = RECT{r.left + 3, r.top + 3, r.right - 3, r.bottom - 3};
             drawFocusMark(e.hdc, r);
         }
@@ -88,10 +88,10 @@ INT_PTR CFileAddDialog::DoModal(HWND owner)
     tmpl.style = WS_POPUP | WS_VISIBLE;
     tmpl.width = kWidth;
     tmpl.height = kHeight;
-    owner_ = owner;
+    m_owner = owner;
     const INT_PTR result =
         DialogBoxIndirectParamW(nullptr, &tmpl, owner, &CFileAddDialog::DialogProc, reinterpret_cast<LPARAM>(this));
-    dialog_ = nullptr;
+    m_dialog = nullptr;
     return result < 0 ? 0 : result;
 }
 
@@ -145,7 +145,7 @@ INT_PTR CFileAddDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     default:
         break;
     }
-    if (!self->form_.ProcessWindowMessage(dialog, message, wParam, lParam, result))
+    if (!self->m_form.ProcessWindowMessage(dialog, message, wParam, lParam, result))
         return FALSE;
     SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
     return TRUE;
@@ -153,38 +153,38 @@ INT_PTR CFileAddDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 void CFileAddDialog::OnInitDialog(HWND dialog)
 {
-    dialog_ = dialog;
-    form_.SetIconName("IcoAdd");
-    form_.SetCaption(u"添加图片");
+    m_dialog = dialog;
+    m_form.SetIconName("IcoAdd");
+    m_form.SetCaption(u"添加图片");
     // Scenarios find skinned windows by their caption.
-    SetWindowTextW(dialog, form_.caption.c_str());
-    form_.AttachWindow(dialog, 0, 0, kWidth, kHeight);
+    SetWindowTextW(dialog, m_form.caption.c_str());
+    m_form.AttachWindow(dialog, 0, 0, kWidth, kHeight);
 
-    selectAllBox.Create(form_, u"全选");
+    selectAllBox.Create(m_form, u"全选");
     selectAllBox.SetMargins(208, kBandTop, 0, 0);
     selectAllBox.SetAnchor(ControlBase::Top | ControlBase::Left);
     selectAllBox.changed.connect(this, &CFileAddDialog::OnSelectAll);
 
-    countLabel.Create(form_, kNoCount);
+    countLabel.Create(m_form, kNoCount);
     countLabel.SetMargins(259, kBandTop, 0, 0);
-    sizeLabel.Create(form_, kNoSize);
+    sizeLabel.Create(m_form, kNoSize);
     sizeLabel.SetMargins(kSizeLabelLeft, kBandTop, 0, 0);
 
-    okButton.Create(form_, u"");
+    okButton.Create(m_form, u"");
     okButton.SetImages("BtnOk", "BtnOk", "BtnOk", "BtnOk");
     okButton.clicked.connect(this, &CFileAddDialog::OnConfirm);
     okButton.SetSize(51, 24);
     okButton.SetMargins(0, 0, 73, 6);
     okButton.SetAnchor(ControlBase::Right | ControlBase::Bottom);
 
-    cancelButton.Create(form_, u"");
+    cancelButton.Create(m_form, u"");
     cancelButton.SetImages("BtnCancel", "BtnCancel", "BtnCancel", "BtnCancel");
     cancelButton.clicked.connect(this, &CFileAddDialog::OnCancel);
     cancelButton.SetSize(51, 24);
     cancelButton.SetMargins(0, 0, 16, 6);
     cancelButton.SetAnchor(ControlBase::Right | ControlBase::Bottom);
 
-    closeButton.Create(form_, u"");
+    closeButton.Create(m_form, u"");
     closeButton.clicked.connect(this, &CFileAddDialog::OnCancel);
     closeButton.SetSize(15, 15);
     closeButton.SetMargins(0, 5, 6, 0);
@@ -205,7 +205,7 @@ void CFileAddDialog::OnInitDialog(HWND dialog)
     RECT client{};
     GetClientRect(dialog, &client);
     LRESULT ignored = 0;
-    form_.ProcessWindowMessage(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom), ignored);
+    m_form.ProcessWindowMessage(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom), ignored);
 
     selectAllFocus.Create(dialog, kSelectAllId);
     selectAllFocus.pressed = [this] {
@@ -224,13 +224,13 @@ void CFileAddDialog::OnInitDialog(HWND dialog)
 void CFileAddDialog::CentreOverOwner()
 {
     // Over the page's top-level window, which is what the user sees of the control.
-    HWND around = owner_ ? GetAncestor(owner_, GA_ROOT) : nullptr;
+    HWND around = m_owner ? GetAncestor(m_owner, GA_ROOT) : nullptr;
     RECT area{};
     if (!around || !IsWindowVisible(around) || IsIconic(around) || !GetWindowRect(around, &area))
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     const int x = area.left + ((area.right - area.left) - kWidth) / 2;
     const int y = area.top + ((area.bottom - area.top) - kHeight) / 2;
-    SetWindowPos(dialog_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(m_dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CFileAddDialog::SetCountTexts(const std::u16string& count, const std::u16string& size)
@@ -351,6 +351,6 @@ void CFileAddDialog::OnCancel()
 
 void CFileAddDialog::End(INT_PTR result)
 {
-    if (dialog_)
-        EndDialog(dialog_, result);
+    if (m_dialog)
+        EndDialog(m_dialog, result);
 }

@@ -40,11 +40,11 @@ private:
     class Form : public ExtForm
     {
     public:
-        explicit Form(CFileAddDialog& owner) : owner_(owner) {}
+        explicit Form(CFileAddDialog& owner) : m_owner(owner) {}
         void OnPaint(Quendal::UI::CPaintEventArgs& e) override;
 
     private:
-        CFileAddDialog& owner_;
+        CFileAddDialog& m_owner;
     };
 
     static INT_PTR DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -60,7 +60,7 @@ private:
     void End(INT_PTR result);
     void CentreOverOwner();
 
-    Form form_{*this};
+    Form m_form{*this};
     Quendal::UI::Controls::Button cancelButton;
     Quendal::UI::Controls::Button okButton;
     Quendal::UI::Controls::Button closeButton;
@@ -75,6 +75,6 @@ private:
     FocusProxy selectAllFocus{selectAllBox, DLGC_BUTTON};
     FocusProxy okFocus{okButton, DLGC_BUTTON | DLGC_DEFPUSHBUTTON};
     FocusProxy cancelFocus{cancelButton, DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON};
-    HWND dialog_ = nullptr;
-    HWND owner_ = nullptr;
+    HWND m_dialog = nullptr;
+    HWND m_owner = nullptr;
 };

@@ -2,14 +2,14 @@
 
 #include "platform/win/Dialog.h"
 
-FocusProxy::FocusProxy(ControlBase& element, UINT dialogCode) : element_(element), dialogCode_(dialogCode) {}
+FocusProxy::FocusProxy(ControlBase& element, UINT dialogCode) : m_element(element), m_dialogCode(dialogCode) {}
 
 HWND FocusProxy::Create(HWND dialog, int id)
 {
     RegisterClass(u"QuendalFocusProxy");
     // No size: it never paints over the element nor takes its clicks.
-    return CreateImpl(u"QuendalFocusProxy", dialog, RECT{element_.bounds.left, element_.bounds.top,
-                                                          element_.bounds.left, element_.bounds.top},
+    return CreateImpl(u"QuendalFocusProxy", dialog, RECT{m_element.bounds.left, m_element.bounds.top,
+                                                          m_element.bounds.left, m_element.bounds.top},
                       u"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, static_cast<UINT>(id));
 }
 
@@ -22,15 +22,15 @@ BOOL FocusProxy::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM,
 {
     switch (message) {
     case WM_GETDLGCODE:
-        result = dialogCode_;
+        result = m_dialogCode;
         return TRUE;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        element_.Invalidate();
+        m_element.Invalidate();
         result = 0;
         return TRUE;
     case WM_KEYUP:
-        if (wParam == VK_SPACE && pressed && !element_.disabled)
+        if (wParam == VK_SPACE && pressed && !m_element.disabled)
             pressed();
         result = 0;
         return TRUE;

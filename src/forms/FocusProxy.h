@@ -16,7 +16,7 @@ public:
 
     HWND Create(HWND dialog, int id);
     bool HasFocus() const;
-    const ControlBase& Element() const { return element_; }
+    const ControlBase& Element() const { return m_element; }
 
     BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
                               DWORD mapId = 0) override;
@@ -25,6 +25,6 @@ public:
     std::function<void()> pressed;
 
 private:
-    ControlBase& element_;
-    UINT dialogCode_;
+    ControlBase& m_element;
+    UINT m_dialogCode;
 };

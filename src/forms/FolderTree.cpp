@@ -17,13 +17,13 @@ HWND FolderTree::Create(HWND parent, int id, const RECT& rect, HIMAGELIST icons)
 {
     // WS_TABSTOP so the keyboard reaches it; TVS_SHOWSELALWAYS keeps the listed folder marked
     // while the tiles have the focus.
-    tree_ = CreateWindowExW(0, WC_TREEVIEWW, u"",
+    m_tree = CreateWindowExW(0, WC_TREEVIEWW, u"",
                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_SHOWSELALWAYS,
                             rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                             reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr, nullptr);
-    if (tree_)
-        SendMessageW(tree_, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(icons));
-    return tree_;
+    if (m_tree)
+        SendMessageW(m_tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(icons));
+    return m_tree;
 }
 
 HTREEITEM FolderTree::Insert(HTREEITEM parent, Node* node, const std::u16string& text, int icon)
@@ -37,13 +37,13 @@ HTREEITEM FolderTree::Insert(HTREEITEM parent, Node* node, const std::u16string&
     insert.item.iImage = icon;
     insert.item.iSelectedImage = icon;
     insert.item.lParam = reinterpret_cast<LPARAM>(node);
-    return TreeView_InsertItem(tree_, &insert);
+    return TreeView_InsertItem(m_tree, &insert);
 }
 
 HTREEITEM FolderTree::InsertFolder(HTREEITEM parent, Quendal::Shell::Item* item)
 {
-    nodes_.push_back(std::make_unique<Node>(Node{false, item}));
-    HTREEITEM inserted = Insert(parent, nodes_.back().get(), item->displayName, item->iconIndex);
+    m_nodes.push_back(std::make_unique<Node>(Node{false, item}));
+    HTREEITEM inserted = Insert(parent, m_nodes.back().get(), item->displayName, item->iconIndex);
     // Every folder offers a button until it is opened and found empty.
     if (inserted)
         Insert(inserted, nullptr, kPlaceholder, item->iconIndex);
@@ -57,26 +57,26 @@ FolderTree::Node* FolderTree::NodeOf(HTREEITEM item) const
     TVITEMW query{};
     query.mask = TVIF_PARAM;
     query.hItem = item;
-    if (!SendMessageW(tree_, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query)))
+    if (!SendMessageW(m_tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query)))
         return nullptr;
     return reinterpret_cast<Node*>(query.lParam);
 }
 
 void FolderTree::Build(const std::u16string& remembered)
 {
-    if (!tree_)
+    if (!m_tree)
         return;
-    Quendal::Shell::Item* root = desktop_.rootItem();
-    nodes_.push_back(std::make_unique<Node>(Node{true, root}));
-    Node* rootNode = nodes_.back().get();
+    Quendal::Shell::Item* root = m_desktop.rootItem();
+    m_nodes.push_back(std::make_unique<Node>(Node{true, root}));
+    Node* rootNode = m_nodes.back().get();
     HTREEITEM rootItem = Insert(TVI_ROOT, rootNode, root->displayName, root->iconIndex);
-    for (Quendal::Shell::Item* child : desktop_.EnumChildren(*root)) {
+    for (Quendal::Shell::Item* child : m_desktop.EnumChildren(*root)) {
         HTREEITEM inserted = InsertFolder(rootItem, child);
-        if (!computer_ && isComputer(child->displayName))
-            computer_ = inserted;
+        if (!m_computer && isComputer(child->displayName))
+            m_computer = inserted;
     }
-    TreeView_Expand(tree_, rootItem, TVE_EXPAND);
-    if (!remembered.empty() && computer_)
+    TreeView_Expand(m_tree, rootItem, TVE_EXPAND);
+    if (!remembered.empty() && m_computer)
         Reopen(remembered);
 }
 
@@ -98,21 +98,21 @@ void FolderTree::Populate(HTREEITEM item)
     if (!node || node->populated || !node->item)
         return;
     node->populated = true;
-    while (HTREEITEM child = TreeView_GetChild(tree_, item))
-        if (!TreeView_DeleteItem(tree_, child))
+    while (HTREEITEM child = TreeView_GetChild(m_tree, item))
+        if (!TreeView_DeleteItem(m_tree, child))
             break;
-    for (Quendal::Shell::Item* child : desktop_.EnumChildren(*node->item))
+    for (Quendal::Shell::Item* child : m_desktop.EnumChildren(*node->item))
         InsertFolder(item, child);
     // The drives keep the order the computer gives them.
     if (node->item->displayName != u"我的电脑") {
         TVSORTCB sort{item, &FolderTree::CompareNodes, 0};
-        SendMessageW(tree_, TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&sort));
+        SendMessageW(m_tree, TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&sort));
     }
 }
 
 void FolderTree::Select(HTREEITEM item)
 {
-    TreeView_SelectItem(tree_, item);
+    TreeView_SelectItem(m_tree, item);
 }
 
 void FolderTree::Reopen(const std::u16string& remembered)
@@ -126,9 +126,9 @@ void FolderTree::Reopen(const std::u16string& remembered)
     folder.copy(root, folder.size());
     if (!PathStripToRootW(root))
         return;
-    Populate(computer_);
-    TreeView_Expand(tree_, computer_, TVE_EXPAND);
-    for (HTREEITEM drive = TreeView_GetChild(tree_, computer_); drive; drive = TreeView_GetNextSibling(tree_, drive)) {
+    Populate(m_computer);
+    TreeView_Expand(m_tree, m_computer, TVE_EXPAND);
+    for (HTREEITEM drive = TreeView_GetChild(m_tree, m_computer); drive; drive = TreeView_GetNextSibling(m_tree, drive)) {
         const Node* node = NodeOf(drive);
         if (node && node->item && node->item->fileSystemPath == root) {
             Descend(drive, folder);
@@ -145,10 +145,10 @@ void FolderTree::Descend(HTREEITEM item, const std::u16string& folder)
         if (!node || !node->item || node->item->fileSystemPath == folder)
             break;
         Populate(item);
-        TreeView_Expand(tree_, item, TVE_EXPAND);
+        TreeView_Expand(m_tree, item, TVE_EXPAND);
         HTREEITEM next = nullptr;
-        for (HTREEITEM child = TreeView_GetChild(tree_, item); child && !next;
-             child = TreeView_GetNextSibling(tree_, child)) {
+        for (HTREEITEM child = TreeView_GetChild(m_tree, item); child && !next;
+             child = TreeView_GetNextSibling(m_tree, child)) {
             const Node* c = NodeOf(child);
             if (c && c->item && !c->item->fileSystemPath.empty() &&
                 PathIsPrefixW(c->item->fileSystemPath.c_str(), folder.c_str()))
@@ -164,7 +164,7 @@ void FolderTree::Descend(HTREEITEM item, const std::u16string& folder)
 
 bool FolderTree::OnNotify(const NMHDR& header, LRESULT& result)
 {
-    if (header.hwndFrom != tree_)
+    if (header.hwndFrom != m_tree)
         return false;
     const auto& info = reinterpret_cast<const NMTREEVIEWW&>(header);
     if (header.code == TVN_ITEMEXPANDINGW) {

@@ -20,12 +20,12 @@ public:
         Quendal::Shell::Item* item = nullptr;
     };
 
-    explicit FolderTree(Quendal::Shell::DesktopFolder& desktop) : desktop_(desktop) {}
+    explicit FolderTree(Quendal::Shell::DesktopFolder& desktop) : m_desktop(desktop) {}
     FolderTree(const FolderTree&) = delete;
     FolderTree& operator=(const FolderTree&) = delete;
 
     HWND Create(HWND parent, int id, const RECT& rect, HIMAGELIST icons);
-    HWND Handle() const { return tree_; }
+    HWND Handle() const { return m_tree; }
     // The desktop and its children; then, when remembered names a folder, that folder (or
     // its nearest existing parent) selected with the folders above it expanded.
     void Build(const std::u16string& remembered);
@@ -46,8 +46,8 @@ private:
     void Select(HTREEITEM item);
     static int CompareNodes(LPARAM a, LPARAM b, LPARAM);
 
-    Quendal::Shell::DesktopFolder& desktop_;
-    HWND tree_ = nullptr;
-    HTREEITEM computer_ = nullptr;
-    std::vector<std::unique_ptr<Node>> nodes_;
+    Quendal::Shell::DesktopFolder& m_desktop;
+    HWND m_tree = nullptr;
+    HTREEITEM m_computer = nullptr;
+    std::vector<std::unique_ptr<Node>> m_nodes;
 };

@@ -34,7 +34,7 @@ void ImageEditForm::Form::OnPaint(CPaintEventArgs& e)
     ControlBase::OnPaint(e);
 }
 
-ImageEditForm::ImageEditForm(ListViewPostItem& item) : item_(item) {}
+ImageEditForm::ImageEditForm(ListViewPostItem& item) : m_item(item) {}
 
 ImageEditForm::~ImageEditForm()
 {
@@ -43,9 +43,9 @@ ImageEditForm::~ImageEditForm()
 
 INT_PTR ImageEditForm::DoModal(HWND owner)
 {
-    item_.lock.Lock();
-    const bool ready = item_.image != nullptr;
-    item_.lock.Unlock();
+    m_item.lock.Lock();
+    const bool ready = m_item.image != nullptr;
+    m_item.lock.Unlock();
     if (!ready)
         return -1;
     // The window opens centred on the work area and never larger than it.
@@ -62,7 +62,7 @@ INT_PTR ImageEditForm::DoModal(HWND owner)
     tmpl.height = h;
     const INT_PTR result =
         DialogBoxIndirectParamW(nullptr, &tmpl, owner, &ImageEditForm::DialogProc, reinterpret_cast<LPARAM>(this));
-    dialog_ = nullptr;
+    m_dialog = nullptr;
     return result < 0 ? result : 0;
 }
 
@@ -88,7 +88,7 @@ INT_PTR ImageEditForm::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         return FALSE;
     LRESULT result = 0;
     if (!self->EdgeMessage(dialog, message, wParam, lParam, result) &&
-        !self->form_.ProcessWindowMessage(dialog, message, wParam, lParam, result))
+        !self->m_form.ProcessWindowMessage(dialog, message, wParam, lParam, result))
         return FALSE;
     SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
     return TRUE;
@@ -98,7 +98,7 @@ BOOL ImageEditForm::EdgeMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM
 {
     switch (message) {
     case WM_NCHITTEST: {
-        if (!form_.resizable)
+        if (!m_form.resizable)
             return FALSE;
         RECT w{};
         GetWindowRect(dialog, &w);
@@ -132,11 +132,11 @@ BOOL ImageEditForm::EdgeMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_SETCURSOR:
         if (reinterpret_cast<HWND>(wParam) != dialog)
             return FALSE;
-        form_.CursorForHitTest(static_cast<SHORT>(LOWORD(lParam)));
+        m_form.CursorForHitTest(static_cast<SHORT>(LOWORD(lParam)));
         result = TRUE;
         return TRUE;
     case WM_NCLBUTTONDOWN:
-        if (wParam < HTLEFT || wParam > HTBOTTOMRIGHT || !form_.resizable)
+        if (wParam < HTLEFT || wParam > HTBOTTOMRIGHT || !m_form.resizable)
             return FALSE;
         // HTLEFT .. HTBOTTOMRIGHT run in the same order as the sizing edges 1 .. 8.
         SendMessageW(dialog, WM_SYSCOMMAND, SC_SIZE + (wParam - HTLEFT + 1), lParam);
@@ -168,30 +168,30 @@ BOOL ImageEditForm::EdgeMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 void ImageEditForm::OnInitDialog(HWND dialog)
 {
-    dialog_ = dialog;
-    form_.SetCaption(u"编辑图片");
-    form_.SetIconName("IcoEdit");
-    SetWindowTextW(dialog, form_.caption.c_str());
+    m_dialog = dialog;
+    m_form.SetCaption(u"编辑图片");
+    m_form.SetIconName("IcoEdit");
+    SetWindowTextW(dialog, m_form.caption.c_str());
     RECT client{};
     GetClientRect(dialog, &client);
-    form_.AttachWindow(dialog, client);
+    m_form.AttachWindow(dialog, client);
 
-    canvas_.element.SetAnchor(ControlBase::Top | ControlBase::Bottom | ControlBase::Left | ControlBase::Right);
-    canvas_.element.SetMargins(79, 52, 7, 33);
-    canvas_.element.Attach(form_);
-    canvas_.pictureSizeChanged.connect(this, &ImageEditForm::RefreshSizeBoxes);
+    m_canvas.element.SetAnchor(ControlBase::Top | ControlBase::Bottom | ControlBase::Left | ControlBase::Right);
+    m_canvas.element.SetMargins(79, 52, 7, 33);
+    m_canvas.element.Attach(m_form);
+    m_canvas.pictureSizeChanged.connect(this, &ImageEditForm::RefreshSizeBoxes);
 
     Build();
     ShowPage("size");
     // Laid out first, so the picture is fitted to the canvas as it is loaded: a picture larger
     // than the canvas opens already reduced.
     LRESULT ignored = 0;
-    form_.ProcessWindowMessage(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom), ignored);
+    m_form.ProcessWindowMessage(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom), ignored);
     // Only the copy is made under the tile's lock: setting the picture emits signals.
-    item_.lock.Lock();
-    std::unique_ptr<CxImage> picture = ImageEditor::Capture(item_.image);
-    item_.lock.Unlock();
-    const bool loaded = canvas_.SetPicture(std::move(picture), true);
+    m_item.lock.Lock();
+    std::unique_ptr<CxImage> picture = ImageEditor::Capture(m_item.image);
+    m_item.lock.Unlock();
+    const bool loaded = m_canvas.SetPicture(std::move(picture), true);
     RefreshSizeBoxes();
     if (!loaded)
         EndDialog(dialog, -1);
@@ -200,7 +200,7 @@ void ImageEditForm::OnInitDialog(HWND dialog)
 ImageEditForm::Button& ImageEditForm::AddButton(Button& button, const std::u16string& text, int left, int top,
                                                 int width, int height)
 {
-    button.Create(form_, text);
+    button.Create(m_form, text);
     button.SetSize(width, height);
     button.SetMargins(left, top, 0, 0);
     return button;
@@ -208,14 +208,14 @@ ImageEditForm::Button& ImageEditForm::AddButton(Button& button, const std::u16st
 
 Label& ImageEditForm::AddLabel(Label& label, const std::u16string& text, int left, int top)
 {
-    label.Create(form_, text);
+    label.Create(m_form, text);
     label.SetMargins(left, top, 0, 0);
     return label;
 }
 
 void ImageEditForm::PlaceWindowed(WindowedElement& element, int left, int top, int width, int height)
 {
-    element.Attach(form_);
+    element.Attach(m_form);
     element.SetMargins(left, top, 0, 0);
     element.SetSize(width, height);
 }
@@ -223,126 +223,126 @@ void ImageEditForm::PlaceWindowed(WindowedElement& element, int left, int top, i
 void ImageEditForm::Build()
 {
     using Anchor = ControlBase::Anchor;
-    maximise_.Create(form_, u"");
-    maximise_.SetImages("BtnMax-Normal", "BtnMax-Hover", "BtnMax-Hover", "BtnMax-Normal");
-    maximise_.SetSize(15, 15);
-    maximise_.SetAnchor(Anchor::Top | Anchor::Right);
-    maximise_.SetMargins(0, 5, 23, 0);
-    maximise_.clicked.connect(this, &ImageEditForm::OnMaximise);
-    close_.Create(form_, u"");
-    close_.SetImages("BtnCloseNormal", "BtnCloseHover", "BtnCloseHover", "BtnCloseNormal");
-    close_.SetSize(15, 15);
-    close_.SetAnchor(Anchor::Top | Anchor::Right);
-    close_.SetMargins(0, 5, 6, 0);
-    close_.clicked.connect(this, &ImageEditForm::OnCancel);
+    m_maximise.Create(m_form, u"");
+    m_maximise.SetImages("BtnMax-Normal", "BtnMax-Hover", "BtnMax-Hover", "BtnMax-Normal");
+    m_maximise.SetSize(15, 15);
+    m_maximise.SetAnchor(Anchor::Top | Anchor::Right);
+    m_maximise.SetMargins(0, 5, 23, 0);
+    m_maximise.clicked.connect(this, &ImageEditForm::OnMaximise);
+    m_close.Create(m_form, u"");
+    m_close.SetImages("BtnCloseNormal", "BtnCloseHover", "BtnCloseHover", "BtnCloseNormal");
+    m_close.SetSize(15, 15);
+    m_close.SetAnchor(Anchor::Top | Anchor::Right);
+    m_close.SetMargins(0, 5, 6, 0);
+    m_close.clicked.connect(this, &ImageEditForm::OnCancel);
 
-    AddButton(tabSize_, u"调整尺寸", 7, 52).clicked.connect(this, &ImageEditForm::OnSizePage);
-    AddButton(tabLight_, u"调整亮度", 7, 79).clicked.connect(this, &ImageEditForm::OnLightPage);
-    AddButton(tabSaturate_, u"饱和度", 7, 106).clicked.connect(this, &ImageEditForm::OnSaturatePage);
-    AddButton(tabRotation_, u"旋转图片", 7, 133).clicked.connect(this, &ImageEditForm::OnRotationPage);
-    AddButton(tabQuality_, u"质量优化", 7, 160).clicked.connect(this, &ImageEditForm::OnQualityPage);
-    AddButton(tabUndo_, u"撤消编辑", 7, 187).clicked.connect(this, &ImageEditForm::OnUndo);
+    AddButton(m_tabSize, u"调整尺寸", 7, 52).clicked.connect(this, &ImageEditForm::OnSizePage);
+    AddButton(m_tabLight, u"调整亮度", 7, 79).clicked.connect(this, &ImageEditForm::OnLightPage);
+    AddButton(m_tabSaturate, u"饱和度", 7, 106).clicked.connect(this, &ImageEditForm::OnSaturatePage);
+    AddButton(m_tabRotation, u"旋转图片", 7, 133).clicked.connect(this, &ImageEditForm::OnRotationPage);
+    AddButton(m_tabQuality, u"质量优化", 7, 160).clicked.connect(this, &ImageEditForm::OnQualityPage);
+    AddButton(m_tabUndo, u"撤消编辑", 7, 187).clicked.connect(this, &ImageEditForm::OnUndo);
 
-    for (Button* b : {&ok_, &cancel_}) {
-        AddButton(*b, b == &ok_ ? u"确定" : u"取消", 0, 0);
+    for (Button* b : {&m_ok, &m_cancel}) {
+        AddButton(*b, b == &m_ok ? u"确定" : u"取消", 0, 0);
         b->SetAnchor(Anchor::Bottom | Anchor::Right);
-        b->SetMargins(0, 0, b == &ok_ ? 85 : 7, 4);
+        b->SetMargins(0, 0, b == &m_ok ? 85 : 7, 4);
     }
-    ok_.clicked.connect(this, &ImageEditForm::OnOk);
-    cancel_.clicked.connect(this, &ImageEditForm::OnCancel);
+    m_ok.clicked.connect(this, &ImageEditForm::OnOk);
+    m_cancel.clicked.connect(this, &ImageEditForm::OnCancel);
 
     // Size page.
-    const SIZE picture = canvas_.PictureSize();
-    AddLabel(widthLabel_, u"宽度：", 77, 32);
-    PlaceWindowed(widthBox_.element, 114, 30, 36, 18);
-    widthBox_.SetValue(picture.cx);
-    AddLabel(heightLabel_, u"高度：", 156, 32);
-    PlaceWindowed(heightBox_.element, 192, 30, 36, 18);
-    heightBox_.SetValue(picture.cy);
-    keepRatio_.Create(form_, u"约束比例");
-    keepRatio_.SetMargins(244, 31, 0, 0);
-    keepRatio_.SetChecked(TRUE);
-    AddButton(resize_, u"调整尺寸", 322, 26).clicked.connect(this, &ImageEditForm::OnResize);
-    AddButton(actualPixels_, u"实际像素", 404, 26).clicked.connect(this, &ImageEditForm::OnActualPixels);
-    AddButton(fit_, u"适合尺寸", 486, 26).clicked.connect(this, &ImageEditForm::OnFit);
-    AddButton(crop_, u"裁剪图片", 568, 26).clicked.connect(this, &ImageEditForm::OnCrop);
-    widthBox_.textChanged.connect(this, &ImageEditForm::UpdateResizeButton);
-    heightBox_.textChanged.connect(this, &ImageEditForm::UpdateResizeButton);
-    pages_["size"] = {&widthLabel_, &widthBox_.element, &heightLabel_, &heightBox_.element, &keepRatio_,
-                      &resize_,     &actualPixels_,     &fit_,         &crop_};
+    const SIZE picture = m_canvas.PictureSize();
+    AddLabel(m_widthLabel, u"宽度：", 77, 32);
+    PlaceWindowed(m_widthBox.element, 114, 30, 36, 18);
+    m_widthBox.SetValue(picture.cx);
+    AddLabel(m_heightLabel, u"高度：", 156, 32);
+    PlaceWindowed(m_heightBox.element, 192, 30, 36, 18);
+    m_heightBox.SetValue(picture.cy);
+    m_keepRatio.Create(m_form, u"约束比例");
+    m_keepRatio.SetMargins(244, 31, 0, 0);
+    m_keepRatio.SetChecked(TRUE);
+    AddButton(m_resize, u"调整尺寸", 322, 26).clicked.connect(this, &ImageEditForm::OnResize);
+    AddButton(m_actualPixels, u"实际像素", 404, 26).clicked.connect(this, &ImageEditForm::OnActualPixels);
+    AddButton(m_fit, u"适合尺寸", 486, 26).clicked.connect(this, &ImageEditForm::OnFit);
+    AddButton(m_crop, u"裁剪图片", 568, 26).clicked.connect(this, &ImageEditForm::OnCrop);
+    m_widthBox.textChanged.connect(this, &ImageEditForm::UpdateResizeButton);
+    m_heightBox.textChanged.connect(this, &ImageEditForm::UpdateResizeButton);
+    m_pages["size"] = {&m_widthLabel, &m_widthBox.element, &m_heightLabel, &m_heightBox.element, &m_keepRatio,
+                      &m_resize,     &m_actualPixels,     &m_fit,         &m_crop};
 
     // Light page.
-    AddLabel(brightnessLabel_, u"亮度：", 73, 31);
-    PlaceWindowed(brightness_.element, 119, 31, 122, 15);
-    brightness_.SetRange(-255, 255);
-    brightness_.SetValue(0);
-    PlaceWindowed(brightnessBox_.element, 242, 30, 36, 18);
-    brightnessBox_.SetValue(0);
-    AddLabel(contrastLabel_, u"对比度：", 283, 31);
-    PlaceWindowed(contrast_.element, 334, 31, 122, 15);
-    contrast_.SetRange(-100, 100);
-    contrast_.SetValue(0);
-    PlaceWindowed(contrastBox_.element, 461, 30, 36, 18);
-    contrastBox_.SetValue(0);
-    brightness_.valueChanged.connect(this, &ImageEditForm::OnBrightness);
-    contrast_.valueChanged.connect(this, &ImageEditForm::OnContrast);
-    pages_["light"] = {&brightnessLabel_, &brightness_.element, &brightnessBox_.element,
-                       &contrastLabel_,   &contrast_.element,   &contrastBox_.element};
+    AddLabel(m_brightnessLabel, u"亮度：", 73, 31);
+    PlaceWindowed(m_brightness.element, 119, 31, 122, 15);
+    m_brightness.SetRange(-255, 255);
+    m_brightness.SetValue(0);
+    PlaceWindowed(m_brightnessBox.element, 242, 30, 36, 18);
+    m_brightnessBox.SetValue(0);
+    AddLabel(m_contrastLabel, u"对比度：", 283, 31);
+    PlaceWindowed(m_contrast.element, 334, 31, 122, 15);
+    m_contrast.SetRange(-100, 100);
+    m_contrast.SetValue(0);
+    PlaceWindowed(m_contrastBox.element, 461, 30, 36, 18);
+    m_contrastBox.SetValue(0);
+    m_brightness.valueChanged.connect(this, &ImageEditForm::OnBrightness);
+    m_contrast.valueChanged.connect(this, &ImageEditForm::OnContrast);
+    m_pages["light"] = {&m_brightnessLabel, &m_brightness.element, &m_brightnessBox.element,
+                       &m_contrastLabel,   &m_contrast.element,   &m_contrastBox.element};
 
     // Saturation page: the slider starts at no change.
-    AddLabel(saturationLabel_, u"饱和度：", 77, 33);
-    PlaceWindowed(saturation_.element, 131, 31, 122, 15);
-    saturation_.SetRange(-100, 100);
-    saturation_.SetValue(0);
-    PlaceWindowed(saturationBox_.element, 254, 30, 36, 18);
-    saturationBox_.SetValue(0);
-    AddButton(saturate_, u"调整", 297, 26).clicked.connect(this, &ImageEditForm::OnSaturate);
-    saturation_.valueChanged.connect(this, &ImageEditForm::OnSaturation);
-    pages_["saturate"] = {&saturationLabel_, &saturation_.element, &saturationBox_.element, &saturate_};
+    AddLabel(m_saturationLabel, u"饱和度：", 77, 33);
+    PlaceWindowed(m_saturation.element, 131, 31, 122, 15);
+    m_saturation.SetRange(-100, 100);
+    m_saturation.SetValue(0);
+    PlaceWindowed(m_saturationBox.element, 254, 30, 36, 18);
+    m_saturationBox.SetValue(0);
+    AddButton(m_saturate, u"调整", 297, 26).clicked.connect(this, &ImageEditForm::OnSaturate);
+    m_saturation.valueChanged.connect(this, &ImageEditForm::OnSaturation);
+    m_pages["saturate"] = {&m_saturationLabel, &m_saturation.element, &m_saturationBox.element, &m_saturate};
 
     // Rotation page.
-    AddButton(rotateLeft_, u"左旋", 71, 26).clicked.connect(this, &ImageEditForm::OnRotateLeft);
-    AddButton(rotateRight_, u"右旋", 150, 26).clicked.connect(this, &ImageEditForm::OnRotateRight);
-    pages_["rotation"] = {&rotateLeft_, &rotateRight_};
+    AddButton(m_rotateLeft, u"左旋", 71, 26).clicked.connect(this, &ImageEditForm::OnRotateLeft);
+    AddButton(m_rotateRight, u"右旋", 150, 26).clicked.connect(this, &ImageEditForm::OnRotateRight);
+    m_pages["rotation"] = {&m_rotateLeft, &m_rotateRight};
 
     // Quality page.
-    PlaceWindowed(format_.element, 71, 29, 90, 80);
+    PlaceWindowed(m_format.element, 71, 29, 90, 80);
     for (const char16_t* text : {u"请选择", u"JPG", u"PNG", u"BMP"})
-        SendMessageW(format_.m_hWnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-    SendMessageW(format_.m_hWnd, CB_SETCURSEL, formatNone, 0);
-    format_.selectionChanged.connect(this, &ImageEditForm::OnQualityChoice);
-    AddLabel(qualityLabel_, u"图片质量：", 175, 32);
-    PlaceWindowed(quality_.element, 248, 31, 122, 15);
-    quality_.SetRange(0, 100);
-    quality_.SetValue(100);
-    PlaceWindowed(qualityBox_.element, 374, 29, 36, 18);
-    qualityBox_.SetValue(100);
-    quality_.valueChanged.connect(this, &ImageEditForm::OnQualityValue);
-    AddButton(applyQuality_, u"应用", 413, 26).clicked.connect(this, &ImageEditForm::OnApplyQuality);
-    pages_["quality"] = {&format_.element, &qualityLabel_, &quality_.element, &qualityBox_.element, &applyQuality_};
+        SendMessageW(m_format.m_hWnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageW(m_format.m_hWnd, CB_SETCURSEL, formatNone, 0);
+    m_format.selectionChanged.connect(this, &ImageEditForm::OnQualityChoice);
+    AddLabel(m_qualityLabel, u"图片质量：", 175, 32);
+    PlaceWindowed(m_quality.element, 248, 31, 122, 15);
+    m_quality.SetRange(0, 100);
+    m_quality.SetValue(100);
+    PlaceWindowed(m_qualityBox.element, 374, 29, 36, 18);
+    m_qualityBox.SetValue(100);
+    m_quality.valueChanged.connect(this, &ImageEditForm::OnQualityValue);
+    AddButton(m_applyQuality, u"应用", 413, 26).clicked.connect(this, &ImageEditForm::OnApplyQuality);
+    m_pages["quality"] = {&m_format.element, &m_qualityLabel, &m_quality.element, &m_qualityBox.element, &m_applyQuality};
 }
 
 void ImageEditForm::ShowPage(const std::string& page)
 {
-    page_ = page;
-    for (auto& [key, controls] : pages_)
+    m_page = page;
+    for (auto& [key, controls] : m_pages)
         for (ControlBase* c : controls)
             c->SetVisible(key == page);
     if (page == "quality")
         ApplyQualityRule();
     // Labels and buttons of the page strip are drawn by the form.
-    RECT strip{0, 20, form_.bounds.right, 52};
-    InvalidateRect(dialog_, &strip, FALSE);
+    RECT strip{0, 20, m_form.bounds.right, 52};
+    InvalidateRect(m_dialog, &strip, FALSE);
 }
 
 void ImageEditForm::ApplyQualityRule()
 {
-    if (page_ != "quality")
+    if (m_page != "quality")
         return;
-    const int choice = static_cast<int>(SendMessageW(format_.m_hWnd, CB_GETCURSEL, 0, 0));
-    applyQuality_.SetVisible(choice > formatNone);
-    quality_.element.SetVisible(choice == formatJpg);
-    qualityBox_.element.SetVisible(choice == formatJpg);
+    const int choice = static_cast<int>(SendMessageW(m_format.m_hWnd, CB_GETCURSEL, 0, 0));
+    m_applyQuality.SetVisible(choice > formatNone);
+    m_quality.element.SetVisible(choice == formatJpg);
+    m_qualityBox.element.SetVisible(choice == formatJpg);
 }
 
 // Digits with an optional minus (what the value boxes show); a number too long for an int
@@ -368,82 +368,82 @@ int ImageEditForm::ReadNumber(HWND box)
 
 void ImageEditForm::RefreshSizeBoxes()
 {
-    if (!widthBox_.m_hWnd)
+    if (!m_widthBox.m_hWnd)
         return;
-    const SIZE s = canvas_.PictureSize();
-    widthBox_.SetValue(s.cx);
-    heightBox_.SetValue(s.cy);
+    const SIZE s = m_canvas.PictureSize();
+    m_widthBox.SetValue(s.cx);
+    m_heightBox.SetValue(s.cy);
     UpdateResizeButton();
 }
 
 void ImageEditForm::UpdateResizeButton()
 {
-    const int w = ReadNumber(widthBox_.m_hWnd), h = ReadNumber(heightBox_.m_hWnd);
-    const SIZE s = canvas_.PictureSize();
+    const int w = ReadNumber(m_widthBox.m_hWnd), h = ReadNumber(m_heightBox.m_hWnd);
+    const SIZE s = m_canvas.PictureSize();
     // An empty box is no size to resize to.
     const bool differs = w > 0 && h > 0 && (w != s.cx || h != s.cy);
-    if (resize_.disabled == static_cast<BOOL>(differs))
-        resize_.SetDisabled(!differs);
+    if (m_resize.disabled == static_cast<BOOL>(differs))
+        m_resize.SetDisabled(!differs);
 }
 
 void ImageEditForm::OnUndo()
 {
-    canvas_.Undo();
+    m_canvas.Undo();
     resized = false;
     qualityApplied = false;
 }
 
 void ImageEditForm::OnResize()
 {
-    canvas_.Resize(ReadNumber(widthBox_.m_hWnd), ReadNumber(heightBox_.m_hWnd), keepRatio_.IsChecked());
+    m_canvas.Resize(ReadNumber(m_widthBox.m_hWnd), ReadNumber(m_heightBox.m_hWnd), m_keepRatio.IsChecked());
     resized = true;
 }
 
 void ImageEditForm::OnActualPixels()
 {
-    canvas_.ShowActualPixels();
+    m_canvas.ShowActualPixels();
 }
 
 void ImageEditForm::OnFit()
 {
-    canvas_.FitToView();
+    m_canvas.FitToView();
 }
 
 void ImageEditForm::OnCrop()
 {
-    canvas_.Crop();
+    m_canvas.Crop();
 }
 
 void ImageEditForm::OnBrightness(int value)
 {
-    canvas_.SetBrightness(value);
-    brightnessBox_.SetValue(value);
+    m_canvas.SetBrightness(value);
+    m_brightnessBox.SetValue(value);
 }
 
 void ImageEditForm::OnContrast(int value)
 {
-    canvas_.SetContrast(value);
-    contrastBox_.SetValue(value);
+    m_canvas.SetContrast(value);
+    m_contrastBox.SetValue(value);
 }
 
 void ImageEditForm::OnSaturation(int value)
 {
-    saturationBox_.SetValue(value);
+    m_saturationBox.SetValue(value);
 }
 
 void ImageEditForm::OnSaturate()
 {
-    canvas_.ApplySaturation(std::clamp(ReadNumber(saturationBox_.m_hWnd), -100, 100));
+    m_canvas.ApplySaturation(std::clamp(ReadNumber(m_saturationBox.m_hWnd), -100, 100));
 }
 
 void ImageEditForm::OnRotateLeft()
 {
-    canvas_.RotateLeft();
+    m_canvas.RotateLeft();
 }
 
 void ImageEditForm::OnRotateRight()
 {
-    canvas_.RotateRight();
+    m_canvas.RotateRight();
 }
 
 void ImageEditForm::OnQualityChoice(int)
@@ -453,38 +453,38 @@ void ImageEditForm::OnQualityChoice(int)
 
 void ImageEditForm::OnQualityValue(int value)
 {
-    qualityBox_.SetValue(value);
+    m_qualityBox.SetValue(value);
 }
 
 // Recorded only: the page's settings decide the upload's format and quality.
 void ImageEditForm::OnApplyQuality()
 {
-    chosenFormat = static_cast<int>(SendMessageW(format_.m_hWnd, CB_GETCURSEL, 0, 0));
-    chosenQuality = quality_.GetValue();
+    chosenFormat = static_cast<int>(SendMessageW(m_format.m_hWnd, CB_GETCURSEL, 0, 0));
+    chosenQuality = m_quality.GetValue();
     qualityApplied = true;
 }
 
 void ImageEditForm::OnOk()
 {
     // The tile takes the new bitmap in place of its old one; an upload reading the old one keeps it.
-    if (GpBitmap* edited = canvas_.WorkingBitmap())
-        item_.TakeImage(edited);
-    if (dialog_)
-        EndDialog(dialog_, 0);
+    if (GpBitmap* edited = m_canvas.WorkingBitmap())
+        m_item.TakeImage(edited);
+    if (m_dialog)
+        EndDialog(m_dialog, 0);
 }
 
 void ImageEditForm::OnCancel()
 {
-    if (dialog_)
-        EndDialog(dialog_, 0);
+    if (m_dialog)
+        EndDialog(m_dialog, 0);
 }
 
 void ImageEditForm::OnMaximise()
 {
-    form_.ToggleMaximise();
-    if (form_.maximised)
-        maximise_.SetImages("BtnRestore-Normal", "BtnRestore-Hover", "BtnRestore-Hover", "BtnRestore-Normal");
+    m_form.ToggleMaximise();
+    if (m_form.maximised)
+        m_maximise.SetImages("BtnRestore-Normal", "BtnRestore-Hover", "BtnRestore-Hover", "BtnRestore-Normal");
     else
-        maximise_.SetImages("BtnMax-Normal", "BtnMax-Hover", "BtnMax-Hover", "BtnMax-Normal");
-    maximise_.Invalidate();
+        m_maximise.SetImages("BtnMax-Normal", "BtnMax-Hover", "BtnMax-Hover", "BtnMax-Normal");
+    m_maximise.Invalidate();
 }

@@ -80,35 +80,35 @@ private:
     void OnCancel();
     void OnMaximise();
 
-    ListViewPostItem& item_;
-    HWND dialog_ = nullptr;
-    Form form_;
-    ImageEditor canvas_;
-    std::map<std::string, std::vector<ControlBase*>> pages_;
-    std::string page_;
+    ListViewPostItem& m_item;
+    HWND m_dialog = nullptr;
+    Form m_form;
+    ImageEditor m_canvas;
+    std::map<std::string, std::vector<ControlBase*>> m_pages;
+    std::string m_page;
 
-    Button tabSize_, tabLight_, tabSaturate_, tabRotation_, tabQuality_, tabUndo_;
-    Button ok_, cancel_, maximise_, close_;
+    Button m_tabSize, m_tabLight, m_tabSaturate, m_tabRotation, m_tabQuality, m_tabUndo;
+    Button m_ok, m_cancel, m_maximise, m_close;
 
-    Label widthLabel_, heightLabel_;
-    Editor widthBox_, heightBox_;
-    Quendal::UI::Controls::CheckBox keepRatio_;
-    Button resize_, actualPixels_, fit_, crop_;
+    Label m_widthLabel, m_heightLabel;
+    Editor m_widthBox, m_heightBox;
+    Quendal::UI::Controls::CheckBox m_keepRatio;
+    Button m_resize, m_actualPixels, m_fit, m_crop;
 
-    Label brightnessLabel_, contrastLabel_;
-    ExtTrackBar brightness_, contrast_;
-    Editor brightnessBox_, contrastBox_;
+    Label m_brightnessLabel, m_contrastLabel;
+    ExtTrackBar m_brightness, m_contrast;
+    Editor m_brightnessBox, m_contrastBox;
 
-    Label saturationLabel_;
-    ExtTrackBar saturation_;
-    Editor saturationBox_;
-    Button saturate_;
+    Label m_saturationLabel;
+    ExtTrackBar m_saturation;
+    Editor m_saturationBox;
+    Button m_saturate;
 
-    Button rotateLeft_, rotateRight_;
+    Button m_rotateLeft, m_rotateRight;
 
-    ComboBox format_;
-    Label qualityLabel_;
-    ExtTrackBar quality_;
-    Editor qualityBox_;
-    Button applyQuality_;
+    ComboBox m_format;
+    Label m_qualityLabel;
+    ExtTrackBar m_quality;
+    Editor m_qualityBox;
+    Button m_applyQuality;
 };

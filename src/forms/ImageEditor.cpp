@@ -158,8 +158,8 @@ ImageEditor::~ImageEditor()
     disconnect_all();
     if (m_hWnd && IsWindow(m_hWnd))
         DestroyWindow(m_hWnd);
-    if (buffer_)
-        DeleteObject(buffer_);
+    if (m_buffer)
+        DeleteObject(m_buffer);
 }
 
 HWND ImageEditor::Create(HWND parentWindow)
@@ -221,7 +221,7 @@ bool ImageEditor::SetPicture(std::unique_ptr<CxImage> base, bool fit)
         return false;
     baseImage_ = std::move(base);
     workImage_ = std::move(work);
-    lightPending_ = false;
+    m_lightPending = false;
     brightness_ = contrast_ = saturationState_ = 0;
     PictureChanged(true);
     return true;
@@ -235,8 +235,8 @@ void ImageEditor::SetBrightness(int value)
     // While a slider moves, only the view is worked out; the whole picture gets the
     // adjustment when something else needs it.
     if (plainPixels(*baseImage_) && !baseImage_->AlphaIsValid() &&
-        lightTable(brightness_, contrast_, pendingTable_)) {
-        lightPending_ = true;
+        lightTable(brightness_, contrast_, m_pendingTable)) {
+        m_lightPending = true;
         const SIZE shown = ShownSize();
         if (shown.cx != pictureSize_.cx || shown.cy != pictureSize_.cy)
             PictureChanged(true);
@@ -244,7 +244,7 @@ void ImageEditor::SetBrightness(int value)
             Redraw();
         return;
     }
-    lightPending_ = false;
+    m_lightPending = false;
     BYTE table[256];
     if (plainPixels(*baseImage_) && lightTable(brightness_, contrast_, table)) {
         if (!copyThrough(*baseImage_, workImage_, table))
@@ -275,7 +275,7 @@ void ImageEditor::ApplySaturation(int value)
     saturationState_ = 0;
     if (!baseImage_)
         return;
-    lightPending_ = false;
+    m_lightPending = false;
     const LONG amount = std::clamp(value, -100, 100);
     if (plainPixels(*baseImage_)) {
         if (!copyThrough(*baseImage_, workImage_, nullptr))
@@ -373,7 +373,7 @@ void ImageEditor::Resize(int width, int height, bool keepRatio)
         if (!baseImage_->FitInto(s.cx, s.cy, workImage_->GetTransparentColour(), work.get()) || !work->IsValid())
             return;
         workImage_ = std::move(work);
-        lightPending_ = false;
+        m_lightPending = false;
     } else if (!Materialise() || !workImage_->Scale(static_cast<DWORD>(s.cx), static_cast<DWORD>(s.cy), 1)) {
         return;
     }
@@ -383,7 +383,7 @@ void ImageEditor::Resize(int width, int height, bool keepRatio)
 void ImageEditor::ShowActualPixels()
 {
     if (baseImage_ && copyThrough(*baseImage_, workImage_, nullptr)) {
-        lightPending_ = false;
+        m_lightPending = false;
         PictureChanged(true);
     }
 }
@@ -401,7 +401,7 @@ void ImageEditor::FitToView()
     if (!baseImage_->FitInto(full.cx, full.cy, workImage_->GetTransparentColour(), work.get()) || !work->IsValid())
         return;
     workImage_ = std::move(work);
-    lightPending_ = false;
+    m_lightPending = false;
     PictureChanged(true);
 }
 
@@ -412,7 +412,7 @@ void ImageEditor::Undo()
 
 SIZE ImageEditor::ShownSize() const
 {
-    const CxImage* shown = lightPending_ ? baseImage_.get() : workImage_.get();
+    const CxImage* shown = m_lightPending ? baseImage_.get() : workImage_.get();
     if (!shown)
         return SIZE{};
     return SIZE{static_cast<LONG>(shown->GetWidth()), static_cast<LONG>(shown->GetHeight())};
@@ -422,11 +422,11 @@ bool ImageEditor::Materialise()
 {
     if (!workImage_ || !baseImage_)
         return false;
-    if (!lightPending_)
+    if (!m_lightPending)
         return true;
-    if (!copyThrough(*baseImage_, workImage_, pendingTable_))
+    if (!copyThrough(*baseImage_, workImage_, m_pendingTable))
         return false;
-    lightPending_ = false;
+    m_lightPending = false;
     return true;
 }
 
@@ -453,7 +453,7 @@ void ImageEditor::PaintPending(HDC dc, POINT origin, LONG viewWidth, LONG viewHe
         const BYTE* from = base.GetBits(static_cast<DWORD>(ph - 1 - y)) + size_t(x0) * 3;
         BYTE* to = part.GetBits(static_cast<DWORD>(rows - 1 - (y - y0)));
         for (size_t i = 0, n = size_t(x1 - x0) * 3; i < n; ++i)
-            to[i] = pendingTable_[from[i]];
+            to[i] = m_pendingTable[from[i]];
     }
     part.DrawTo(dc, origin.x + x0, origin.y + y0);
 }
@@ -472,11 +472,11 @@ void ImageEditor::PictureChanged(bool clearTracker)
 
 void ImageEditor::ClearTracker()
 {
-    if (m_hWnd && !isEmpty(shownTrueRect_))
-        InvalidateRect(m_hWnd, &shownTrueRect_, TRUE);
+    if (m_hWnd && !isEmpty(m_shownTrueRect))
+        InvalidateRect(m_hWnd, &m_shownTrueRect, TRUE);
     tracker.rect = RECT{};
     contentRect_ = RECT{};
-    shownTrueRect_ = RECT{};
+    m_shownTrueRect = RECT{};
     drawing_ = false;
 }
 
@@ -486,7 +486,7 @@ void ImageEditor::SetupScrollBars()
 {
     if (!m_hWnd)
         return;
-    settingUp_ = true;
+    m_settingUp = true;
     const SIZE full = FullSize();
     const LONG barW = GetSystemMetrics(SM_CXVSCROLL), barH = GetSystemMetrics(SM_CYHSCROLL);
     bool needH = pictureSize_.cx > full.cx, needV = pictureSize_.cy > full.cy;
@@ -503,7 +503,7 @@ void ImageEditor::SetupScrollBars()
         LONG size, view;
     } axes[2] = {{SB_HORZ, needH, pictureSize_.cx, viewW}, {SB_VERT, needV, pictureSize_.cy, viewH}};
     for (const auto& a : axes) {
-        barsEnabled_[a.bar] = a.need;
+        m_barsEnabled[a.bar] = a.need;
         if (!a.need) {
             ShowScrollBar(m_hWnd, a.bar, FALSE);
             continue;
@@ -513,7 +513,7 @@ void ImageEditor::SetupScrollBars()
         SetScrollInfo(m_hWnd, a.bar, &si, TRUE);
         EnableScrollBar(m_hWnd, a.bar, ESB_ENABLE_BOTH);
     }
-    settingUp_ = false;
+    m_settingUp = false;
     GetClientRect(m_hWnd, &viewRect_);
     // The positions are back at 0: the rectangle sits where its content is.
     if (!isEmpty(normalised(contentRect_)))
@@ -570,7 +570,7 @@ void ImageEditor::Scroll(int bar, int code, int)
             tracker.rect.top = contentRect_.top - pos;
             tracker.rect.bottom = contentRect_.bottom - pos;
         }
-        shownTrueRect_ = tracker.TrueRect();
+        m_shownTrueRect = tracker.TrueRect();
     }
     InvalidateRect(m_hWnd, nullptr, FALSE);
 }
@@ -588,10 +588,10 @@ void ImageEditor::RectChanged()
     r.right = std::clamp(r.right, b.left, b.right);
     r.top = std::clamp(r.top, b.top, b.bottom);
     r.bottom = std::clamp(r.bottom, b.top, b.bottom);
-    if (!isEmpty(shownTrueRect_))
-        InvalidateRect(m_hWnd, &shownTrueRect_, TRUE);
-    shownTrueRect_ = tracker.TrueRect();
-    InvalidateRect(m_hWnd, &shownTrueRect_, FALSE);
+    if (!isEmpty(m_shownTrueRect))
+        InvalidateRect(m_hWnd, &m_shownTrueRect, TRUE);
+    m_shownTrueRect = tracker.TrueRect();
+    InvalidateRect(m_hWnd, &m_shownTrueRect, FALSE);
     const int sx = GetScrollPos(m_hWnd, SB_HORZ), sy = GetScrollPos(m_hWnd, SB_VERT);
     contentRect_ = RECT{r.left + sx, r.top + sy, r.right + sx, r.bottom + sy};
 }
@@ -608,19 +608,19 @@ void ImageEditor::Paint()
     HDC dc = BeginPaint(m_hWnd, &ps);
     const LONG w = viewRect_.right - viewRect_.left, h = viewRect_.bottom - viewRect_.top;
     if (dc && w > 0 && h > 0) {
-        if (!buffer_ || bufferSize_.cx != w || bufferSize_.cy != h) {
-            if (buffer_)
-                DeleteObject(buffer_);
-            buffer_ = CreateCompatibleBitmap(dc, w, h);
-            bufferSize_ = SIZE{w, h};
+        if (!m_buffer || m_bufferSize.cx != w || m_bufferSize.cy != h) {
+            if (m_buffer)
+                DeleteObject(m_buffer);
+            m_buffer = CreateCompatibleBitmap(dc, w, h);
+            m_bufferSize = SIZE{w, h};
         }
         HDC memory = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(memory, buffer_);
+        HGDIOBJ old = SelectObject(memory, m_buffer);
         HBRUSH fill = CreateSolidBrush(background);
         const RECT all{0, 0, w, h};
         FillRect(memory, &all, fill);
         DeleteObject(fill);
-        if (lightPending_ && baseImage_) {
+        if (m_lightPending && baseImage_) {
             PaintPending(memory, PaintOrigin(), w, h);
         } else if (workImage_ && workImage_->IsValid()) {
             const POINT o = PaintOrigin();
@@ -680,8 +680,8 @@ void ImageEditor::Describe(LPARAM lParam)
     node->state["pictureHeight"] = number(pictureSize_.cy);
     node->state["viewWidth"] = number(viewRect_.right - viewRect_.left);
     node->state["viewHeight"] = number(viewRect_.bottom - viewRect_.top);
-    node->state["hbar"] = barsEnabled_[SB_HORZ] ? u"enabled" : u"disabled";
-    node->state["vbar"] = barsEnabled_[SB_VERT] ? u"enabled" : u"disabled";
+    node->state["hbar"] = m_barsEnabled[SB_HORZ] ? u"enabled" : u"disabled";
+    node->state["vbar"] = m_barsEnabled[SB_VERT] ? u"enabled" : u"disabled";
     node->state["hpos"] = number(GetScrollPos(m_hWnd, SB_HORZ));
     node->state["vpos"] = number(GetScrollPos(m_hWnd, SB_VERT));
     node->state["tracker"] = rectText(tracker.rect);
@@ -702,7 +702,7 @@ BOOL ImageEditor::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam,
         return TRUE;
     case WM_SIZE:
         GetClientRect(window, &viewRect_);
-        if (!settingUp_ && workImage_) {
+        if (!m_settingUp && workImage_) {
             SetupScrollBars();
             UpdateBounds();
         }

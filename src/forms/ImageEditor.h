@@ -93,17 +93,17 @@ private:
     int contrast_ = 0;
     int saturationState_ = 0;
     // The light adjustment shown but not yet applied to the working picture.
-    bool lightPending_ = false;
-    BYTE pendingTable_[256] = {};
+    bool m_lightPending = false;
+    BYTE m_pendingTable[256] = {};
     bool drawing_ = false;
     int anchorX_ = 0;
     int anchorY_ = 0;
     RECT viewRect_{};
     RECT contentRect_{};
     SIZE pictureSize_{};
-    RECT shownTrueRect_{};
-    bool barsEnabled_[2] = {false, false};
-    bool settingUp_ = false;
-    HBITMAP buffer_ = nullptr;
-    SIZE bufferSize_{};
+    RECT m_shownTrueRect{};
+    bool m_barsEnabled[2] = {false, false};
+    bool m_settingUp = false;
+    HBITMAP m_buffer = nullptr;
+    SIZE m_bufferSize{};
 };

@@ -126,7 +126,7 @@ void MainPanel::Build(HWND hwnd)
     EnableTools(false);
 
     DragFormatRegistry::Instance().RegisterFormat(u"ListViewItem");
-    built_ = true;
+    m_built = true;
     Layout();
 }
 
@@ -134,12 +134,12 @@ void MainPanel::Release()
 {
     list.StopLoader();
     list.Clear();
-    built_ = false;
+    m_built = false;
 }
 
 void MainPanel::Layout()
 {
-    if (!built_)
+    if (!m_built)
         return;
     root.LayoutChildren();
     // The hint is centred as if it were 227 pixels wide, whatever its text measures.
@@ -150,13 +150,13 @@ void MainPanel::Layout()
 
 void MainPanel::Paint(CPaintEventArgs& e)
 {
-    if (built_)
+    if (m_built)
         root.OnPaint(e);
 }
 
 void MainPanel::OnMouse(UINT message, LPARAM lParam)
 {
-    if (!built_)
+    if (!m_built)
         return;
     // The left-button bit for every message, as the elements expect of a press or a drag.
     CMouseEventArgs e(1, lParam);
@@ -170,13 +170,13 @@ void MainPanel::OnMouse(UINT message, LPARAM lParam)
 
 void MainPanel::OnMouseLeave()
 {
-    if (built_)
+    if (m_built)
         root.OnMouseLeave();
 }
 
 void MainPanel::Describe(pictavo::platform::AutomationNode& node)
 {
-    if (!built_)
+    if (!m_built)
         return;
     for (ControlBase* child : root.children) {
         // The list has a window of its own and is described as one already.
@@ -210,7 +210,7 @@ bool MainPanel::IsUploading() const
 
 void MainPanel::AddDroppedFiles(const std::vector<std::u16string>& paths)
 {
-    if (!built_ || IsUploading())
+    if (!m_built || IsUploading())
         return;
     const bool wasLoading = list.IsLoading();
     list.StopLoader();

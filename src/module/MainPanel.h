@@ -33,7 +33,7 @@ public:
     void Build(HWND window);
     // The window is going: the list lets go of its tiles and its loader.
     void Release();
-    bool IsBuilt() const { return built_; }
+    bool IsBuilt() const { return m_built; }
 
     void Layout();
     void Paint(Quendal::UI::CPaintEventArgs& e);
@@ -111,5 +111,5 @@ private:
     void OpenEditor(ListViewPostItem& tile);
     void OpenPreview(ListViewItem& tile);
 
-    bool built_ = false;
+    bool m_built = false;
 };

@@ -6,6 +6,7 @@
 #include "platform/gfx/MemoryStream.h"
 #include "platform/ole/OleControl.h"
 #include "support/MemorySurface.h"
+#include "support/PageSite.h"
 
 #include <gtest/gtest.h>
 
@@ -16,68 +17,8 @@ namespace {
 
 using pictavo::platform::makeCom;
 using pictavo::platform::RefCounted;
+using pictavo::test::PageSite;
 
-// A container's site that remembers what the control told it.
-class RecordingSite : public RefCounted<IOleClientSite, IOleInPlaceSiteEx>
-{
-public:
-    explicit RecordingSite(HWND parent) : parent_(parent) {}
-
-    HWND parent_;
-    RECT position_{10, 20, 210, 120};
-    std::vector<std::string> calls_;
-
-    HRESULT SaveObject() override { return S_OK; }
-    HRESULT GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-    HRESULT GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
-    HRESULT ShowObject() override { return note("ShowObject"); }
-    HRESULT OnShowWindow(BOOL) override { return S_OK; }
-    HRESULT RequestNewObjectLayout() override { return E_NOTIMPL; }
-    HRESULT GetWindow(HWND* hwnd) override
-    {
-        *hwnd = parent_;
-        return S_OK;
-    }
-    HRESULT ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-    HRESULT CanInPlaceActivate() override { return S_OK; }
-    HRESULT OnInPlaceActivate() override { return note("OnInPlaceActivate"); }
-    HRESULT OnUIActivate() override { return note("OnUIActivate"); }
-    HRESULT GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, RECT* pos, RECT* clip,
-                             OLEINPLACEFRAMEINFO*) override
-    {
-        *frame = nullptr;
-        *doc = nullptr;
-        *pos = position_;
-        *clip = RECT{0, 0, 400, 300};
-        return S_OK;
-    }
-    HRESULT Scroll(SIZE) override { return E_NOTIMPL; }
-    HRESULT OnUIDeactivate(BOOL) override { return note("OnUIDeactivate"); }
-    HRESULT OnInPlaceDeactivate() override { return note("OnInPlaceDeactivate"); }
-    HRESULT DiscardUndoState() override { return S_OK; }
-    HRESULT DeactivateAndUndo() override { return S_OK; }
-    HRESULT OnPosRectChange(const RECT*) override { return S_OK; }
-    HRESULT OnInPlaceActivateEx(BOOL*, DWORD) override { return note("OnInPlaceActivateEx"); }
-    HRESULT OnInPlaceDeactivateEx(BOOL) override { return note("OnInPlaceDeactivateEx"); }
-    HRESULT RequestUIActivate() override { return S_OK; }
-
-protected:
-    HRESULT queryOther(REFIID riid, void** object) override
-    {
-        if (!IsEqualIID(riid, IID_IOleInPlaceSite) && !IsEqualIID(riid, IID_IOleWindow))
-            return E_NOINTERFACE;
-        *object = static_cast<IOleInPlaceSite*>(this);
-        AddRef();
-        return S_OK;
-    }
-
-private:
-    HRESULT note(const char* call)
-    {
-        calls_.push_back(call);
-        return S_OK;
-    }
-};
 
 class MapBag : public RefCounted<IPropertyBag>
 {
@@ -279,11 +220,12 @@ protected:
         RegisterClassExW(&wc);
         page = CreateWindowExW(0, u"ControlTestPage", u"page", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
                                nullptr, nullptr);
-        site = makeCom<RecordingSite>(page);
+        site = makeCom<PageSite>(page, RECT{10, 20, 210, 120});
+        site->clip = RECT{0, 0, 400, 300};
         control = createControl();
         ole = as<IOleObject>(control);
         ASSERT_EQ(ole->SetClientSite(site.Get()), S_OK);
-        ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, page, &site->position_), S_OK);
+        ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, page, &site->position), S_OK);
         as<IOleWindow>(control)->GetWindow(&hwnd);
     }
     void TearDown() override
@@ -295,7 +237,7 @@ protected:
 
     HWND page = nullptr;
     HWND hwnd = nullptr;
-    ComPtr<RecordingSite> site;
+    ComPtr<PageSite> site;
     ComPtr<IPictavo> control;
     ComPtr<IOleObject> ole;
 };
@@ -315,7 +257,7 @@ TEST_F(ActiveControlTest, ActivationMakesAChildWindowThatTakesDrops)
     EXPECT_EQ(rect.left - origin.x, 10);
     EXPECT_EQ(rect.top - origin.y, 20);
     EXPECT_EQ(rect.right - rect.left, 200);
-    EXPECT_EQ(site->calls_.front(), "OnInPlaceActivateEx");
+    EXPECT_EQ(site->calls().front(), "OnInPlaceActivateEx");
     // The window is already a drop target: a second registration is refused.
     auto other = createControl();
     ComPtr<IDropTarget> target;
@@ -352,15 +294,15 @@ TEST_F(ActiveControlTest, WindowMessagesCarryTheLabelTextsAndEnablePosting)
 
 TEST_F(ActiveControlTest, TakingTheFocusMakesTheControlUiActive)
 {
-    ASSERT_EQ(std::count(site->calls_.begin(), site->calls_.end(), "OnUIActivate"), 0);
+    ASSERT_EQ(site->count("OnUIActivate"), 0);
     ShowWindow(page, SW_SHOW);
     SetFocus(hwnd);
-    EXPECT_EQ(std::count(site->calls_.begin(), site->calls_.end(), "OnUIActivate"), 1);
+    EXPECT_EQ(site->count("OnUIActivate"), 1);
     SetFocus(page);
     SetFocus(hwnd);
-    EXPECT_EQ(std::count(site->calls_.begin(), site->calls_.end(), "OnUIActivate"), 1);
+    EXPECT_EQ(site->count("OnUIActivate"), 1);
     ASSERT_EQ(as<IOleInPlaceObject>(control)->UIDeactivate(), S_OK);
-    EXPECT_EQ(site->calls_.back(), "OnUIDeactivate");
+    EXPECT_EQ(site->calls().back(), "OnUIDeactivate");
 }
 
 TEST_F(ActiveControlTest, DestroyingTheWindowEmptiesFieldsAndRevokesTheDropTarget)
@@ -373,12 +315,12 @@ TEST_F(ActiveControlTest, DestroyingTheWindowEmptiesFieldsAndRevokesTheDropTarge
     EXPECT_EQ(object->Window(), nullptr);
     EXPECT_TRUE(object->ExtraFields().empty());
     EXPECT_EQ(RevokeDragDrop(hwnd), DRAGDROP_E_NOTREGISTERED);
-    EXPECT_EQ(site->calls_.back(), "OnInPlaceDeactivateEx");
+    EXPECT_EQ(site->calls().back(), "OnInPlaceDeactivateEx");
     // A late message from a loader thread meets a dead handle and does nothing.
     EXPECT_EQ(SendMessageW(hwnd, WM_USER + 104, 0, 0), 0);
 
     // Activated again, the control makes a new window.
-    ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, page, &site->position_), S_OK);
+    ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, page, &site->position), S_OK);
     EXPECT_TRUE(IsWindow(object->Window()));
 }
 

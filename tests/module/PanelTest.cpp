@@ -9,6 +9,7 @@
 #include "platform/com/RefCounted.h"
 #include "platform/kernel/Strings.h"
 #include "platform/win/Automation.h"
+#include "support/PageSite.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
 #include "ui/ImageLister.h"
@@ -29,52 +30,7 @@ namespace {
 
 constexpr UINT WM_RUN = WM_APP + 77;
 
-class PageSite : public pictavo::platform::RefCounted<IOleClientSite, IOleInPlaceSiteEx>
-{
-public:
-    PageSite(HWND page, RECT position) : page_(page), position_(position) {}
-    HRESULT SaveObject() override { return S_OK; }
-    HRESULT GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-    HRESULT GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
-    HRESULT ShowObject() override { return S_OK; }
-    HRESULT OnShowWindow(BOOL) override { return S_OK; }
-    HRESULT RequestNewObjectLayout() override { return E_NOTIMPL; }
-    HRESULT GetWindow(HWND* hwnd) override { return *hwnd = page_, S_OK; }
-    HRESULT ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-    HRESULT CanInPlaceActivate() override { return S_OK; }
-    HRESULT OnInPlaceActivate() override { return S_OK; }
-    HRESULT OnUIActivate() override { return ++uiActivations, S_OK; }
-    HRESULT GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, RECT* pos, RECT* clip,
-                             OLEINPLACEFRAMEINFO*) override
-    {
-        *frame = nullptr;
-        *doc = nullptr;
-        *pos = *clip = position_;
-        return S_OK;
-    }
-    HRESULT Scroll(SIZE) override { return E_NOTIMPL; }
-    HRESULT OnUIDeactivate(BOOL) override { return S_OK; }
-    HRESULT OnInPlaceDeactivate() override { return S_OK; }
-    HRESULT DiscardUndoState() override { return S_OK; }
-    HRESULT DeactivateAndUndo() override { return S_OK; }
-    HRESULT OnPosRectChange(const RECT*) override { return S_OK; }
-    HRESULT OnInPlaceActivateEx(BOOL*, DWORD) override { return S_OK; }
-    HRESULT OnInPlaceDeactivateEx(BOOL) override { return S_OK; }
-    HRESULT RequestUIActivate() override { return S_OK; }
-    int uiActivations = 0;
-
-private:
-    HRESULT queryOther(REFIID riid, void** object) override
-    {
-        if (!IsEqualIID(riid, IID_IOleInPlaceSite) && !IsEqualIID(riid, IID_IOleWindow))
-            return E_NOINTERFACE;
-        *object = static_cast<IOleInPlaceSite*>(this);
-        AddRef();
-        return S_OK;
-    }
-    HWND page_;
-    RECT position_;
-};
+using pictavo::test::PageSite;
 
 LRESULT pageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -599,7 +555,7 @@ TEST_F(PanelTest, AClickOnTheControlInTheActivePageTakesTheFocusForTheWheel)
     page.call([&] { SetFocus(page.pageWindow()); });
     // A bare spot of the tool band, left of the add button.
     page.click(2, 2);
-    EXPECT_EQ(page.site().uiActivations, 1);
+    EXPECT_EQ(page.site().count("OnUIActivate"), 1);
     Automation::wheel(-120);
     Automation::waitIdle(page.window());
     EXPECT_EQ(page.list().value("scrollPos"), u"151");
@@ -612,7 +568,7 @@ TEST_F(PanelTest, AClickOnTheControlInTheActivePageTakesTheFocusForTheWheel)
     Automation::wheel(120);
     Automation::waitIdle(page.window());
     EXPECT_EQ(page.list().value("scrollPos"), u"0");
-    EXPECT_EQ(page.site().uiActivations, 1) << "still active: no second activation";
+    EXPECT_EQ(page.site().count("OnUIActivate"), 1) << "still active: no second activation";
 }
 
 } // namespace

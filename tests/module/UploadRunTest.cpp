@@ -15,6 +15,8 @@
 #include "ui/SetUpSkin.h"
 
 #include "support/FakeDispatch.h"
+#include "support/PageSite.h"
+#include "support/PlainWindow.h"
 #include "support/RawServer.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
@@ -36,6 +38,7 @@ using pictavo::platform::Automation;
 using pictavo::platform::AutomationNode;
 using pictavo::platform::makeCom;
 using pictavo::platform::RefCounted;
+using pictavo::test::PageSite;
 using pictavo::test::readFile;
 using pictavo::test::TempDir;
 using pictavo::test::waitFor;
@@ -154,56 +157,6 @@ public:
     }
 };
 
-class Site : public RefCounted<IOleClientSite, IOleInPlaceSiteEx>
-{
-public:
-    explicit Site(HWND parent) : parent_(parent) {}
-    HWND parent_;
-    RECT position_{0, 0, 700, 500};
-    HRESULT SaveObject() override { return S_OK; }
-    HRESULT GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-    HRESULT GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
-    HRESULT ShowObject() override { return S_OK; }
-    HRESULT OnShowWindow(BOOL) override { return S_OK; }
-    HRESULT RequestNewObjectLayout() override { return E_NOTIMPL; }
-    HRESULT GetWindow(HWND* hwnd) override
-    {
-        *hwnd = parent_;
-        return S_OK;
-    }
-    HRESULT ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-    HRESULT CanInPlaceActivate() override { return S_OK; }
-    HRESULT OnInPlaceActivate() override { return S_OK; }
-    HRESULT OnUIActivate() override { return S_OK; }
-    HRESULT GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, RECT* pos, RECT* clip,
-                             OLEINPLACEFRAMEINFO*) override
-    {
-        *frame = nullptr;
-        *doc = nullptr;
-        *pos = position_;
-        *clip = position_;
-        return S_OK;
-    }
-    HRESULT Scroll(SIZE) override { return E_NOTIMPL; }
-    HRESULT OnUIDeactivate(BOOL) override { return S_OK; }
-    HRESULT OnInPlaceDeactivate() override { return S_OK; }
-    HRESULT DiscardUndoState() override { return S_OK; }
-    HRESULT DeactivateAndUndo() override { return S_OK; }
-    HRESULT OnPosRectChange(const RECT*) override { return S_OK; }
-    HRESULT OnInPlaceActivateEx(BOOL*, DWORD) override { return S_OK; }
-    HRESULT OnInPlaceDeactivateEx(BOOL) override { return S_OK; }
-    HRESULT RequestUIActivate() override { return S_OK; }
-
-protected:
-    HRESULT queryOther(REFIID riid, void** object) override
-    {
-        if (!IsEqualIID(riid, IID_IOleInPlaceSite) && !IsEqualIID(riid, IID_IOleWindow))
-            return E_NOINTERFACE;
-        *object = static_cast<IOleInPlaceSite*>(this);
-        AddRef();
-        return S_OK;
-    }
-};
 
 constexpr UINT CallSync = WM_USER + 500;
 constexpr UINT CallAsync = WM_USER + 501;
@@ -304,13 +257,9 @@ protected:
             wc.lpfnWndProc = callProc;
             wc.lpszClassName = u"UploadRunTestCalls";
             RegisterClassExW(&wc);
-            wc.lpfnWndProc = DefWindowProcW;
-            wc.lpszClassName = u"UploadRunTestPage";
-            RegisterClassExW(&wc);
             m_calls = CreateWindowExW(0, u"UploadRunTestCalls", u"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                       nullptr, nullptr);
-            page = CreateWindowExW(0, u"UploadRunTestPage", u"page", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600,
-                                   nullptr, nullptr, nullptr, nullptr);
+            page = pictavo::test::plainWindow(0, 0, 800, 600);
             ready.set_value();
             MSG msg;
             while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -322,12 +271,12 @@ protected:
         });
         ready.get_future().wait();
         ui([this] {
-            site = makeCom<Site>(page);
+            site = makeCom<PageSite>(page, RECT{0, 0, 700, 500});
             ASSERT_EQ(CPictavo::CreateInstance(nullptr, IID_IPictavo, reinterpret_cast<void**>(control.GetAddressOf())),
                       S_OK);
             control.As(&ole);
             ASSERT_EQ(ole->SetClientSite(site.Get()), S_OK);
-            ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, page, &site->position_), S_OK);
+            ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, page, &site->position), S_OK);
             hwnd = pictavo()->Window();
             ASSERT_TRUE(hwnd);
             g_statusLog = &statuses;
@@ -530,7 +479,7 @@ protected:
     TempDir tmp;
     HWND page = nullptr;
     HWND hwnd = nullptr;
-    ComPtr<Site> site;
+    ComPtr<PageSite> site;
     ComPtr<IPictavo> control;
     ComPtr<IOleObject> ole;
     std::unique_ptr<ListView> list;
