@@ -279,7 +279,7 @@ TEST_F(EndToEnd, CancelQuestionAnsweredCancelGoesOnAndOkStopsTheRun)
                                          picture(dir.file("pictures/b.png"), 300, 200),
                                          picture(dir.file("pictures/c.jpg"), 320, 240)};
     // Each answer takes long enough for a person to press the button mid-picture.
-    Receiver receiver(dir.file("received"), dir.file("receiver.log"), 2000);
+    Receiver receiver(dir.file("received"), dir.file("receiver.log"), 3000);
     ASSERT_FALSE(receiver.url().empty());
 
     Run r = album("cancel-run.js", receiver, pictures);

@@ -22,7 +22,7 @@ question = askToCancel();
 clickOn(childrenOf(elements(question), "Button")[0]);  // 确定
 waitClosed(question);
 waitIdle(10000);
-sleep(2500);  // longer than the receiver takes to answer a picture
+sleep(3500);  // longer than the receiver takes to answer a picture
 noteStatus();
 log("stopped: " + look() + ", status " + statuses[statuses.length - 1]);
 log("tiles: " + panel().tiles.map(function (t) { return t.text + (t.uploaded ? " sent" : " unsent"); }).join(", "));
