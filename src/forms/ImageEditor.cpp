@@ -219,26 +219,26 @@ bool ImageEditor::SetPicture(std::unique_ptr<CxImage> base, bool fit)
         work = copyOf(*base);
     if (!work)
         return false;
-    baseImage_ = std::move(base);
-    workImage_ = std::move(work);
+    baseImage = std::move(base);
+    workImage = std::move(work);
     m_lightPending = false;
-    brightness_ = contrast_ = saturationState_ = 0;
+    brightness = contrast = saturationState = 0;
     PictureChanged(true);
     return true;
 }
 
 void ImageEditor::SetBrightness(int value)
 {
-    brightness_ = value;
-    if (!baseImage_)
+    brightness = value;
+    if (!baseImage)
         return;
     // While a slider moves, only the view is worked out; the whole picture gets the
     // adjustment when something else needs it.
-    if (plainPixels(*baseImage_) && !baseImage_->AlphaIsValid() &&
-        lightTable(brightness_, contrast_, m_pendingTable)) {
+    if (plainPixels(*baseImage) && !baseImage->AlphaIsValid() &&
+        lightTable(brightness, contrast, m_pendingTable)) {
         m_lightPending = true;
         const SIZE shown = ShownSize();
-        if (shown.cx != pictureSize_.cx || shown.cy != pictureSize_.cy)
+        if (shown.cx != pictureSize.cx || shown.cy != pictureSize.cy)
             PictureChanged(true);
         else
             Redraw();
@@ -246,17 +246,17 @@ void ImageEditor::SetBrightness(int value)
     }
     m_lightPending = false;
     BYTE table[256];
-    if (plainPixels(*baseImage_) && lightTable(brightness_, contrast_, table)) {
-        if (!copyThrough(*baseImage_, workImage_, table))
+    if (plainPixels(*baseImage) && lightTable(brightness, contrast, table)) {
+        if (!copyThrough(*baseImage, workImage, table))
             return;
     } else {
-        auto work = copyOf(*baseImage_);
-        if (!work || !work->AdjustLight(brightness_, contrast_))
+        auto work = copyOf(*baseImage);
+        if (!work || !work->AdjustLight(brightness, contrast))
             return;
-        workImage_ = std::move(work);
+        workImage = std::move(work);
     }
-    if (workImage_->GetWidth() != static_cast<DWORD>(pictureSize_.cx) ||
-        workImage_->GetHeight() != static_cast<DWORD>(pictureSize_.cy))
+    if (workImage->GetWidth() != static_cast<DWORD>(pictureSize.cx) ||
+        workImage->GetHeight() != static_cast<DWORD>(pictureSize.cy))
         PictureChanged(true);
     else
         Redraw();
@@ -265,23 +265,23 @@ void ImageEditor::SetBrightness(int value)
 void ImageEditor::SetContrast(int value)
 {
     // Both values go together, so one setter serves the two sliders.
-    const int keep = brightness_;
-    contrast_ = value;
+    const int keep = brightness;
+    contrast = value;
     SetBrightness(keep);
 }
 
 void ImageEditor::ApplySaturation(int value)
 {
-    saturationState_ = 0;
-    if (!baseImage_)
+    saturationState = 0;
+    if (!baseImage)
         return;
     m_lightPending = false;
     const LONG amount = std::clamp(value, -100, 100);
-    if (plainPixels(*baseImage_)) {
-        if (!copyThrough(*baseImage_, workImage_, nullptr))
+    if (plainPixels(*baseImage)) {
+        if (!copyThrough(*baseImage, workImage, nullptr))
             return;
         // Each pixel is changed on its own, so bands of rows go to separate threads.
-        CxImage& work = *workImage_;
+        CxImage& work = *workImage;
         const size_t stride = work.GetEffWidth();
         std::atomic<bool> failed{false};
         forRowBands(work.GetHeight(), stride, [&](DWORD y0, DWORD y1) {
@@ -300,17 +300,17 @@ void ImageEditor::ApplySaturation(int value)
         });
         if (failed) {
             // Half-done is no state to show: back to the picture as it was opened.
-            copyThrough(*baseImage_, workImage_, nullptr);
+            copyThrough(*baseImage, workImage, nullptr);
             return;
         }
     } else {
-        auto work = copyOf(*baseImage_);
+        auto work = copyOf(*baseImage);
         if (!work || !work->Saturate(amount, 1))
             return;
-        workImage_ = std::move(work);
+        workImage = std::move(work);
     }
-    if (workImage_->GetWidth() != static_cast<DWORD>(pictureSize_.cx) ||
-        workImage_->GetHeight() != static_cast<DWORD>(pictureSize_.cy))
+    if (workImage->GetWidth() != static_cast<DWORD>(pictureSize.cx) ||
+        workImage->GetHeight() != static_cast<DWORD>(pictureSize.cy))
         PictureChanged(true);
     else
         Redraw();
@@ -318,22 +318,22 @@ void ImageEditor::ApplySaturation(int value)
 
 void ImageEditor::RotateLeft()
 {
-    if (Materialise() && workImage_->Rotate90Left())
+    if (Materialise() && workImage->Rotate90Left())
         PictureChanged(true);
 }
 
 void ImageEditor::RotateRight()
 {
-    if (Materialise() && workImage_->Rotate90Right())
+    if (Materialise() && workImage->Rotate90Right())
         PictureChanged(true);
 }
 
 POINT ImageEditor::PaintOrigin() const
 {
-    const LONG vw = viewRect_.right - viewRect_.left, vh = viewRect_.bottom - viewRect_.top;
+    const LONG vw = viewRect.right - viewRect.left, vh = viewRect.bottom - viewRect.top;
     POINT o{};
-    o.x = pictureSize_.cx < vw ? (vw - pictureSize_.cx) / 2 : -GetScrollPos(m_hWnd, SB_HORZ);
-    o.y = pictureSize_.cy < vh ? (vh - pictureSize_.cy) / 2 : -GetScrollPos(m_hWnd, SB_VERT);
+    o.x = pictureSize.cx < vw ? (vw - pictureSize.cx) / 2 : -GetScrollPos(m_hWnd, SB_HORZ);
+    o.y = pictureSize.cy < vh ? (vh - pictureSize.cy) / 2 : -GetScrollPos(m_hWnd, SB_VERT);
     return o;
 }
 
@@ -345,7 +345,7 @@ void ImageEditor::Crop()
     // The rectangle as drawn, moved from the view to the picture by where the picture is
     // painted; the handle band around it is not part of the selection.
     const POINT o = PaintOrigin();
-    if (!workImage_->CropTo(r.left - o.x, r.top - o.y, r.right - o.x, r.bottom - o.y))
+    if (!workImage->CropTo(r.left - o.x, r.top - o.y, r.right - o.x, r.bottom - o.y))
         return;
     PictureChanged(true);
 }
@@ -365,16 +365,16 @@ SIZE ImageEditor::ClampToLimits(LONG width, LONG height)
 
 void ImageEditor::Resize(int width, int height, bool keepRatio)
 {
-    if (!baseImage_ || !workImage_)
+    if (!baseImage || !workImage)
         return;
     const SIZE s = ClampToLimits(width, height);
     if (keepRatio) {
         auto work = std::make_unique<CxImage>();
-        if (!baseImage_->FitInto(s.cx, s.cy, workImage_->GetTransparentColour(), work.get()) || !work->IsValid())
+        if (!baseImage->FitInto(s.cx, s.cy, workImage->GetTransparentColour(), work.get()) || !work->IsValid())
             return;
-        workImage_ = std::move(work);
+        workImage = std::move(work);
         m_lightPending = false;
-    } else if (!Materialise() || !workImage_->Scale(static_cast<DWORD>(s.cx), static_cast<DWORD>(s.cy), 1)) {
+    } else if (!Materialise() || !workImage->Scale(static_cast<DWORD>(s.cx), static_cast<DWORD>(s.cy), 1)) {
         return;
     }
     PictureChanged(true);
@@ -382,7 +382,7 @@ void ImageEditor::Resize(int width, int height, bool keepRatio)
 
 void ImageEditor::ShowActualPixels()
 {
-    if (baseImage_ && copyThrough(*baseImage_, workImage_, nullptr)) {
+    if (baseImage && copyThrough(*baseImage, workImage, nullptr)) {
         m_lightPending = false;
         PictureChanged(true);
     }
@@ -390,17 +390,17 @@ void ImageEditor::ShowActualPixels()
 
 void ImageEditor::FitToView()
 {
-    if (!baseImage_)
+    if (!baseImage)
         return;
     // The fit is taken on the canvas's whole size: once the picture fits, its scroll bars
     // are disabled and hidden, so they take no room from it.
     const SIZE full = FullSize();
-    if (full.cx <= 0 || full.cy <= 0 || (pictureSize_.cx < full.cx && pictureSize_.cy < full.cy))
+    if (full.cx <= 0 || full.cy <= 0 || (pictureSize.cx < full.cx && pictureSize.cy < full.cy))
         return;
     auto work = std::make_unique<CxImage>();
-    if (!baseImage_->FitInto(full.cx, full.cy, workImage_->GetTransparentColour(), work.get()) || !work->IsValid())
+    if (!baseImage->FitInto(full.cx, full.cy, workImage->GetTransparentColour(), work.get()) || !work->IsValid())
         return;
-    workImage_ = std::move(work);
+    workImage = std::move(work);
     m_lightPending = false;
     PictureChanged(true);
 }
@@ -412,7 +412,7 @@ void ImageEditor::Undo()
 
 SIZE ImageEditor::ShownSize() const
 {
-    const CxImage* shown = m_lightPending ? baseImage_.get() : workImage_.get();
+    const CxImage* shown = m_lightPending ? baseImage.get() : workImage.get();
     if (!shown)
         return SIZE{};
     return SIZE{static_cast<LONG>(shown->GetWidth()), static_cast<LONG>(shown->GetHeight())};
@@ -420,11 +420,11 @@ SIZE ImageEditor::ShownSize() const
 
 bool ImageEditor::Materialise()
 {
-    if (!workImage_ || !baseImage_)
+    if (!workImage || !baseImage)
         return false;
     if (!m_lightPending)
         return true;
-    if (!copyThrough(*baseImage_, workImage_, m_pendingTable))
+    if (!copyThrough(*baseImage, workImage, m_pendingTable))
         return false;
     m_lightPending = false;
     return true;
@@ -432,13 +432,13 @@ bool ImageEditor::Materialise()
 
 CxImage* ImageEditor::Working()
 {
-    return Materialise() ? workImage_.get() : nullptr;
+    return Materialise() ? workImage.get() : nullptr;
 }
 
 void ImageEditor::PaintPending(HDC dc, POINT origin, LONG viewWidth, LONG viewHeight)
 {
     // Only the part of the picture in the view goes through the table.
-    const CxImage& base = *baseImage_;
+    const CxImage& base = *baseImage;
     const LONG pw = static_cast<LONG>(base.GetWidth()), ph = static_cast<LONG>(base.GetHeight());
     const LONG x0 = std::max<LONG>(0, -origin.x), x1 = std::min(pw, viewWidth - origin.x);
     const LONG y0 = std::max<LONG>(0, -origin.y), y1 = std::min(ph, viewHeight - origin.y);
@@ -460,8 +460,8 @@ void ImageEditor::PaintPending(HDC dc, POINT origin, LONG viewWidth, LONG viewHe
 
 void ImageEditor::PictureChanged(bool clearTracker)
 {
-    if (workImage_)
-        pictureSize_ = ShownSize();
+    if (workImage)
+        pictureSize = ShownSize();
     if (clearTracker)
         ClearTracker();
     SetupScrollBars();
@@ -475,9 +475,9 @@ void ImageEditor::ClearTracker()
     if (m_hWnd && !isEmpty(m_shownTrueRect))
         InvalidateRect(m_hWnd, &m_shownTrueRect, TRUE);
     tracker.rect = RECT{};
-    contentRect_ = RECT{};
+    contentRect = RECT{};
     m_shownTrueRect = RECT{};
-    drawing_ = false;
+    drawing = false;
 }
 
 // A bar is shown and enabled only while the picture overruns the view on its axis; a bar
@@ -489,11 +489,11 @@ void ImageEditor::SetupScrollBars()
     m_settingUp = true;
     const SIZE full = FullSize();
     const LONG barW = GetSystemMetrics(SM_CXVSCROLL), barH = GetSystemMetrics(SM_CYHSCROLL);
-    bool needH = pictureSize_.cx > full.cx, needV = pictureSize_.cy > full.cy;
+    bool needH = pictureSize.cx > full.cx, needV = pictureSize.cy > full.cy;
     if (needH && !needV)
-        needV = pictureSize_.cy > full.cy - barH;
+        needV = pictureSize.cy > full.cy - barH;
     if (needV && !needH)
-        needH = pictureSize_.cx > full.cx - barW;
+        needH = pictureSize.cx > full.cx - barW;
     const LONG viewW = full.cx - (needV ? barW : 0), viewH = full.cy - (needH ? barH : 0);
     EnableScrollBar(m_hWnd, SB_BOTH, ESB_DISABLE_BOTH);
     const struct
@@ -501,7 +501,7 @@ void ImageEditor::SetupScrollBars()
         int bar;
         bool need;
         LONG size, view;
-    } axes[2] = {{SB_HORZ, needH, pictureSize_.cx, viewW}, {SB_VERT, needV, pictureSize_.cy, viewH}};
+    } axes[2] = {{SB_HORZ, needH, pictureSize.cx, viewW}, {SB_VERT, needV, pictureSize.cy, viewH}};
     for (const auto& a : axes) {
         m_barsEnabled[a.bar] = a.need;
         if (!a.need) {
@@ -514,20 +514,20 @@ void ImageEditor::SetupScrollBars()
         EnableScrollBar(m_hWnd, a.bar, ESB_ENABLE_BOTH);
     }
     m_settingUp = false;
-    GetClientRect(m_hWnd, &viewRect_);
+    GetClientRect(m_hWnd, &viewRect);
     // The positions are back at 0: the rectangle sits where its content is.
-    if (!isEmpty(normalised(contentRect_)))
-        tracker.rect = contentRect_;
+    if (!isEmpty(normalised(contentRect)))
+        tracker.rect = contentRect;
 }
 
 void ImageEditor::UpdateBounds()
 {
-    const LONG vw = viewRect_.right - viewRect_.left, vh = viewRect_.bottom - viewRect_.top;
+    const LONG vw = viewRect.right - viewRect.left, vh = viewRect.bottom - viewRect.top;
     RECT b{};
-    b.left = pictureSize_.cx < vw ? (vw - pictureSize_.cx) / 2 : -GetScrollPos(m_hWnd, SB_HORZ);
-    b.top = pictureSize_.cy < vh ? (vh - pictureSize_.cy) / 2 : -GetScrollPos(m_hWnd, SB_VERT);
-    b.right = b.left + pictureSize_.cx;
-    b.bottom = b.top + pictureSize_.cy;
+    b.left = pictureSize.cx < vw ? (vw - pictureSize.cx) / 2 : -GetScrollPos(m_hWnd, SB_HORZ);
+    b.top = pictureSize.cy < vh ? (vh - pictureSize.cy) / 2 : -GetScrollPos(m_hWnd, SB_VERT);
+    b.right = b.left + pictureSize.cx;
+    b.bottom = b.top + pictureSize.cy;
     tracker.SetBounds(b);
 }
 
@@ -535,8 +535,8 @@ void ImageEditor::Scroll(int bar, int code, int)
 {
     if (code > SB_THUMBTRACK || code < 0)
         return;
-    const LONG view = bar == SB_HORZ ? viewRect_.right - viewRect_.left : viewRect_.bottom - viewRect_.top;
-    const LONG size = bar == SB_HORZ ? pictureSize_.cx : pictureSize_.cy;
+    const LONG view = bar == SB_HORZ ? viewRect.right - viewRect.left : viewRect.bottom - viewRect.top;
+    const LONG size = bar == SB_HORZ ? pictureSize.cx : pictureSize.cy;
     const int most = std::max<LONG>(0, size - view);
     int pos = GetScrollPos(m_hWnd, bar);
     switch (code) {
@@ -562,13 +562,13 @@ void ImageEditor::Scroll(int bar, int code, int)
     }
     SetScrollPos(m_hWnd, bar, pos, TRUE);
     UpdateBounds();
-    if (!isEmpty(normalised(contentRect_))) {
+    if (!isEmpty(normalised(contentRect))) {
         if (bar == SB_HORZ) {
-            tracker.rect.left = contentRect_.left - pos;
-            tracker.rect.right = contentRect_.right - pos;
+            tracker.rect.left = contentRect.left - pos;
+            tracker.rect.right = contentRect.right - pos;
         } else {
-            tracker.rect.top = contentRect_.top - pos;
-            tracker.rect.bottom = contentRect_.bottom - pos;
+            tracker.rect.top = contentRect.top - pos;
+            tracker.rect.bottom = contentRect.bottom - pos;
         }
         m_shownTrueRect = tracker.TrueRect();
     }
@@ -593,7 +593,7 @@ void ImageEditor::RectChanged()
     m_shownTrueRect = tracker.TrueRect();
     InvalidateRect(m_hWnd, &m_shownTrueRect, FALSE);
     const int sx = GetScrollPos(m_hWnd, SB_HORZ), sy = GetScrollPos(m_hWnd, SB_VERT);
-    contentRect_ = RECT{r.left + sx, r.top + sy, r.right + sx, r.bottom + sy};
+    contentRect = RECT{r.left + sx, r.top + sy, r.right + sx, r.bottom + sy};
 }
 
 void ImageEditor::Redraw()
@@ -606,7 +606,7 @@ void ImageEditor::Paint()
 {
     PAINTSTRUCT ps{};
     HDC dc = BeginPaint(m_hWnd, &ps);
-    const LONG w = viewRect_.right - viewRect_.left, h = viewRect_.bottom - viewRect_.top;
+    const LONG w = viewRect.right - viewRect.left, h = viewRect.bottom - viewRect.top;
     if (dc && w > 0 && h > 0) {
         if (!m_buffer || m_bufferSize.cx != w || m_bufferSize.cy != h) {
             if (m_buffer)
@@ -620,11 +620,11 @@ void ImageEditor::Paint()
         const RECT all{0, 0, w, h};
         FillRect(memory, &all, fill);
         DeleteObject(fill);
-        if (m_lightPending && baseImage_) {
+        if (m_lightPending && baseImage) {
             PaintPending(memory, PaintOrigin(), w, h);
-        } else if (workImage_ && workImage_->IsValid()) {
+        } else if (workImage && workImage->IsValid()) {
             const POINT o = PaintOrigin();
-            workImage_->DrawTo(memory, o.x, o.y);
+            workImage->DrawTo(memory, o.x, o.y);
         }
         if (!isEmpty(normalised(tracker.rect)))
             tracker.Draw(memory);
@@ -637,9 +637,9 @@ void ImageEditor::Paint()
 
 GpBitmap* ImageEditor::WorkingBitmap()
 {
-    if (!Materialise() || !workImage_->IsValid())
+    if (!Materialise() || !workImage->IsValid())
         return nullptr;
-    const CxImage& image = *workImage_;
+    const CxImage& image = *workImage;
     if (!plainPixels(image))
         return BitmapFromImage(image);
     const INT w = static_cast<INT>(image.GetWidth()), h = static_cast<INT>(image.GetHeight());
@@ -676,10 +676,10 @@ void ImageEditor::Describe(LPARAM lParam)
 {
     auto* node = reinterpret_cast<pictavo::platform::AutomationNode*>(lParam);
     node->className = u"ImageEditor";
-    node->state["pictureWidth"] = number(pictureSize_.cx);
-    node->state["pictureHeight"] = number(pictureSize_.cy);
-    node->state["viewWidth"] = number(viewRect_.right - viewRect_.left);
-    node->state["viewHeight"] = number(viewRect_.bottom - viewRect_.top);
+    node->state["pictureWidth"] = number(pictureSize.cx);
+    node->state["pictureHeight"] = number(pictureSize.cy);
+    node->state["viewWidth"] = number(viewRect.right - viewRect.left);
+    node->state["viewHeight"] = number(viewRect.bottom - viewRect.top);
     node->state["hbar"] = m_barsEnabled[SB_HORZ] ? u"enabled" : u"disabled";
     node->state["vbar"] = m_barsEnabled[SB_VERT] ? u"enabled" : u"disabled";
     node->state["hpos"] = number(GetScrollPos(m_hWnd, SB_HORZ));
@@ -701,8 +701,8 @@ BOOL ImageEditor::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam,
         result = 1;
         return TRUE;
     case WM_SIZE:
-        GetClientRect(window, &viewRect_);
-        if (!m_settingUp && workImage_) {
+        GetClientRect(window, &viewRect);
+        if (!m_settingUp && workImage) {
             SetupScrollBars();
             UpdateBounds();
         }
@@ -721,7 +721,7 @@ BOOL ImageEditor::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam,
     case WM_LBUTTONDOWN: {
         SetFocus(window);
         const POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        if (!workImage_) {
+        if (!workImage) {
             result = 0;
             return TRUE;
         }
@@ -730,9 +730,9 @@ BOOL ImageEditor::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam,
             const RECT& b = tracker.bounds;
             if (isEmpty(normalised(tracker.rect))) {
                 if (p.x >= b.left && p.x < b.right && p.y >= b.top && p.y < b.bottom) {
-                    drawing_ = true;
-                    anchorX_ = p.x;
-                    anchorY_ = p.y;
+                    drawing = true;
+                    anchorX = p.x;
+                    anchorY = p.y;
                     tracker.rect = RECT{p.x, p.y, p.x + 1, p.y + 1};
                     SetCapture(window);
                     RectChanged();
@@ -749,24 +749,24 @@ BOOL ImageEditor::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam,
         return TRUE;
     }
     case WM_MOUSEMOVE:
-        if (!drawing_)
+        if (!drawing)
             return FALSE;
-        tracker.rect = RECT{anchorX_, anchorY_, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        tracker.rect = RECT{anchorX, anchorY, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         RectChanged();
         result = 0;
         return TRUE;
     case WM_LBUTTONUP:
-        if (!drawing_)
+        if (!drawing)
             return FALSE;
-        drawing_ = false;
+        drawing = false;
         tracker.rect = normalised(tracker.rect);
         RectChanged();
         ReleaseCapture();
         result = 0;
         return TRUE;
     case WM_CAPTURECHANGED:
-        if (drawing_) {
-            drawing_ = false;
+        if (drawing) {
+            drawing = false;
             tracker.rect = normalised(tracker.rect);
             RectChanged();
         }

@@ -51,7 +51,7 @@ public:
     void Undo();
     // The working picture with every adjustment applied (null when there is none).
     CxImage* Working();
-    SIZE PictureSize() const { return pictureSize_; }
+    SIZE PictureSize() const { return pictureSize; }
     // A new bitmap of the working picture (alpha kept), owned by the caller; null on failure.
     GpBitmap* WorkingBitmap();
     // The largest size a resize may ask for, keeping the shape.
@@ -87,20 +87,20 @@ private:
     SIZE FullSize() const;
     void Describe(LPARAM node);
 
-    std::unique_ptr<CxImage> baseImage_;
-    std::unique_ptr<CxImage> workImage_;
-    int brightness_ = 0;
-    int contrast_ = 0;
-    int saturationState_ = 0;
+    std::unique_ptr<CxImage> baseImage;
+    std::unique_ptr<CxImage> workImage;
+    int brightness = 0;
+    int contrast = 0;
+    int saturationState = 0;
     // The light adjustment shown but not yet applied to the working picture.
     bool m_lightPending = false;
     BYTE m_pendingTable[256] = {};
-    bool drawing_ = false;
-    int anchorX_ = 0;
-    int anchorY_ = 0;
-    RECT viewRect_{};
-    RECT contentRect_{};
-    SIZE pictureSize_{};
+    bool drawing = false;
+    int anchorX = 0;
+    int anchorY = 0;
+    RECT viewRect{};
+    RECT contentRect{};
+    SIZE pictureSize{};
     RECT m_shownTrueRect{};
     bool m_barsEnabled[2] = {false, false};
     bool m_settingUp = false;
