@@ -502,7 +502,7 @@ void ListView::RemoveItem(int id)
         return;
     EndRenameNow();
     ReleaseDrag();
-    const bool wasLoading = loading_;
+    const bool wasLoading = m_loading;
     StopLoader();
     const int before = scrollPos;
     selection.erase(std::remove(selection.begin(), selection.end(), item), selection.end());
@@ -524,7 +524,7 @@ void ListView::RemoveSelected()
 {
     EndRenameNow();
     ReleaseDrag();
-    const bool wasLoading = loading_;
+    const bool wasLoading = m_loading;
     StopLoader();
     itemsLock.Lock();
     items.erase(std::remove_if(items.begin(), items.end(),
@@ -584,15 +584,15 @@ bool ListView::LoaderStopRequested()
 void ListView::StartLoader()
 {
     StopLoader();
-    const int pass = ++pass_;
+    const int pass = ++m_pass;
     // Cleared before the thread exists, so a stop that comes first is never lost.
     stopLock.Lock();
     loaderStopped = 0;
     stopLock.Unlock();
     loaderDone.Reset();
-    loading_ = true;
-    workersLeft_ = loaderThreads_;
-    for (int i = 0; i < loaderThreads_; ++i)
+    m_loading = true;
+    m_workersLeft = m_loaderThreads;
+    for (int i = 0; i < m_loaderThreads; ++i)
         loaderThreads.emplace_back([this, pass] { LoaderPass(pass); });
 }
 
@@ -606,7 +606,7 @@ void ListView::StopLoader()
     // The loader only posts to this thread and never waits on it, so joining cannot deadlock;
     // a decode in progress finishes first.
     JoinLoader();
-    loading_ = false;
+    m_loading = false;
 }
 
 void ListView::JoinLoader()
@@ -642,7 +642,7 @@ void ListView::LoaderPass(int pass)
         if (tile->Publish(decoded) && window)
             PostMessageW(window, WM_ITEM_LOADED, static_cast<WPARAM>(tile->id), 0);
     }
-    if (--workersLeft_ > 0)
+    if (--m_workersLeft > 0)
         return;
     const bool stopped = LoaderStopRequested();
     stopLock.Lock();
@@ -667,7 +667,7 @@ void ListView::ReleaseDrag()
 void ListView::OnDropCustom(IDataObject* data, DWORD, int x, int y, DWORD*)
 {
     // Only a drag this list started, with its data, reorders it.
-    if (!dragRunning_ || !data || data != dataObject || !editable || !m_hWnd)
+    if (!m_dragRunning || !data || data != dataObject || !editable || !m_hWnd)
         return;
     FORMATETC format = DragFormatRegistry::Instance().GetFormat(kItemFormat);
     if (!format.cfFormat)
@@ -706,10 +706,10 @@ void ListView::OnDropCustom(IDataObject* data, DWORD, int x, int y, DWORD*)
 
 void ListView::OnDropFiles(HDROP files)
 {
-    if (!fileDropsAccepted_ || !editable || AppState::Instance()->IsUploading())
+    if (!m_fileDropsAccepted || !editable || AppState::Instance()->IsUploading())
         return;
     ConfigMgr* config = ConfigMgr::Instance();
-    const bool wasLoading = loading_;
+    const bool wasLoading = m_loading;
     StopLoader();
     const UINT count = DragQueryFileW(files, 0xFFFFFFFF, nullptr, 0);
     int added = 0;
@@ -784,9 +784,9 @@ void ListView::OnLButtonDown(POINT p, WPARAM keys)
 void ListView::OnMouseMove(POINT p)
 {
     if (IsArmed()) {
-        dragRunning_ = true;
+        m_dragRunning = true;
         DoDrag();
-        dragRunning_ = false;
+        m_dragRunning = false;
         ReleaseDrag();
         return;
     }
@@ -870,7 +870,7 @@ void ListView::Describe(pictavo::platform::AutomationNode& node)
     node.state["scrollPos"] = pictavo::platform::wformat(u"%d", scrollPos);
     node.state["scrollMax"] = pictavo::platform::wformat(u"%d", ScrollMax());
     node.state["editable"] = editable ? u"1" : u"0";
-    node.state["loading"] = loading_ ? u"1" : u"0";
+    node.state["loading"] = m_loading ? u"1" : u"0";
     POINT origin{0, 0};
     ClientToScreen(m_hWnd, &origin);
     const int h = ClientHeight();
@@ -952,9 +952,9 @@ BOOL ListView::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LP
             item->Redraw();
         return TRUE;
     case WM_PASS_DONE:
-        if (static_cast<int>(wParam) == pass_ && loading_) {
+        if (static_cast<int>(wParam) == m_pass && m_loading) {
             JoinLoader();
-            loading_ = false;
+            m_loading = false;
             thumbnailsLoaded();
         }
         return TRUE;

@@ -42,7 +42,7 @@ public:
     void SetEditable(BYTE value) { editable = value; }
     BYTE IsEditable() const { return editable; }
     // The add dialog's list takes no file drops.
-    void SetFileDropsAccepted(bool value) { fileDropsAccepted_ = value; }
+    void SetFileDropsAccepted(bool value) { m_fileDropsAccepted = value; }
 
     // Takes ownership; the caller lays out afterwards.
     void AddItem(ListViewItem* item);
@@ -64,9 +64,9 @@ public:
     void StartLoader();
     void StopLoader();
     // Workers of each pass, 1 by default; they take tiles in display order.
-    void SetLoaderThreads(int count) { loaderThreads_ = std::clamp(count, 1, 8); }
+    void SetLoaderThreads(int count) { m_loaderThreads = std::clamp(count, 1, 8); }
     // A pass started and not yet finished or stopped.
-    bool IsLoading() const { return loading_; }
+    bool IsLoading() const { return m_loading; }
     void RefreshItem(int id);
 
     void LayoutItems();
@@ -131,11 +131,11 @@ private:
     int loaderStopped = 1;
     Quendal::Threading::EventHandler loaderDone;
     std::vector<std::thread> loaderThreads;
-    int loaderThreads_ = 1;
+    int m_loaderThreads = 1;
     // Workers of the current pass still running; the last one ends the pass.
-    std::atomic<int> workersLeft_{0};
-    std::atomic<int> pass_{0};
-    bool loading_ = false;
+    std::atomic<int> m_workersLeft{0};
+    std::atomic<int> m_pass{0};
+    bool m_loading = false;
 
     // Shared so the loader can finish a tile that was removed meanwhile.
     std::vector<std::shared_ptr<ListViewItem>> items;
@@ -143,8 +143,8 @@ private:
     HBITMAP bufferBitmap = nullptr;
     SIZE bufferSize{};
     CustomDataObject* dataObject = nullptr;
-    bool dragRunning_ = false;
-    bool fileDropsAccepted_ = true;
+    bool m_dragRunning = false;
+    bool m_fileDropsAccepted = true;
     TextEditor nameEditor;
 
     void LoaderPass(int pass);
