@@ -216,7 +216,7 @@ void ListViewItem::SetPicture(GpBitmap* newImage, GpImage* newThumbnail, bool ed
     thumbnail = newThumbnail;
     imageReady = newImage != nullptr;
     thumbLoaded = true;
-    edited_ = edited_ || edited;
+    m_edited = m_edited || edited;
     changedTime = now();
     lock.Unlock();
     old.Free();
@@ -288,7 +288,7 @@ void ListViewItem::DropPicture()
 {
     lock.Lock();
     GpBitmap* old = nullptr;
-    if (!edited_ && image) {
+    if (!m_edited && image) {
         GpBitmap* fresh = nullptr;
         if (GdipCreateBitmapFromFile(path.c_str(), &fresh) == Ok && fresh) {
             old = image;

@@ -110,5 +110,5 @@ protected:
     void DrawThumbnailCentred(GpGraphics* graphics, const RECT& box);
     void DrawCaptionCentred(HDC dc, const RECT& r);
     void SetPicture(GpBitmap* newImage, GpImage* newThumbnail, bool edited);
-    bool edited_ = false;
+    bool m_edited = false;
 };
