@@ -40,7 +40,7 @@ HWND TrackBar::Create(HWND parentWindow, const RECT& rect)
         element.SetMargins(r.left, r.top, 0, 0);
         element.SetSize(r.right - r.left, 15);
     }
-    thumbPos = PositionOf(value_);
+    thumbPos = PositionOf(m_value);
     return created;
 }
 
@@ -76,20 +76,20 @@ void TrackBar::SetRange(int minimumValue, int maximumValue)
 {
     minimum = minimumValue;
     maximum = std::max(minimumValue, maximumValue);
-    SetValue(value_);
+    SetValue(m_value);
 }
 
 void TrackBar::SetValue(int v)
 {
-    value_ = std::clamp(v, minimum, maximum);
-    thumbPos = PositionOf(value_);
+    m_value = std::clamp(v, minimum, maximum);
+    thumbPos = PositionOf(m_value);
     if (m_hWnd)
         InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
 void TrackBar::Place(const RECT& rect)
 {
-    const int remembered = value_;
+    const int remembered = m_value;
     MoveWindow(m_hWnd, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
     element.bounds = RECT{0, 0, rect.right - rect.left, rect.bottom - rect.top};
     SetValue(remembered);
@@ -155,9 +155,9 @@ BOOL TrackBar::ProcessWindowMessage(HWND, UINT message, WPARAM, LPARAM lParam, L
         else
             pos = std::min(pos, static_cast<int>(element.bounds.right) - thumbWidth);
         thumbPos = std::max(pos, 0);
-        value_ = ValueAt(thumbPos);
+        m_value = ValueAt(thumbPos);
         InvalidateRect(m_hWnd, nullptr, FALSE);
-        valueChanged(value_);
+        valueChanged(m_value);
         result = 0;
         return TRUE;
     }
@@ -172,7 +172,7 @@ BOOL TrackBar::ProcessWindowMessage(HWND, UINT message, WPARAM, LPARAM lParam, L
         return FALSE;
     case WM_SIZE:
         element.bounds = RECT{0, 0, LOWORD(lParam), HIWORD(lParam)};
-        thumbPos = PositionOf(value_);
+        thumbPos = PositionOf(m_value);
         result = 0;
         return TRUE;
     case WM_SETCURSOR:
@@ -182,7 +182,7 @@ BOOL TrackBar::ProcessWindowMessage(HWND, UINT message, WPARAM, LPARAM lParam, L
     case WM_PICTAVO_DESCRIBE: {
         auto* node = reinterpret_cast<pictavo::platform::AutomationNode*>(lParam);
         node->className = ClassName();
-        const std::string v = std::to_string(value_);
+        const std::string v = std::to_string(m_value);
         node->state["value"] = std::u16string(v.begin(), v.end());
         node->state["thumb"] = [&] {
             const std::string t = std::to_string(thumbPos);

@@ -20,7 +20,7 @@ public:
 
     void SetRange(int minimumValue, int maximumValue);
     void SetValue(int v);
-    int GetValue() const { return value_; }
+    int GetValue() const { return m_value; }
 
     BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
                               DWORD mapId = 0) override;
@@ -51,7 +51,7 @@ public:
 protected:
     int Span() const;
     void Paint();
-    int value_ = 0;
+    int m_value = 0;
 };
 
 // The edit window's slider look.
