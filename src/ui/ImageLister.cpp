@@ -19,32 +19,32 @@ void ImageLister::Load(const std::string& name, int resourceId, HMODULE module)
     auto image = std::make_unique<CxImage>();
     if (HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(resourceId), u"PNG"))
         image->LoadFromResource(res, ImageFormat::Png, module);
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     Forget(name);
-    images_[name] = std::move(image);
+    m_images[name] = std::move(image);
 }
 
 CxImage* ImageLister::Find(const std::string& name)
 {
-    std::lock_guard lock(mutex_);
-    auto it = images_.find(name);
-    return it == images_.end() ? nullptr : it->second.get();
+    std::lock_guard lock(m_mutex);
+    auto it = m_images.find(name);
+    return it == m_images.end() ? nullptr : it->second.get();
 }
 
 void ImageLister::Forget(const std::string& name)
 {
-    greys_.erase(name);
-    auto it = bitmaps_.find(name);
-    if (it != bitmaps_.end()) {
+    m_greys.erase(name);
+    auto it = m_bitmaps.find(name);
+    if (it != m_bitmaps.end()) {
         GdipDisposeImage(it->second);
-        bitmaps_.erase(it);
+        m_bitmaps.erase(it);
     }
 }
 
 GpBitmap* ImageLister::Bitmap(const std::string& name, CxImage& image)
 {
-    auto it = bitmaps_.find(name);
-    if (it != bitmaps_.end())
+    auto it = m_bitmaps.find(name);
+    if (it != m_bitmaps.end())
         return it->second;
     GpBitmap* bitmap = nullptr;
     if (image.IsValid()) {
@@ -65,7 +65,7 @@ GpBitmap* ImageLister::Bitmap(const std::string& name, CxImage& image)
         if (GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppARGB, argb.data(), &bitmap) != Ok)
             bitmap = nullptr;
     }
-    bitmaps_[name] = bitmap;
+    m_bitmaps[name] = bitmap;
     return bitmap;
 }
 
@@ -81,7 +81,7 @@ void ImageLister::DrawBitmap(HDC dc, GpBitmap* bitmap, const RECT& rect)
 
 void ImageLister::Draw(HDC dc, const std::string& name, POINT at)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     CxImage* image = Find(name);
     if (!image)
         return;
@@ -91,18 +91,18 @@ void ImageLister::Draw(HDC dc, const std::string& name, POINT at)
 
 void ImageLister::DrawInRect(HDC dc, const std::string& name, const RECT& rect)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     if (CxImage* image = Find(name))
         DrawBitmap(dc, Bitmap(name, *image), rect);
 }
 
 void ImageLister::DrawGrey(HDC dc, const std::string& name, POINT at)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     CxImage* image = Find(name);
     if (!image || !image->IsValid())
         return;
-    auto& grey = greys_[name];
+    auto& grey = m_greys[name];
     if (!grey) {
         const LONG w = static_cast<LONG>(image->GetWidth()), h = static_cast<LONG>(image->GetHeight());
         grey = std::make_unique<CxImage>();
@@ -141,33 +141,33 @@ int ImageLister::Height(const std::string& name)
 
 size_t ImageLister::Count()
 {
-    std::lock_guard lock(mutex_);
-    return images_.size();
+    std::lock_guard lock(m_mutex);
+    return m_images.size();
 }
 
 void ImageLister::AddUser()
 {
-    std::lock_guard lock(mutex_);
-    ++users_;
+    std::lock_guard lock(m_mutex);
+    ++m_users;
 }
 
 void ImageLister::ReleaseUser()
 {
-    std::lock_guard lock(mutex_);
-    if (users_ > 0 && --users_ == 0) {
-        for (auto& [name, bitmap] : bitmaps_)
+    std::lock_guard lock(m_mutex);
+    if (m_users > 0 && --m_users == 0) {
+        for (auto& [name, bitmap] : m_bitmaps)
             if (bitmap)
                 GdipDisposeImage(bitmap);
-        bitmaps_.clear();
-        images_.clear();
-        greys_.clear();
+        m_bitmaps.clear();
+        m_images.clear();
+        m_greys.clear();
     }
 }
 
 int ImageLister::Users()
 {
-    std::lock_guard lock(mutex_);
-    return users_;
+    std::lock_guard lock(m_mutex);
+    return m_users;
 }
 
 } // namespace Quendal::UI

@@ -41,11 +41,11 @@ private:
     void DrawBitmap(HDC dc, GpBitmap* bitmap, const RECT& rect);
     void Forget(const std::string& name);
 
-    std::recursive_mutex mutex_;
-    std::map<std::string, std::unique_ptr<CxImage>> images_;
-    std::map<std::string, std::unique_ptr<CxImage>> greys_;
-    std::map<std::string, GpBitmap*> bitmaps_;
-    int users_ = 0;
+    std::recursive_mutex m_mutex;
+    std::map<std::string, std::unique_ptr<CxImage>> m_images;
+    std::map<std::string, std::unique_ptr<CxImage>> m_greys;
+    std::map<std::string, GpBitmap*> m_bitmaps;
+    int m_users = 0;
 };
 
 } // namespace Quendal::UI
