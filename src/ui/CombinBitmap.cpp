@@ -25,53 +25,53 @@ bool CombinBitmap::LoadSheet(int resourceId, HMODULE module)
             stream->Release();
         }
     }
-    std::lock_guard lock(mutex_);
-    if (sheet_)
-        GdipDisposeImage(sheet_);
-    sheet_ = loaded;
+    std::lock_guard lock(m_mutex);
+    if (sheet)
+        GdipDisposeImage(sheet);
+    sheet = loaded;
     return loaded != nullptr;
 }
 
 void CombinBitmap::AddSprites(const std::vector<Sprite>& sprites)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     for (const Sprite& s : sprites)
-        sprites_[s.name] = GpRect{s.x, s.y, s.width, s.height};
+        m_sprites[s.name] = GpRect{s.x, s.y, s.width, s.height};
 }
 
 void CombinBitmap::DrawSprite(GpGraphics* graphics, const std::u16string& name, int x, int y)
 {
-    std::lock_guard lock(mutex_);
-    auto it = sprites_.find(name);
-    if (!graphics || !sheet_ || it == sprites_.end())
+    std::lock_guard lock(m_mutex);
+    auto it = m_sprites.find(name);
+    if (!graphics || !sheet || it == m_sprites.end())
         return;
     const GpRect& s = it->second;
-    GdipDrawImageRectRectI(graphics, sheet_, x, y, s.Width, s.Height, s.X, s.Y, s.Width, s.Height, UnitPixel,
+    GdipDrawImageRectRectI(graphics, sheet, x, y, s.Width, s.Height, s.X, s.Y, s.Width, s.Height, UnitPixel,
                            nullptr, nullptr, nullptr);
 }
 
 void CombinBitmap::DrawSpriteInRect(GpGraphics* graphics, const std::u16string& name, const RECT& rect)
 {
-    std::lock_guard lock(mutex_);
-    auto it = sprites_.find(name);
-    if (!graphics || !sheet_ || it == sprites_.end())
+    std::lock_guard lock(m_mutex);
+    auto it = m_sprites.find(name);
+    if (!graphics || !sheet || it == m_sprites.end())
         return;
     const GpRect& s = it->second;
-    GdipDrawImageRectRectI(graphics, sheet_, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+    GdipDrawImageRectRectI(graphics, sheet, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                            s.X, s.Y, s.Width, s.Height, UnitPixel, nullptr, nullptr, nullptr);
 }
 
 bool CombinBitmap::HasSheet()
 {
-    std::lock_guard lock(mutex_);
-    return sheet_ != nullptr;
+    std::lock_guard lock(m_mutex);
+    return sheet != nullptr;
 }
 
 std::vector<CombinBitmap::Sprite> CombinBitmap::Sprites()
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     std::vector<Sprite> out;
-    for (const auto& [name, r] : sprites_)
+    for (const auto& [name, r] : m_sprites)
         out.push_back(Sprite{name, r.X, r.Y, r.Width, r.Height});
     return out;
 }

@@ -31,7 +31,7 @@ public:
 
 private:
     CombinBitmap() = default;
-    std::mutex mutex_;
-    GpBitmap* sheet_ = nullptr;
-    std::map<std::u16string, GpRect> sprites_;
+    std::mutex m_mutex;
+    GpBitmap* sheet = nullptr;
+    std::map<std::u16string, GpRect> m_sprites;
 };
