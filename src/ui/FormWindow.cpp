@@ -2,7 +2,7 @@
 
 #include "ui/FormBase.h"
 
-FormWindow::FormWindow(FormBase& form, Handler ownMap) : form_(form), ownMap_(std::move(ownMap)) {}
+FormWindow::FormWindow(FormBase& form, Handler ownMap) : m_form(form), m_ownMap(std::move(ownMap)) {}
 
 FormWindow::~FormWindow()
 {
@@ -17,7 +17,7 @@ HWND FormWindow::Create(HWND owner, const RECT& rect, LPCWSTR caption, DWORD sty
     if (window) {
         RECT client{};
         GetClientRect(window, &client);
-        form_.AttachWindow(window, 0, 0, client.right, client.bottom);
+        m_form.AttachWindow(window, 0, 0, client.right, client.bottom);
     }
     return window;
 }
@@ -25,10 +25,10 @@ HWND FormWindow::Create(HWND owner, const RECT& rect, LPCWSTR caption, DWORD sty
 BOOL FormWindow::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
                                       DWORD mapId)
 {
-    if (ownMap_ && ownMap_(window, message, wParam, lParam, result))
+    if (m_ownMap && m_ownMap(window, message, wParam, lParam, result))
         return TRUE;
     // Messages before the form knows its window (creation) go to the default procedure.
     if (message == WM_NCCREATE || message == WM_CREATE || message == WM_NCCALCSIZE)
         return FALSE;
-    return form_.ProcessWindowMessage(window, message, wParam, lParam, result, mapId);
+    return m_form.ProcessWindowMessage(window, message, wParam, lParam, result, mapId);
 }

@@ -22,6 +22,6 @@ public:
                               DWORD mapId = 0) override;
 
 private:
-    FormBase& form_;
-    Handler ownMap_;
+    FormBase& m_form;
+    Handler m_ownMap;
 };
