@@ -78,7 +78,7 @@ HWND WindowImpl::CreateImpl(LPCWSTR className, HWND parent, const RECT& rect, LP
     {
         std::lock_guard lock(routes().mutex);
         auto it = routes().superProcs.find(className);
-        superProc_ = it == routes().superProcs.end() ? DefWindowProcW : it->second;
+        m_superProc = it == routes().superProcs.end() ? DefWindowProcW : it->second;
     }
     WindowImpl* outer = t_creating;
     t_creating = this;
@@ -93,7 +93,7 @@ HWND WindowImpl::CreateImpl(LPCWSTR className, HWND parent, const RECT& rect, LP
 
 LRESULT WindowImpl::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return CallWindowProcW(superProc_ ? superProc_ : DefWindowProcW, m_hWnd, message, wParam, lParam);
+    return CallWindowProcW(m_superProc ? m_superProc : DefWindowProcW, m_hWnd, message, wParam, lParam);
 }
 
 LRESULT WindowImpl::StartWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

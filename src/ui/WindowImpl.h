@@ -26,7 +26,7 @@ protected:
                     DWORD exStyle = 0, UINT id = 0);
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
-    WNDPROC superProc_ = nullptr;
+    WNDPROC m_superProc = nullptr;
 
 private:
     static LRESULT StartWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
