@@ -5,7 +5,7 @@ void WindowedElement::Owner::Place(const RECT&) {}
 void WindowedElement::Attach(ControlBase& parentElement)
 {
     if (!hwnd)
-        hwnd = owner_.CreateFor(parentElement.GetHwnd());
+        hwnd = m_owner.CreateFor(parentElement.GetHwnd());
     parent = &parentElement;
     parentElement.children.push_back(this);
 }
@@ -25,5 +25,5 @@ void WindowedElement::Layout()
     // anchored to every edge follows that window; with Top | Left the window sits at its
     // margins with its preferred size either way.
     const RECT r = AnchoredRect(parent ? parent->GetContainerRect() : GetContainerRect(), width, height);
-    owner_.Place(r);
+    m_owner.Place(r);
 }

@@ -17,12 +17,12 @@ public:
         virtual void Place(const RECT& rect);
     };
 
-    explicit WindowedElement(Owner& owner) : owner_(owner) {}
+    explicit WindowedElement(Owner& owner) : m_owner(owner) {}
 
     void Attach(ControlBase& parentElement) override;
     void SetVisible(BOOL show) override;
     void Layout() override;
 
 protected:
-    Owner& owner_;
+    Owner& m_owner;
 };
