@@ -1,27 +1,27 @@
 #include "ui/OleDrager.h"
 
-OleDrager::OleDrager() : source_(new IDropSourceImpl) {}
+OleDrager::OleDrager() : dropSource(new IDropSourceImpl) {}
 
 OleDrager::~OleDrager()
 {
-    source_->Release();
+    dropSource->Release();
 }
 
 void OleDrager::Arm(CustomDataObject* data)
 {
-    armed_ = 1;
-    data_ = data;
+    armed = 1;
+    m_data = data;
 }
 
 void OleDrager::Disarm()
 {
-    armed_ = 0;
+    armed = 0;
 }
 
 HRESULT OleDrager::DoDrag()
 {
     DWORD effect = DROPEFFECT_NONE;
-    HRESULT result = data_ ? DoDragDrop(data_, source_, DROPEFFECT_COPY, &effect) : E_UNEXPECTED;
-    armed_ = 0;
+    HRESULT result = m_data ? DoDragDrop(m_data, dropSource, DROPEFFECT_COPY, &effect) : E_UNEXPECTED;
+    armed = 0;
     return result;
 }

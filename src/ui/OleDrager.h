@@ -14,12 +14,12 @@ public:
 
     void Arm(CustomDataObject* data);
     void Disarm();
-    bool IsArmed() const { return armed_ != 0; }
+    bool IsArmed() const { return armed != 0; }
     // The modal drag loop, copy only; disarms afterwards and returns the loop's result.
     HRESULT DoDrag();
 
 private:
-    int armed_ = 0;
-    CustomDataObject* data_ = nullptr;
-    IDropSourceImpl* source_;
+    int armed = 0;
+    CustomDataObject* m_data = nullptr;
+    IDropSourceImpl* dropSource;
 };
