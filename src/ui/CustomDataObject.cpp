@@ -6,12 +6,12 @@
 
 CustomDataObject::CustomDataObject()
 {
-    medium_.tymed = TYMED_NULL;
+    medium.tymed = TYMED_NULL;
 }
 
 CustomDataObject::~CustomDataObject()
 {
-    ReleaseStgMedium(&medium_);
+    ReleaseStgMedium(&medium);
 }
 
 void CustomDataObject::SetIdData(int id, const std::u16string& formatName)
@@ -21,55 +21,55 @@ void CustomDataObject::SetIdData(int id, const std::u16string& formatName)
         return;
     const int32_t value = id;
     std::memcpy(block, &value, sizeof value);
-    FORMATETC format = DragFormatRegistry::Instance().GetFormat(formatName);
-    STGMEDIUM medium{};
-    medium.tymed = TYMED_HGLOBAL;
-    medium.hGlobal = block;
-    medium.pUnkForRelease = nullptr;
-    SetData(&format, &medium, TRUE);
+    FORMATETC idFormat = DragFormatRegistry::Instance().GetFormat(formatName);
+    STGMEDIUM idMedium{};
+    idMedium.tymed = TYMED_HGLOBAL;
+    idMedium.hGlobal = block;
+    idMedium.pUnkForRelease = nullptr;
+    SetData(&idFormat, &idMedium, TRUE);
 }
 
-bool CustomDataObject::matches(const FORMATETC& format) const
+bool CustomDataObject::matches(const FORMATETC& other) const
 {
-    return (format.tymed & format_.tymed) != 0 && format.cfFormat == format_.cfFormat &&
-           format.dwAspect == format_.dwAspect;
+    return (other.tymed & format.tymed) != 0 && other.cfFormat == format.cfFormat &&
+           other.dwAspect == format.dwAspect;
 }
 
-HRESULT CustomDataObject::GetData(FORMATETC* format, STGMEDIUM* medium)
+HRESULT CustomDataObject::GetData(FORMATETC* requested, STGMEDIUM* out)
 {
-    if (!format || !medium)
+    if (!requested || !out)
         return E_INVALIDARG;
-    if (!matches(*format) || medium_.tymed != TYMED_HGLOBAL)
+    if (!matches(*requested) || medium.tymed != TYMED_HGLOBAL)
         return DV_E_FORMATETC;
     // The caller owns the copy it gets.
-    const SIZE_T size = GlobalSize(medium_.hGlobal);
-    const void* source = GlobalLock(medium_.hGlobal);
+    const SIZE_T size = GlobalSize(medium.hGlobal);
+    const void* source = GlobalLock(medium.hGlobal);
     HGLOBAL copy = source ? GlobalAlloc(GMEM_FIXED, size) : nullptr;
     if (!copy) {
-        GlobalUnlock(medium_.hGlobal);
+        GlobalUnlock(medium.hGlobal);
         return E_OUTOFMEMORY;
     }
     std::memcpy(copy, source, size);
-    GlobalUnlock(medium_.hGlobal);
-    medium->tymed = medium_.tymed;
-    medium->hGlobal = copy;
-    medium->pUnkForRelease = nullptr;
+    GlobalUnlock(medium.hGlobal);
+    out->tymed = medium.tymed;
+    out->hGlobal = copy;
+    out->pUnkForRelease = nullptr;
     return S_OK;
 }
 
-HRESULT CustomDataObject::QueryGetData(FORMATETC* format)
+HRESULT CustomDataObject::QueryGetData(FORMATETC* requested)
 {
-    return format && matches(*format) ? S_OK : DV_E_FORMATETC;
+    return requested && matches(*requested) ? S_OK : DV_E_FORMATETC;
 }
 
-HRESULT CustomDataObject::SetData(FORMATETC* format, STGMEDIUM* medium, BOOL)
+HRESULT CustomDataObject::SetData(FORMATETC* offered, STGMEDIUM* given, BOOL)
 {
-    if (!format || !medium)
+    if (!offered || !given)
         return E_INVALIDARG;
     // A second SetData replaces the first; the old medium is ours to free.
-    ReleaseStgMedium(&medium_);
-    format_ = *format;
-    medium_ = *medium;
+    ReleaseStgMedium(&medium);
+    format = *offered;
+    medium = *given;
     return S_OK;
 }
 

@@ -16,11 +16,11 @@ public:
     // Offers a 4-byte block holding id under the registered format of that name.
     void SetIdData(int id, const std::u16string& formatName);
 
-    HRESULT GetData(FORMATETC* format, STGMEDIUM* medium) override;
+    HRESULT GetData(FORMATETC* requested, STGMEDIUM* out) override;
     HRESULT GetDataHere(FORMATETC* format, STGMEDIUM* medium) override;
-    HRESULT QueryGetData(FORMATETC* format) override;
+    HRESULT QueryGetData(FORMATETC* requested) override;
     HRESULT GetCanonicalFormatEtc(FORMATETC* in, FORMATETC* out) override;
-    HRESULT SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) override;
+    HRESULT SetData(FORMATETC* offered, STGMEDIUM* given, BOOL release) override;
     HRESULT EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override;
     HRESULT DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink, DWORD* connection) override;
     HRESULT DUnadvise(DWORD connection) override;
@@ -30,8 +30,8 @@ protected:
     ~CustomDataObject() override;
 
 private:
-    bool matches(const FORMATETC& format) const;
+    bool matches(const FORMATETC& other) const;
 
-    STGMEDIUM medium_{};
-    FORMATETC format_{};
+    STGMEDIUM medium{};
+    FORMATETC format{};
 };
