@@ -4,7 +4,7 @@
 
 CIDropTargetImpl::CIDropTargetImpl()
 {
-    acceptedFormats_.push_back(FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
+    acceptedFormats.push_back(FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
 }
 
 HRESULT CIDropTargetImpl::QueryInterface(REFIID riid, void** object)
@@ -22,12 +22,12 @@ HRESULT CIDropTargetImpl::QueryInterface(REFIID riid, void** object)
 
 ULONG CIDropTargetImpl::AddRef()
 {
-    return static_cast<ULONG>(++refs_);
+    return static_cast<ULONG>(++referenceCount);
 }
 
 ULONG CIDropTargetImpl::Release()
 {
-    return static_cast<ULONG>(--refs_);
+    return static_cast<ULONG>(--referenceCount);
 }
 
 DWORD CIDropTargetImpl::ChooseEffect(DWORD keyState, DWORD allowed)
@@ -48,25 +48,25 @@ DWORD CIDropTargetImpl::ChooseEffect(DWORD keyState, DWORD allowed)
 
 HRESULT CIDropTargetImpl::DragEnter(IDataObject* data, DWORD keyState, POINTL, DWORD* effect)
 {
-    if (!enabled_) {
-        acceptable_ = 0;
+    if (!enabled) {
+        acceptable = 0;
         return S_OK;
     }
-    acceptable_ = 0;
-    for (FORMATETC& format : acceptedFormats_)
+    acceptable = 0;
+    for (FORMATETC& format : acceptedFormats)
         if (data && data->QueryGetData(&format) == S_OK)
-            acceptable_ = 1;
-    if (!acceptable_)
-        acceptable_ = DragFormatRegistry::Instance().IsOffered(data) ? 1 : 0;
+            acceptable = 1;
+    if (!acceptable)
+        acceptable = DragFormatRegistry::Instance().IsOffered(data) ? 1 : 0;
     if (effect)
-        *effect = acceptable_ ? ChooseEffect(keyState, *effect) : DROPEFFECT_NONE;
+        *effect = acceptable ? ChooseEffect(keyState, *effect) : DROPEFFECT_NONE;
     return S_OK;
 }
 
 HRESULT CIDropTargetImpl::DragOver(DWORD keyState, POINTL, DWORD* effect)
 {
     if (effect)
-        *effect = acceptable_ ? ChooseEffect(keyState, *effect) : DROPEFFECT_NONE;
+        *effect = acceptable ? ChooseEffect(keyState, *effect) : DROPEFFECT_NONE;
     return S_OK;
 }
 
@@ -77,7 +77,7 @@ HRESULT CIDropTargetImpl::DragLeave()
 
 HRESULT CIDropTargetImpl::Drop(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect)
 {
-    if (!acceptable_ || !data)
+    if (!acceptable || !data)
         return S_FALSE;
     FORMATETC files{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};

@@ -15,7 +15,7 @@ public:
     CIDropTargetImpl(const CIDropTargetImpl&) = delete;
     CIDropTargetImpl& operator=(const CIDropTargetImpl&) = delete;
 
-    void SetDropEnabled(bool enabled) { enabled_ = enabled ? 1 : 0; }
+    void SetDropEnabled(bool on) { enabled = on ? 1 : 0; }
 
     HRESULT QueryInterface(REFIID riid, void** object) override;
     ULONG AddRef() override;
@@ -32,8 +32,8 @@ public:
 private:
     static DWORD ChooseEffect(DWORD keyState, DWORD allowed);
 
-    std::atomic<LONG> refs_{1};
-    int acceptable_ = 0;
-    int enabled_ = 1;
-    std::vector<FORMATETC> acceptedFormats_;
+    std::atomic<LONG> referenceCount{1};
+    int acceptable = 0;
+    int enabled = 1;
+    std::vector<FORMATETC> acceptedFormats;
 };
