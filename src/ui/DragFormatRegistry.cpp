@@ -17,19 +17,19 @@ DragFormatRegistry& DragFormatRegistry::Instance()
 
 void DragFormatRegistry::RegisterFormat(const std::u16string& name)
 {
-    std::lock_guard lock(mutex_);
-    if (formats_.count(name))
+    std::lock_guard lock(m_mutex);
+    if (m_formats.count(name))
         return;
     UINT format = RegisterClipboardFormatW(name.c_str());
     if (format)
-        formats_.emplace(name, describe(static_cast<CLIPFORMAT>(format)));
+        m_formats.emplace(name, describe(static_cast<CLIPFORMAT>(format)));
 }
 
 FORMATETC DragFormatRegistry::GetFormat(const std::u16string& name) const
 {
-    std::lock_guard lock(mutex_);
-    auto it = formats_.find(name);
-    return it == formats_.end() ? describe(0) : it->second;
+    std::lock_guard lock(m_mutex);
+    auto it = m_formats.find(name);
+    return it == m_formats.end() ? describe(0) : it->second;
 }
 
 bool DragFormatRegistry::IsOffered(IDataObject* data) const
@@ -38,8 +38,8 @@ bool DragFormatRegistry::IsOffered(IDataObject* data) const
         return false;
     std::vector<FORMATETC> formats;
     {
-        std::lock_guard lock(mutex_);
-        for (const auto& [name, format] : formats_)
+        std::lock_guard lock(m_mutex);
+        for (const auto& [name, format] : m_formats)
             formats.push_back(format);
     }
     // Asked outside the lock: the data object is foreign code.

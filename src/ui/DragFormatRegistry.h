@@ -18,6 +18,6 @@ public:
 
 private:
     DragFormatRegistry() = default;
-    mutable std::mutex mutex_;
-    std::map<std::u16string, FORMATETC> formats_;
+    mutable std::mutex m_mutex;
+    std::map<std::u16string, FORMATETC> m_formats;
 };
