@@ -29,10 +29,10 @@ public:
     // destructor, before their members go.
     void disconnect_all();
 
-    const std::shared_ptr<receiver_core>& slot_core() const { return core_; }
+    const std::shared_ptr<receiver_core>& slot_core() const { return m_core; }
 
 private:
-    std::shared_ptr<receiver_core> core_;
+    std::shared_ptr<receiver_core> m_core;
 };
 
 // What signal0 and signal1<T> share: the connection list, published as an immutable
