@@ -12,7 +12,7 @@ template <typename... Args>
 class signal_impl : public signal_base
 {
 public:
-    signal_impl() : connections_(std::make_shared<const List>()) {}
+    signal_impl() : m_connections(std::make_shared<const List>()) {}
     ~signal_impl() override { disconnect_all(); }
     signal_impl(const signal_impl&) = delete;
     signal_impl& operator=(const signal_impl&) = delete;
@@ -28,10 +28,10 @@ public:
         std::lock_guard receiverLock(core->lock);
         if (!core->alive)
             return;
-        std::lock_guard lock(mutex_);
-        auto next = std::make_shared<List>(*connections_);
+        std::lock_guard lock(m_mutex);
+        auto next = std::make_shared<List>(*m_connections);
         next->push_back(std::move(c));
-        connections_ = std::move(next);
+        m_connections = std::move(next);
         if (std::find(core->senders.begin(), core->senders.end(), this) == core->senders.end())
             core->senders.push_back(this);
     }
@@ -48,8 +48,8 @@ public:
     {
         std::shared_ptr<const List> old;
         {
-            std::lock_guard lock(mutex_);
-            old = std::exchange(connections_, std::make_shared<const List>());
+            std::lock_guard lock(m_mutex);
+            old = std::exchange(m_connections, std::make_shared<const List>());
         }
         // Never wait for a receiver while holding our own lock (it may be emitting into us).
         for (const auto& c : *old) {
@@ -63,8 +63,8 @@ public:
     {
         std::shared_ptr<const List> snapshot;
         {
-            std::lock_guard lock(mutex_);
-            snapshot = connections_;
+            std::lock_guard lock(m_mutex);
+            snapshot = m_connections;
         }
         for (const auto& c : *snapshot) {
             if (!c->connected.load(std::memory_order_acquire))
@@ -81,21 +81,21 @@ public:
 
     size_t connection_count() const
     {
-        std::lock_guard lock(mutex_);
-        return connections_->size();
+        std::lock_guard lock(m_mutex);
+        return m_connections->size();
     }
 
     void forget_receiver(const receiver_core* receiver) override
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(m_mutex);
         auto next = std::make_shared<List>();
-        for (const auto& c : *connections_) {
+        for (const auto& c : *m_connections) {
             if (c->receiver.get() == receiver)
                 c->connected = false;
             else
                 next->push_back(c);
         }
-        connections_ = std::move(next);
+        m_connections = std::move(next);
     }
 
 private:
@@ -107,6 +107,6 @@ private:
     };
     using List = std::vector<std::shared_ptr<Connection>>;
 
-    mutable std::mutex mutex_;
-    std::shared_ptr<const List> connections_;
+    mutable std::mutex m_mutex;
+    std::shared_ptr<const List> m_connections;
 };
