@@ -28,10 +28,10 @@ INT_PTR CMessageDialog::DoModal(HWND owner)
     tmpl.style = WS_POPUP | WS_VISIBLE;
     tmpl.width = kWidth;
     tmpl.height = kHeight;
-    owner_ = owner;
+    m_owner = owner;
     const INT_PTR result =
         DialogBoxIndirectParamW(nullptr, &tmpl, owner, &CMessageDialog::DialogProc, reinterpret_cast<LPARAM>(this));
-    dialog_ = nullptr;
+    m_dialog = nullptr;
     // A dialog that could not be made, or was torn down by someone else, was not confirmed.
     return result == IDOK ? IDOK : IDCANCEL;
 }
@@ -55,7 +55,7 @@ INT_PTR CMessageDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     if (message == WM_NCDESTROY || message == WM_ACTIVATE)
         return FALSE;
     LRESULT result = 0;
-    if (!self->form_.ProcessWindowMessage(dialog, message, wParam, lParam, result))
+    if (!self->m_form.ProcessWindowMessage(dialog, message, wParam, lParam, result))
         return FALSE;
     SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
     return TRUE;
@@ -63,34 +63,34 @@ INT_PTR CMessageDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 void CMessageDialog::OnInitDialog(HWND dialog)
 {
-    dialog_ = dialog;
-    if (form_.caption.empty())
-        form_.SetCaption(u"提示消息");
+    m_dialog = dialog;
+    if (m_form.caption.empty())
+        m_form.SetCaption(u"提示消息");
     // Scenarios find skinned windows by their caption.
-    SetWindowTextW(dialog, form_.caption.c_str());
-    form_.AttachWindow(dialog, 0, 0, kWidth, kHeight);
+    SetWindowTextW(dialog, m_form.caption.c_str());
+    m_form.AttachWindow(dialog, 0, 0, kWidth, kHeight);
 
-    ok_.Create(form_, u"");
-    ok_.SetImages("BtnOk", "BtnOk", "BtnOk", "BtnOk");
-    ok_.SetSize(51, 24);
-    ok_.SetMargins(257, 141, 0, 0);
-    ok_.clicked.connect(this, &CMessageDialog::OnOk);
+    m_ok.Create(m_form, u"");
+    m_ok.SetImages("BtnOk", "BtnOk", "BtnOk", "BtnOk");
+    m_ok.SetSize(51, 24);
+    m_ok.SetMargins(257, 141, 0, 0);
+    m_ok.clicked.connect(this, &CMessageDialog::OnOk);
 
-    cancel_.Create(form_, u"");
-    cancel_.SetImages("BtnCancel", "BtnCancel", "BtnCancel", "BtnCancel");
-    cancel_.SetSize(51, 24);
-    cancel_.SetMargins(318, 141, 0, 0);
-    cancel_.clicked.connect(this, &CMessageDialog::OnCancel);
+    m_cancel.Create(m_form, u"");
+    m_cancel.SetImages("BtnCancel", "BtnCancel", "BtnCancel", "BtnCancel");
+    m_cancel.SetSize(51, 24);
+    m_cancel.SetMargins(318, 141, 0, 0);
+    m_cancel.clicked.connect(this, &CMessageDialog::OnCancel);
 
-    close_.Create(form_, u"");
-    close_.SetImages("BtnCloseNormal", "BtnCloseHover", "BtnCloseHover", "");
-    close_.SetSize(15, 15);
-    close_.SetAnchor(ControlBase::Top | ControlBase::Right);
-    close_.SetMargins(0, 12, 14, 0);
-    close_.clicked.connect(this, &CMessageDialog::OnCancel);
+    m_close.Create(m_form, u"");
+    m_close.SetImages("BtnCloseNormal", "BtnCloseHover", "BtnCloseHover", "");
+    m_close.SetSize(15, 15);
+    m_close.SetAnchor(ControlBase::Top | ControlBase::Right);
+    m_close.SetMargins(0, 12, 14, 0);
+    m_close.clicked.connect(this, &CMessageDialog::OnCancel);
 
-    label_.Create(form_, text_);
-    label_.SetMargins(100, 72, 0, 0);
+    m_label.Create(m_form, m_text);
+    m_label.SetMargins(100, 72, 0, 0);
 
     SetWindowPos(dialog, nullptr, 0, 0, kWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // The size it was created with came before the form knew the window: give the form its
@@ -98,11 +98,11 @@ void CMessageDialog::OnInitDialog(HWND dialog)
     RECT client{};
     GetClientRect(dialog, &client);
     LRESULT ignored = 0;
-    form_.ProcessWindowMessage(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom), ignored);
+    m_form.ProcessWindowMessage(dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom), ignored);
 
     // Centred on the owner, or on the work area when there is none.
     RECT around{};
-    if (!owner_ || !GetWindowRect(owner_, &around))
+    if (!m_owner || !GetWindowRect(m_owner, &around))
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &around, 0);
     const int x = around.left + ((around.right - around.left) - kWidth) / 2;
     const int y = around.top + ((around.bottom - around.top) - kHeight) / 2;
@@ -111,12 +111,12 @@ void CMessageDialog::OnInitDialog(HWND dialog)
 
 void CMessageDialog::OnOk()
 {
-    if (dialog_)
-        EndDialog(dialog_, IDOK);
+    if (m_dialog)
+        EndDialog(m_dialog, IDOK);
 }
 
 void CMessageDialog::OnCancel()
 {
-    if (dialog_)
-        EndDialog(dialog_, IDCANCEL);
+    if (m_dialog)
+        EndDialog(m_dialog, IDCANCEL);
 }

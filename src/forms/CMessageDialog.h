@@ -15,8 +15,8 @@ public:
     CMessageDialog();
     ~CMessageDialog() override;
 
-    void SetCaption(const std::u16string& text) { form_.SetCaption(text); }
-    void SetText(const std::u16string& text) { text_ = text; }
+    void SetCaption(const std::u16string& text) { m_form.SetCaption(text); }
+    void SetText(const std::u16string& text) { m_text = text; }
     // IDOK (1) for the OK button; IDCANCEL (2) for Cancel, the close button or Escape.
     INT_PTR DoModal(HWND owner);
 
@@ -33,12 +33,12 @@ private:
     void OnOk();
     void OnCancel();
 
-    Form form_;
-    std::u16string text_;
-    Quendal::UI::Controls::Button ok_;
-    Quendal::UI::Controls::Button cancel_;
-    Quendal::UI::Controls::Button close_;
-    Label label_;
-    HWND dialog_ = nullptr;
-    HWND owner_ = nullptr;
+    Form m_form;
+    std::u16string m_text;
+    Quendal::UI::Controls::Button m_ok;
+    Quendal::UI::Controls::Button m_cancel;
+    Quendal::UI::Controls::Button m_close;
+    Label m_label;
+    HWND m_dialog = nullptr;
+    HWND m_owner = nullptr;
 };
