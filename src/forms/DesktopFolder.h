@@ -16,9 +16,9 @@ public:
     DesktopFolder(const DesktopFolder&) = delete;
     DesktopFolder& operator=(const DesktopFolder&) = delete;
 
-    Item* rootItem() const { return rootItem_; }
-    IShellFolder* folder() const { return folder_; }
-    IMalloc* allocator() const { return allocator_; }
+    Item* rootItem() const { return m_rootItem; }
+    IShellFolder* folder() const { return m_folder; }
+    IMalloc* allocator() const { return m_allocator; }
 
     // A new item for parent's list + child's, in the shell allocator's memory; null when the
     // list cannot be made.
@@ -28,11 +28,11 @@ public:
     std::vector<Item*> EnumChildren(const Item& parent);
 
 private:
-    std::vector<Item*> items_;
-    IShellFolder* folder_ = nullptr;
-    IMalloc* allocator_ = nullptr;
-    LPITEMIDLIST emptyList_ = nullptr;
-    Item* rootItem_ = nullptr;
+    std::vector<Item*> m_items;
+    IShellFolder* m_folder = nullptr;
+    IMalloc* m_allocator = nullptr;
+    LPITEMIDLIST m_emptyList = nullptr;
+    Item* m_rootItem = nullptr;
 };
 
 } // namespace Quendal::Shell
