@@ -89,16 +89,16 @@ ImageViewForm::ImageViewForm(GpBitmap* picture)
     const auto [viewWidth, viewHeight] = ConfigMgr::Instance()->ViewSize();
     const SIZE size = previewSize(static_cast<LONG>(w), static_cast<LONG>(h), viewWidth, viewHeight,
                                   workAreaNear(POINT{0, 0}));
-    picture_ = copyAtSize(picture, size);
-    if (picture_)
-        size_ = size;
+    m_picture = copyAtSize(picture, size);
+    if (m_picture)
+        m_size = size;
 }
 
 ImageViewForm::~ImageViewForm()
 {
-    if (picture_)
-        GdipDisposeImage(picture_);
-    if (held_) {
+    if (m_picture)
+        GdipDisposeImage(m_picture);
+    if (m_held) {
         std::function<void()> release;
         {
             std::lock_guard guard(moduleHold().lock);
@@ -120,10 +120,10 @@ HWND ImageViewForm::Show()
         }
         if (hold) {
             hold();
-            held_ = true;
+            m_held = true;
         }
     }
-    HWND window = CreateImpl(u"PictavoImageView", nullptr, RECT{0, 0, size_.cx, size_.cy}, u"",
+    HWND window = CreateImpl(u"PictavoImageView", nullptr, RECT{0, 0, m_size.cx, m_size.cy}, u"",
                              WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW);
     if (!window) {
         delete this;
@@ -134,9 +134,9 @@ HWND ImageViewForm::Show()
         delete this;
         return nullptr;
     }
-    const RECT area = workAreaNear(POINT{size_.cx / 2, size_.cy / 2});
-    const int x = area.left + ((area.right - area.left) - size_.cx) / 2;
-    const int y = area.top + ((area.bottom - area.top) - size_.cy) / 2;
+    const RECT area = workAreaNear(POINT{m_size.cx / 2, m_size.cy / 2});
+    const int x = area.left + ((area.right - area.left) - m_size.cx) / 2;
+    const int y = area.top + ((area.bottom - area.top) - m_size.cy) / 2;
     SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return window;
 }
@@ -144,9 +144,9 @@ HWND ImageViewForm::Show()
 void ImageViewForm::Close(HWND window)
 {
     // Destroying gives up the focus, which comes back here as WM_KILLFOCUS.
-    if (closing_)
+    if (m_closing)
         return;
-    closing_ = true;
+    m_closing = true;
     DestroyWindow(window);
 }
 
@@ -154,7 +154,7 @@ void ImageViewForm::Paint(HWND window)
 {
     PAINTSTRUCT ps{};
     HDC dc = BeginPaint(window, &ps);
-    if (dc && picture_) {
+    if (dc && m_picture) {
         RECT client{};
         GetClientRect(window, &client);
         HBRUSH white = CreateSolidBrush(0xFFFFFF);
@@ -163,9 +163,9 @@ void ImageViewForm::Paint(HWND window)
         GpGraphics* graphics = nullptr;
         if (GdipCreateFromHDC(dc, &graphics) == Ok) {
             UINT w = 0, h = 0;
-            GdipGetImageWidth(picture_, &w);
-            GdipGetImageHeight(picture_, &h);
-            GdipDrawImageRectRectI(graphics, picture_, 0, 0, client.right, client.bottom, 0, 0, static_cast<INT>(w),
+            GdipGetImageWidth(m_picture, &w);
+            GdipGetImageHeight(m_picture, &h);
+            GdipDrawImageRectRectI(graphics, m_picture, 0, 0, client.right, client.bottom, 0, 0, static_cast<INT>(w),
                                    static_cast<INT>(h), UnitPixel, nullptr, nullptr, nullptr);
             GdipDeleteGraphics(graphics);
         }

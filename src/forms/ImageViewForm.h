@@ -30,8 +30,8 @@ private:
     void Paint(HWND window);
     void Close(HWND window);
 
-    GpImage* picture_ = nullptr;
-    SIZE size_{1, 1};
-    bool closing_ = false;
-    bool held_ = false;
+    GpImage* m_picture = nullptr;
+    SIZE m_size{1, 1};
+    bool m_closing = false;
+    bool m_held = false;
 };
