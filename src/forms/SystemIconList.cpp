@@ -5,7 +5,7 @@ namespace Quendal::Shell {
 SystemIconList::SystemIconList()
 {
     SHFILEINFOW info{};
-    handle_ = reinterpret_cast<HIMAGELIST>(
+    m_handle = reinterpret_cast<HIMAGELIST>(
         SHGetFileInfoW(u"*.txt", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
                        SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES | SHGFI_SMALLICON));
 }

@@ -11,10 +11,10 @@ public:
     SystemIconList();
     virtual ~SystemIconList() = default;
 
-    HIMAGELIST GetHandle() const { return handle_; }
+    HIMAGELIST GetHandle() const { return m_handle; }
 
 private:
-    HIMAGELIST handle_ = nullptr;
+    HIMAGELIST m_handle = nullptr;
 };
 
 } // namespace Quendal::Shell
