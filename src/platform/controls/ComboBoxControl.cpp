@@ -80,13 +80,13 @@ LRESULT ComboBoxControl::wndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 LRESULT ComboBoxControl::listProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* c = reinterpret_cast<ComboBoxControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!c || c->dead_ || c->list_ != hwnd)
+    if (!c || c->m_dead || c->m_list != hwnd)
         return DefWindowProcW(hwnd, message, wParam, lParam);
-    return ControlTable<ComboBoxControl>::run(c->hwnd_, c,
+    return ControlTable<ComboBoxControl>::run(c->m_hwnd, c,
                                               [&] { return c->handleList(hwnd, message, wParam, lParam); });
 }
 
-ComboBoxControl::ComboBoxControl(HWND hwnd) : hwnd_(hwnd)
+ComboBoxControl::ComboBoxControl(HWND hwnd) : m_hwnd(hwnd)
 {
     (void)g_registered;
     measure();
@@ -94,45 +94,45 @@ ComboBoxControl::ComboBoxControl(HWND hwnd) : hwnd_(hwnd)
 
 bool ComboBoxControl::notify(WORD code)
 {
-    if (HWND parent = GetParent(hwnd_))
-        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd_), code),
-                     reinterpret_cast<LPARAM>(hwnd_));
-    return !dead_;
+    if (HWND parent = GetParent(m_hwnd))
+        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(m_hwnd), code),
+                     reinterpret_cast<LPARAM>(m_hwnd));
+    return !m_dead;
 }
 
 void ComboBoxControl::syncText()
 {
-    const std::u16string text = cur_ >= 0 ? items_[static_cast<size_t>(cur_)].text : std::u16string();
-    DefWindowProcW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    const std::u16string text = m_cur >= 0 ? m_items[static_cast<size_t>(m_cur)].text : std::u16string();
+    DefWindowProcW(m_hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    InvalidateRect(m_hwnd, nullptr, FALSE);
 }
 
 void ComboBoxControl::measure()
 {
     HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+    HGDIOBJ old = SelectObject(dc, m_font ? m_font : GetStockObject(DEFAULT_GUI_FONT));
     SIZE size{};
     GetTextExtentPoint32W(dc, u"Ag", 2, &size);
     SelectObject(dc, old);
     DeleteDC(dc);
-    if (!itemHeightSet_)
-        itemHeight_ = std::max<LONG>(1, size.cy) + 1;
-    if (!fieldHeightSet_)
-        fieldHeight_ = std::max<LONG>(1, size.cy) + 7;
+    if (!m_itemHeightSet)
+        m_itemHeight = std::max<LONG>(1, size.cy) + 1;
+    if (!m_fieldHeightSet)
+        m_fieldHeight = std::max<LONG>(1, size.cy) + 7;
 }
 
 void ComboBoxControl::fitHeight()
 {
     RECT r;
-    GetWindowRect(hwnd_, &r);
+    GetWindowRect(m_hwnd, &r);
     // The window keeps the field's height; a taller size asked for becomes the list's room.
-    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, fieldHeight_,
+    SetWindowPos(m_hwnd, nullptr, 0, 0, r.right - r.left, m_fieldHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int ComboBoxControl::rows() const
 {
-    const int room = std::max(1, (droppedHeight_ - fieldHeight_ - 2) / itemHeight_);
+    const int room = std::max(1, (m_droppedHeight - m_fieldHeight - 2) / m_itemHeight);
     return std::max(1, std::min(count(), room));
 }
 
@@ -144,11 +144,11 @@ LRESULT ComboBoxControl::insert(int index, std::u16string text)
         index = count();
     if (index > count())
         return CB_ERR;
-    items_.insert(items_.begin() + index, Item{std::move(text), 0});
-    if (cur_ >= index)
-        ++cur_;
-    if (dropped_)
-        InvalidateRect(list_, nullptr, FALSE);
+    m_items.insert(m_items.begin() + index, Item{std::move(text), 0});
+    if (m_cur >= index)
+        ++m_cur;
+    if (m_dropped)
+        InvalidateRect(m_list, nullptr, FALSE);
     return index;
 }
 
@@ -157,34 +157,34 @@ bool ComboBoxControl::choose(int index)
     if (count() == 0)
         return true;
     index = std::clamp(index, 0, count() - 1);
-    if (index == cur_)
+    if (index == m_cur)
         return true;
-    cur_ = index;
+    m_cur = index;
     syncText();
     return notify(CBN_SELCHANGE);
 }
 
 int ComboBoxControl::itemAt(POINT screen) const
 {
-    if (!list_)
+    if (!m_list)
         return -1;
     POINT p = screen;
-    ScreenToClient(list_, &p);
+    ScreenToClient(m_list, &p);
     RECT client;
-    GetClientRect(list_, &client);
+    GetClientRect(m_list, &client);
     if (!inside(client, p))
         return -1;
-    const int i = top_ + p.y / itemHeight_;
+    const int i = m_top + p.y / m_itemHeight;
     return i < count() ? i : -1;
 }
 
 RECT ComboBoxControl::itemRect(int index) const
 {
     RECT client{};
-    if (list_)
-        GetClientRect(list_, &client);
-    const int y = (index - top_) * itemHeight_;
-    return RECT{0, y, client.right, y + itemHeight_};
+    if (m_list)
+        GetClientRect(m_list, &client);
+    const int y = (index - m_top) * m_itemHeight;
+    return RECT{0, y, client.right, y + m_itemHeight};
 }
 
 void ComboBoxControl::setHot(int index)
@@ -192,32 +192,32 @@ void ComboBoxControl::setHot(int index)
     if (count() == 0)
         return;
     index = std::clamp(index, 0, count() - 1);
-    if (index == hot_)
+    if (index == m_hot)
         return;
-    hot_ = index;
+    m_hot = index;
     const int n = rows();
-    if (hot_ < top_)
-        top_ = hot_;
-    else if (hot_ >= top_ + n)
-        top_ = hot_ - n + 1;
-    if (list_) {
-        SetScrollPos(list_, SB_VERT, top_, TRUE);
-        InvalidateRect(list_, nullptr, FALSE);
+    if (m_hot < m_top)
+        m_top = m_hot;
+    else if (m_hot >= m_top + n)
+        m_top = m_hot - n + 1;
+    if (m_list) {
+        SetScrollPos(m_list, SB_VERT, m_top, TRUE);
+        InvalidateRect(m_list, nullptr, FALSE);
     }
 }
 
 bool ComboBoxControl::open()
 {
-    if (dropped_)
+    if (m_dropped)
         return true;
     // The owner may still fill the list when it hears this.
     if (!notify(CBN_DROPDOWN))
         return false;
     RECT r;
-    GetWindowRect(hwnd_, &r);
+    GetWindowRect(m_hwnd, &r);
     const int n = rows();
     const bool scrolls = count() > n;
-    const int height = n * itemHeight_ + 2;
+    const int height = n * m_itemHeight + 2;
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     int y = r.bottom;
@@ -226,41 +226,41 @@ bool ComboBoxControl::open()
     const DWORD style = WS_POPUP | WS_BORDER | (scrolls ? WS_VSCROLL : 0);
     HWND list =
         CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, u"ComboLBox", u"", style, r.left,
-                        y, r.right - r.left, height, GetAncestor(hwnd_, GA_ROOT), nullptr, nullptr, nullptr);
+                        y, r.right - r.left, height, GetAncestor(m_hwnd, GA_ROOT), nullptr, nullptr, nullptr);
     if (!list)
         return true;
-    list_ = list;
+    m_list = list;
     SetWindowLongPtrW(list, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    hot_ = -1;
-    top_ = 0;
-    setHot(cur_ >= 0 ? cur_ : 0);
+    m_hot = -1;
+    m_top = 0;
+    setHot(m_cur >= 0 ? m_cur : 0);
     if (scrolls) {
-        SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, count() - 1, static_cast<UINT>(n), top_,
+        SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, count() - 1, static_cast<UINT>(n), m_top,
                       0};
         SetScrollInfo(list, SB_VERT, &si, FALSE);
     }
-    dropped_ = true;
+    m_dropped = true;
     ShowWindow(list, SW_SHOWNA);
-    SetCapture(hwnd_);
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    SetCapture(m_hwnd);
+    InvalidateRect(m_hwnd, nullptr, FALSE);
     return true;
 }
 
 bool ComboBoxControl::close(Close how)
 {
-    if (!dropped_ || closing_)
+    if (!m_dropped || m_closing)
         return true;
-    closing_ = true;
-    dropped_ = false;
-    if (GetCapture() == hwnd_)
+    m_closing = true;
+    m_dropped = false;
+    if (GetCapture() == m_hwnd)
         ReleaseCapture();
-    if (HWND list = std::exchange(list_, nullptr))
+    if (HWND list = std::exchange(m_list, nullptr))
         DestroyWindow(list);
-    closing_ = false;
-    InvalidateRect(hwnd_, nullptr, FALSE);
-    const bool changed = how == Close::Pick && hot_ >= 0 && hot_ < count() && hot_ != cur_;
+    m_closing = false;
+    InvalidateRect(m_hwnd, nullptr, FALSE);
+    const bool changed = how == Close::Pick && m_hot >= 0 && m_hot < count() && m_hot != m_cur;
     if (changed) {
-        cur_ = hot_;
+        m_cur = m_hot;
         syncText();
     }
     if (how == Close::Pick && !notify(CBN_SELENDOK))
@@ -275,12 +275,12 @@ bool ComboBoxControl::close(Close how)
 void ComboBoxControl::paint()
 {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd_, &ps);
+    HDC dc = BeginPaint(m_hwnd, &ps);
     if (!dc)
         return;
     RECT rc;
-    GetClientRect(hwnd_, &rc);
-    const bool enabled = IsWindowEnabled(hwnd_);
+    GetClientRect(m_hwnd, &rc);
+    const bool enabled = IsWindowEnabled(m_hwnd);
     fill(dc, rc, kFrame);
     RECT inner{rc.left + 1, rc.top + 1, rc.right - 1, rc.bottom - 1};
     fill(dc, inner, enabled ? GetSysColor(COLOR_WINDOW) : GetSysColor(COLOR_BTNFACE));
@@ -292,19 +292,19 @@ void ComboBoxControl::paint()
         fill(dc, line, enabled ? kArrow : kGrayText);
     }
     RECT field{inner.left + 1, inner.top + 1, rc.right - 1 - button, inner.bottom - 1};
-    const bool highlight = focused_ && !dropped_ && enabled;
+    const bool highlight = m_focused && !m_dropped && enabled;
     if (highlight)
         fill(dc, field, kHighlight);
-    if (cur_ >= 0) {
-        HGDIOBJ old = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+    if (m_cur >= 0) {
+        HGDIOBJ old = SelectObject(dc, m_font ? m_font : GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, !enabled ? kGrayText : highlight ? kHighlightText : GetSysColor(COLOR_WINDOWTEXT));
         RECT text{field.left + 2, field.top, field.right - 1, field.bottom};
-        const std::u16string& s = items_[static_cast<size_t>(cur_)].text;
+        const std::u16string& s = m_items[static_cast<size_t>(m_cur)].text;
         DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
         SelectObject(dc, old);
     }
-    EndPaint(hwnd_, &ps);
+    EndPaint(m_hwnd, &ps);
 }
 
 void ComboBoxControl::paintList(HWND list)
@@ -316,17 +316,17 @@ void ComboBoxControl::paintList(HWND list)
     RECT rc;
     GetClientRect(list, &rc);
     fill(dc, rc, GetSysColor(COLOR_WINDOW));
-    HGDIOBJ old = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+    HGDIOBJ old = SelectObject(dc, m_font ? m_font : GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);
-    for (int i = top_; i < count(); ++i) {
+    for (int i = m_top; i < count(); ++i) {
         RECT r = itemRect(i);
         if (r.top >= rc.bottom)
             break;
-        if (i == hot_)
+        if (i == m_hot)
             fill(dc, r, kHighlight);
-        SetTextColor(dc, i == hot_ ? kHighlightText : GetSysColor(COLOR_WINDOWTEXT));
+        SetTextColor(dc, i == m_hot ? kHighlightText : GetSysColor(COLOR_WINDOWTEXT));
         RECT text{r.left + 3, r.top, r.right - 2, r.bottom};
-        const std::u16string& s = items_[static_cast<size_t>(i)].text;
+        const std::u16string& s = m_items[static_cast<size_t>(i)].text;
         DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     }
     SelectObject(dc, old);
@@ -337,29 +337,29 @@ void ComboBoxControl::describeItems(AutomationNode& node, bool inList)
 {
     RECT client{};
     POINT origin{0, 0};
-    if (list_) {
-        GetClientRect(list_, &client);
-        ClientToScreen(list_, &origin);
+    if (m_list) {
+        GetClientRect(m_list, &client);
+        ClientToScreen(m_list, &origin);
     }
     for (int i = 0; i < count(); ++i) {
         AutomationNode item;
         item.className = u"ComboBoxItem";
-        item.text = items_[static_cast<size_t>(i)].text;
+        item.text = m_items[static_cast<size_t>(i)].text;
         item.state["index"] = number(i);
-        if (i == cur_)
+        if (i == m_cur)
             item.state["selected"] = u"1";
-        if (list_ && i == hot_)
+        if (m_list && i == m_hot)
             item.state["hot"] = u"1";
         const RECT r = itemRect(i);
-        item.visible = list_ && i >= top_ && r.bottom <= client.bottom;
+        item.visible = m_list && i >= m_top && r.bottom <= client.bottom;
         if (item.visible)
             item.bounds = RECT{origin.x + r.left, origin.y + r.top, origin.x + r.right, origin.y + r.bottom};
         if (inList && !item.visible)
             continue;
         node.children.push_back(std::move(item));
     }
-    node.state["selected"] = number(cur_);
-    node.state["open"] = dropped_ ? u"1" : u"0";
+    node.state["selected"] = number(m_cur);
+    node.state["open"] = m_dropped ? u"1" : u"0";
     node.state["count"] = number(count());
 }
 
@@ -375,8 +375,8 @@ LRESULT ComboBoxControl::handleList(HWND list, UINT message, WPARAM wParam, LPAR
         return MA_NOACTIVATE;
     case WM_NCDESTROY:
         // Gone with its top-level window before the combo box heard of it.
-        list_ = nullptr;
-        dropped_ = false;
+        m_list = nullptr;
+        m_dropped = false;
         break;
     case WM_PICTAVO_DESCRIBE:
         if (auto* node = reinterpret_cast<AutomationNode*>(lParam))
@@ -391,34 +391,34 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_CREATE:
         if (const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam))
-            droppedHeight_ = std::max(cs->cy, fieldHeight_);
+            m_droppedHeight = std::max(cs->cy, m_fieldHeight);
         fitHeight();
         return 0;
     case WM_WINDOWPOSCHANGING:
         if (auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
-            pos && !(pos->flags & SWP_NOSIZE) && pos->cy != fieldHeight_) {
-            droppedHeight_ = std::max(pos->cy, fieldHeight_);
-            pos->cy = fieldHeight_;
+            pos && !(pos->flags & SWP_NOSIZE) && pos->cy != m_fieldHeight) {
+            m_droppedHeight = std::max(pos->cy, m_fieldHeight);
+            pos->cy = m_fieldHeight;
         }
         return 0;
     case WM_DESTROY:
-        if (HWND list = std::exchange(list_, nullptr)) {
-            dropped_ = false;
+        if (HWND list = std::exchange(m_list, nullptr)) {
+            m_dropped = false;
             DestroyWindow(list);
         }
         return 0;
     case WM_NCDESTROY:
-        dead_ = true;
-        return DefWindowProcW(hwnd_, message, wParam, lParam);
+        m_dead = true;
+        return DefWindowProcW(m_hwnd, message, wParam, lParam);
     case WM_SETFONT:
-        font_ = reinterpret_cast<HFONT>(wParam);
+        m_font = reinterpret_cast<HFONT>(wParam);
         measure();
         fitHeight();
         if (LOWORD(lParam))
-            InvalidateRect(hwnd_, nullptr, FALSE);
+            InvalidateRect(m_hwnd, nullptr, FALSE);
         return 0;
     case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(font_);
+        return reinterpret_cast<LRESULT>(m_font);
     case WM_SETTEXT:
         return CB_ERR; // a drop-down list shows only its items
     case WM_PAINT:
@@ -429,73 +429,73 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ENABLE:
         if (!wParam)
             close(Close::Cancel);
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         return 0;
     case WM_GETDLGCODE:
-        return DLGC_WANTARROWS | DLGC_WANTCHARS | (dropped_ ? DLGC_WANTALLKEYS : 0);
+        return DLGC_WANTARROWS | DLGC_WANTCHARS | (m_dropped ? DLGC_WANTALLKEYS : 0);
     case WM_SETFOCUS:
-        focused_ = true;
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        m_focused = true;
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         notify(CBN_SETFOCUS);
         return 0;
     case WM_KILLFOCUS:
-        focused_ = false;
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        m_focused = false;
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         if (!close(Close::Cancel))
             return 0;
         notify(CBN_KILLFOCUS);
         return 0;
     case WM_CAPTURECHANGED:
-        if (dropped_ && !closing_ && reinterpret_cast<HWND>(lParam) != hwnd_)
+        if (m_dropped && !m_closing && reinterpret_cast<HWND>(lParam) != m_hwnd)
             close(Close::Cancel);
         return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
         POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ClientToScreen(hwnd_, &p);
-        if (dropped_) {
+        ClientToScreen(m_hwnd, &p);
+        if (m_dropped) {
             RECT listRect{}, self{};
-            GetWindowRect(list_, &listRect);
-            GetWindowRect(hwnd_, &self);
+            GetWindowRect(m_list, &listRect);
+            GetWindowRect(m_hwnd, &self);
             if (inside(listRect, p)) {
-                setHot(itemAt(p) >= 0 ? itemAt(p) : hot_);
+                setHot(itemAt(p) >= 0 ? itemAt(p) : m_hot);
                 return 0;
             }
             // On the field or anywhere else: the list closes and the click goes no further.
             close(Close::Cancel);
             return 0;
         }
-        if (!focused_) {
-            SetFocus(hwnd_);
-            if (dead_ || GetFocus() != hwnd_)
+        if (!m_focused) {
+            SetFocus(m_hwnd);
+            if (m_dead || GetFocus() != m_hwnd)
                 return 0;
         }
-        openingPress_ = true;
+        m_openingPress = true;
         open();
         return 0;
     }
     case WM_MOUSEMOVE:
-        if (dropped_) {
+        if (m_dropped) {
             POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            ClientToScreen(hwnd_, &p);
+            ClientToScreen(m_hwnd, &p);
             if (const int i = itemAt(p); i >= 0)
                 setHot(i);
         }
         return 0;
     case WM_LBUTTONUP: {
-        const bool first = std::exchange(openingPress_, false);
-        if (!dropped_)
+        const bool first = std::exchange(m_openingPress, false);
+        if (!m_dropped)
             return 0;
         POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ClientToScreen(hwnd_, &p);
+        ClientToScreen(m_hwnd, &p);
         const int i = itemAt(p);
         // The release of the press that opened the list picks only when dragged onto an item.
         if (i >= 0) {
-            hot_ = i;
+            m_hot = i;
             close(Close::Pick);
         } else if (!first) {
             RECT self{};
-            GetWindowRect(hwnd_, &self);
+            GetWindowRect(m_hwnd, &self);
             if (!inside(self, p))
                 close(Close::Cancel);
         }
@@ -503,20 +503,20 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_MOUSEWHEEL: {
         const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
-        if (dropped_) {
-            top_ = std::clamp(top_ + (delta > 0 ? -3 : 3), 0, std::max(0, count() - rows()));
-            SetScrollPos(list_, SB_VERT, top_, TRUE);
-            InvalidateRect(list_, nullptr, FALSE);
-        } else if (focused_ && cur_ >= 0) {
-            choose(cur_ + (delta > 0 ? -1 : 1));
-        } else if (focused_) {
+        if (m_dropped) {
+            m_top = std::clamp(m_top + (delta > 0 ? -3 : 3), 0, std::max(0, count() - rows()));
+            SetScrollPos(m_list, SB_VERT, m_top, TRUE);
+            InvalidateRect(m_list, nullptr, FALSE);
+        } else if (m_focused && m_cur >= 0) {
+            choose(m_cur + (delta > 0 ? -1 : 1));
+        } else if (m_focused) {
             choose(0);
         }
         return 0;
     }
     case WM_SYSKEYDOWN:
         if (wParam == VK_DOWN || wParam == VK_UP) {
-            if (dropped_)
+            if (m_dropped)
                 close(Close::Pick);
             else
                 open();
@@ -525,20 +525,20 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_KEYDOWN: {
         const int page = rows();
-        int target = dropped_ ? hot_ : cur_;
+        int target = m_dropped ? m_hot : m_cur;
         switch (wParam) {
         case VK_F4:
-            if (dropped_)
+            if (m_dropped)
                 close(Close::Pick);
             else
                 open();
             return 0;
         case VK_RETURN:
-            if (dropped_)
+            if (m_dropped)
                 close(Close::Pick);
             return 0;
         case VK_ESCAPE:
-            if (dropped_)
+            if (m_dropped)
                 close(Close::Cancel);
             return 0;
         case VK_UP:
@@ -564,7 +564,7 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         default:
             return 0;
         }
-        if (dropped_)
+        if (m_dropped)
             setHot(target);
         else
             choose(target);
@@ -575,12 +575,12 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         const char16_t ch = fold(static_cast<char16_t>(wParam));
         if (ch < 0x20 || count() == 0)
             return 0;
-        const int from = dropped_ ? hot_ : cur_;
+        const int from = m_dropped ? m_hot : m_cur;
         for (int k = 1; k <= count(); ++k) {
             const int i = (from + k + count()) % count();
-            const auto& t = items_[static_cast<size_t>(i)].text;
+            const auto& t = m_items[static_cast<size_t>(i)].text;
             if (!t.empty() && fold(t[0]) == ch) {
-                if (dropped_)
+                if (m_dropped)
                     setHot(i);
                 else
                     choose(i);
@@ -597,12 +597,12 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case CB_ADDSTRING: {
         std::u16string text = lParam ? reinterpret_cast<LPCWSTR>(lParam) : u"";
         int at = count();
-        if (GetWindowLongW(hwnd_, GWL_STYLE) & CBS_SORT)
-            at = static_cast<int>(std::upper_bound(items_.begin(), items_.end(), text,
+        if (GetWindowLongW(m_hwnd, GWL_STYLE) & CBS_SORT)
+            at = static_cast<int>(std::upper_bound(m_items.begin(), m_items.end(), text,
                                                    [](const std::u16string& t, const Item& i) {
                                                        return lessFolded(t, i.text);
                                                    }) -
-                                  items_.begin());
+                                  m_items.begin());
         return insert(at, std::move(text));
     }
     case CB_INSERTSTRING:
@@ -612,38 +612,38 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         const auto i = static_cast<INT_PTR>(wParam);
         if (i < 0 || i >= count())
             return CB_ERR;
-        items_.erase(items_.begin() + i);
-        if (cur_ == i) {
-            cur_ = -1;
+        m_items.erase(m_items.begin() + i);
+        if (m_cur == i) {
+            m_cur = -1;
             syncText();
-        } else if (cur_ > i) {
-            --cur_;
+        } else if (m_cur > i) {
+            --m_cur;
         }
-        hot_ = std::min(hot_, count() - 1);
-        if (list_)
-            InvalidateRect(list_, nullptr, FALSE);
+        m_hot = std::min(m_hot, count() - 1);
+        if (m_list)
+            InvalidateRect(m_list, nullptr, FALSE);
         return count();
     }
     case CB_RESETCONTENT:
-        items_.clear();
-        cur_ = -1;
-        hot_ = -1;
-        top_ = 0;
+        m_items.clear();
+        m_cur = -1;
+        m_hot = -1;
+        m_top = 0;
         syncText();
-        if (list_)
-            InvalidateRect(list_, nullptr, FALSE);
+        if (m_list)
+            InvalidateRect(m_list, nullptr, FALSE);
         return CB_OKAY;
     case CB_SETCURSEL: {
         // The program's own choice: no notification.
         const auto i = static_cast<INT_PTR>(wParam);
-        cur_ = i >= 0 && i < count() ? static_cast<int>(i) : -1;
+        m_cur = i >= 0 && i < count() ? static_cast<int>(i) : -1;
         syncText();
-        if (dropped_)
-            setHot(cur_);
-        return cur_ >= 0 ? cur_ : CB_ERR;
+        if (m_dropped)
+            setHot(m_cur);
+        return m_cur >= 0 ? m_cur : CB_ERR;
     }
     case CB_GETCURSEL:
-        return cur_ >= 0 ? cur_ : CB_ERR;
+        return m_cur >= 0 ? m_cur : CB_ERR;
     case CB_GETCOUNT:
         return count();
     case CB_GETLBTEXT:
@@ -651,7 +651,7 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         const auto i = static_cast<INT_PTR>(wParam);
         if (i < 0 || i >= count())
             return CB_ERR;
-        const auto& t = items_[static_cast<size_t>(i)].text;
+        const auto& t = m_items[static_cast<size_t>(i)].text;
         if (message == CB_GETLBTEXT) {
             auto* out = reinterpret_cast<WCHAR*>(lParam);
             if (!out)
@@ -667,7 +667,7 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         const auto start = static_cast<INT_PTR>(wParam);
         for (int k = 1; k <= count(); ++k) {
             const int i = static_cast<int>((start + k + count()) % count());
-            const auto& t = items_[static_cast<size_t>(i)].text;
+            const auto& t = m_items[static_cast<size_t>(i)].text;
             if (!lessFolded(t, wanted) && !lessFolded(wanted, t))
                 return i;
         }
@@ -679,10 +679,10 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (i < 0 || i >= count())
             return CB_ERR;
         if (message == CB_SETITEMDATA) {
-            items_[static_cast<size_t>(i)].data = lParam;
+            m_items[static_cast<size_t>(i)].data = lParam;
             return CB_OKAY;
         }
-        return items_[static_cast<size_t>(i)].data;
+        return m_items[static_cast<size_t>(i)].data;
     }
     case CB_SHOWDROPDOWN:
         if (wParam)
@@ -691,11 +691,11 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
             close(Close::Quiet);
         return TRUE;
     case CB_GETDROPPEDSTATE:
-        return dropped_;
+        return m_dropped;
     case CB_GETDROPPEDCONTROLRECT:
         if (auto* r = reinterpret_cast<RECT*>(lParam)) {
-            GetWindowRect(hwnd_, r);
-            r->bottom = r->top + droppedHeight_;
+            GetWindowRect(m_hwnd, r);
+            r->bottom = r->top + m_droppedHeight;
             return TRUE;
         }
         return CB_ERR;
@@ -703,20 +703,20 @@ LRESULT ComboBoxControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (lParam < 1 || lParam > 255)
             return CB_ERR;
         if (static_cast<INT_PTR>(wParam) == -1) {
-            fieldHeight_ = static_cast<int>(lParam) + 6;
-            fieldHeightSet_ = true;
+            m_fieldHeight = static_cast<int>(lParam) + 6;
+            m_fieldHeightSet = true;
             fitHeight();
         } else {
-            itemHeight_ = static_cast<int>(lParam);
-            itemHeightSet_ = true;
+            m_itemHeight = static_cast<int>(lParam);
+            m_itemHeightSet = true;
         }
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         return CB_OKAY;
     }
     case CB_GETITEMHEIGHT:
-        return static_cast<INT_PTR>(wParam) == -1 ? fieldHeight_ - 6 : itemHeight_;
+        return static_cast<INT_PTR>(wParam) == -1 ? m_fieldHeight - 6 : m_itemHeight;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return DefWindowProcW(m_hwnd, message, wParam, lParam);
 }
 
 } // namespace pictavo::platform

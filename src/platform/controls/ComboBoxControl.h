@@ -35,7 +35,7 @@ private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleList(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
 
-    int count() const { return static_cast<int>(items_.size()); }
+    int count() const { return static_cast<int>(m_items.size()); }
     bool notify(WORD code);
     void syncText();
     LRESULT insert(int index, std::u16string text);
@@ -53,27 +53,27 @@ private:
     void paintList(HWND list);
     void describeItems(AutomationNode& node, bool inList);
 
-    HWND hwnd_;
-    std::vector<Item> items_;
-    int cur_ = -1;
-    HFONT font_ = nullptr;
-    int itemHeight_ = 16;
-    int fieldHeight_ = 22;
-    bool itemHeightSet_ = false;
-    bool fieldHeightSet_ = false;
-    int droppedHeight_ = 100;
+    HWND m_hwnd;
+    std::vector<Item> m_items;
+    int m_cur = -1;
+    HFONT m_font = nullptr;
+    int m_itemHeight = 16;
+    int m_fieldHeight = 22;
+    bool m_itemHeightSet = false;
+    bool m_fieldHeightSet = false;
+    int m_droppedHeight = 100;
 
-    HWND list_ = nullptr;
-    bool dropped_ = false;
-    bool closing_ = false;
-    bool openingPress_ = false;
-    int hot_ = -1;
-    int top_ = 0;
+    HWND m_list = nullptr;
+    bool m_dropped = false;
+    bool m_closing = false;
+    bool m_openingPress = false;
+    int m_hot = -1;
+    int m_top = 0;
 
-    bool focused_ = false;
+    bool m_focused = false;
     template <class> friend class ControlTable;
-    bool dead_ = false;
-    int depth_ = 0;
+    bool m_dead = false;
+    int m_depth = 0;
 };
 
 } // namespace pictavo::platform

@@ -33,9 +33,9 @@ public:
     // has returned after it was marked dead.
     template <class Call> static LRESULT run(HWND owner, Control* control, Call call)
     {
-        ++control->depth_;
+        ++control->m_depth;
         const LRESULT result = call();
-        if (--control->depth_ == 0 && control->dead_) {
+        if (--control->m_depth == 0 && control->m_dead) {
             {
                 std::lock_guard lk(mutex());
                 table().erase(owner);

@@ -101,90 +101,90 @@ LRESULT EditControl::wndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     return ControlTable<EditControl>::run(hwnd, e, [&] { return e->handle(message, wParam, lParam); });
 }
 
-EditControl::EditControl(HWND hwnd) : hwnd_(hwnd)
+EditControl::EditControl(HWND hwnd) : m_hwnd(hwnd)
 {
     (void)g_registered;
     if (multiLine())
-        limit_ = kMaxLimit;
-    measureDc_ = CreateCompatibleDC(nullptr);
+        m_limit = kMaxLimit;
+    m_measureDc = CreateCompatibleDC(nullptr);
     measureFont();
     // Whatever text the window already holds (a superclass may have kept WM_NCCREATE).
     const auto n = DefWindowProcW(hwnd, WM_GETTEXTLENGTH, 0, 0);
-    text_.resize(static_cast<size_t>(n) + 1);
-    text_.resize(static_cast<size_t>(
-        DefWindowProcW(hwnd, WM_GETTEXT, text_.size(), reinterpret_cast<LPARAM>(text_.data()))));
+    m_text.resize(static_cast<size_t>(n) + 1);
+    m_text.resize(static_cast<size_t>(
+        DefWindowProcW(hwnd, WM_GETTEXT, m_text.size(), reinterpret_cast<LPARAM>(m_text.data()))));
     layout();
 }
 
 EditControl::~EditControl()
 {
-    if (measureDc_) {
-        SelectObject(measureDc_, measureOld_);
-        DeleteDC(measureDc_);
+    if (m_measureDc) {
+        SelectObject(m_measureDc, m_measureOld);
+        DeleteDC(m_measureDc);
     }
 }
 
 DWORD EditControl::style() const
 {
-    return static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE));
+    return static_cast<DWORD>(GetWindowLongW(m_hwnd, GWL_STYLE));
 }
 
 bool EditControl::notify(WORD code)
 {
-    if (HWND parent = GetParent(hwnd_))
-        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd_), code),
-                     reinterpret_cast<LPARAM>(hwnd_));
-    return !dead_;
+    if (HWND parent = GetParent(m_hwnd))
+        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(m_hwnd), code),
+                     reinterpret_cast<LPARAM>(m_hwnd));
+    return !m_dead;
 }
 
 // ---- Layout ----
 
 void EditControl::measureFont()
 {
-    HGDIOBJ previous = SelectObject(measureDc_, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
-    if (!measureOld_)
-        measureOld_ = previous;
+    HGDIOBJ previous = SelectObject(m_measureDc, m_font ? m_font : GetStockObject(DEFAULT_GUI_FONT));
+    if (!m_measureOld)
+        m_measureOld = previous;
     SIZE size{};
-    GetTextExtentPoint32W(measureDc_, u"Ag", 2, &size);
-    lineHeight_ = std::max<LONG>(1, size.cy);
-    widths_.clear();
-    widthCache_.clear();
+    GetTextExtentPoint32W(m_measureDc, u"Ag", 2, &size);
+    m_lineHeight = std::max<LONG>(1, size.cy);
+    m_widths.clear();
+    m_widthCache.clear();
 }
 
 int EditControl::unitWidth(int index, bool masked)
 {
-    const char16_t c = text_[static_cast<size_t>(index)];
-    if (isLow(c) && index > 0 && isHigh(text_[static_cast<size_t>(index) - 1]))
+    const char16_t c = m_text[static_cast<size_t>(index)];
+    if (isLow(c) && index > 0 && isHigh(m_text[static_cast<size_t>(index) - 1]))
         return 0;
     if (masked) {
         SIZE size{};
-        GetTextExtentPoint32W(measureDc_, &passwordChar_, 1, &size);
+        GetTextExtentPoint32W(m_measureDc, &m_passwordChar, 1, &size);
         return size.cx;
     }
     if (c == u'\r' || c == u'\n')
         return 0;
-    const int n = isHigh(c) && index + 1 < length() && isLow(text_[static_cast<size_t>(index) + 1]) ? 2 : 1;
+    const int n = isHigh(c) && index + 1 < length() && isLow(m_text[static_cast<size_t>(index) + 1]) ? 2 : 1;
     const char32_t key =
-        n == 2 ? 0x10000 + ((c - 0xD800u) << 10) + (text_[static_cast<size_t>(index) + 1] - 0xDC00u) : c;
+        n == 2 ? 0x10000 + ((c - 0xD800u) << 10) + (m_text[static_cast<size_t>(index) + 1] - 0xDC00u) : c;
     // Measuring goes through the text layout engine; a long text would take it once a character.
-    auto known = widthCache_.find(key);
-    if (known != widthCache_.end())
+    auto known = m_widthCache.find(key);
+    if (known != m_widthCache.end())
         return known->second;
     SIZE size{};
-    GetTextExtentPoint32W(measureDc_, text_.data() + index, n, &size);
-    widthCache_.emplace(key, size.cx);
+    GetTextExtentPoint32W(m_measureDc, m_text.data() + index, n, &size);
+    m_widthCache.emplace(key, size.cx);
     return size.cx;
 }
 
 void EditControl::layout()
 {
-    widths_.resize(text_.size());
+    m_widths.resize(m_text.size());
     const bool masked = password();
     for (int i = 0; i < length(); ++i)
-        widths_[static_cast<size_t>(i)] = unitWidth(i, masked);
-    lines_.clear();
+        m_widths[static_cast<size_t>(i)] = unitWidth(i, masked);
+    m_lines.clear();
     if (!multiLine()) {
-        lines_.push_back({0, length(), length()});
+        m_lines.push_back({0, length(), length()});
         return;
     }
     const bool wrap = !(style() & ES_AUTOHSCROLL);
@@ -192,45 +192,45 @@ void EditControl::layout()
     int start = 0;
     for (;;) {
         int i = start, x = 0, lastSpace = -1;
-        while (i < length() && text_[static_cast<size_t>(i)] != u'\n' &&
-               !(text_[static_cast<size_t>(i)] == u'\r' && i + 1 < length() &&
-                 text_[static_cast<size_t>(i) + 1] == u'\n')) {
-            const int w = widths_[static_cast<size_t>(i)];
+        while (i < length() && m_text[static_cast<size_t>(i)] != u'\n' &&
+               !(m_text[static_cast<size_t>(i)] == u'\r' && i + 1 < length() &&
+                 m_text[static_cast<size_t>(i) + 1] == u'\n')) {
+            const int w = m_widths[static_cast<size_t>(i)];
             if (wrap && x + w > room && i > start) {
                 // Break after the last space that fits, else inside the word.
                 if (lastSpace >= start) {
-                    lines_.push_back({start, lastSpace, lastSpace + 1});
+                    m_lines.push_back({start, lastSpace, lastSpace + 1});
                     start = lastSpace + 1;
                 } else {
-                    int cut = isLow(text_[static_cast<size_t>(i)]) ? i - 1 : i;
+                    int cut = isLow(m_text[static_cast<size_t>(i)]) ? i - 1 : i;
                     cut = std::max(cut, start + 1);
-                    lines_.push_back({start, cut, cut});
+                    m_lines.push_back({start, cut, cut});
                     start = cut;
                 }
                 i = start, x = 0, lastSpace = -1;
                 continue;
             }
-            if (text_[static_cast<size_t>(i)] == u' ')
+            if (m_text[static_cast<size_t>(i)] == u' ')
                 lastSpace = i;
             x += w;
             ++i;
         }
         if (i >= length()) {
-            lines_.push_back({start, i, i});
+            m_lines.push_back({start, i, i});
             break;
         }
-        const int breakLength = text_[static_cast<size_t>(i)] == u'\r' ? 2 : 1;
-        lines_.push_back({start, i, i + breakLength});
+        const int breakLength = m_text[static_cast<size_t>(i)] == u'\r' ? 2 : 1;
+        m_lines.push_back({start, i, i + breakLength});
         start = i + breakLength;
     }
 }
 
 int EditControl::lineOf(int index) const
 {
-    for (size_t l = 0; l + 1 < lines_.size(); ++l)
-        if (index < lines_[l + 1].start)
+    for (size_t l = 0; l + 1 < m_lines.size(); ++l)
+        if (index < m_lines[l + 1].start)
             return static_cast<int>(l);
-    return static_cast<int>(lines_.size()) - 1;
+    return static_cast<int>(m_lines.size()) - 1;
 }
 
 int EditControl::lineWidth(const Line& line)
@@ -242,22 +242,22 @@ int EditControl::xIn(const Line& line, int index)
 {
     int x = 0;
     for (int i = line.start; i < std::min(index, line.end); ++i)
-        x += widths_[static_cast<size_t>(i)];
+        x += m_widths[static_cast<size_t>(i)];
     return x;
 }
 
 int EditControl::viewWidth() const
 {
     RECT rc;
-    GetClientRect(hwnd_, &rc);
+    GetClientRect(m_hwnd, &rc);
     return std::max<LONG>(0, rc.right - 2 * kMargin);
 }
 
 int EditControl::viewLines() const
 {
     RECT rc;
-    GetClientRect(hwnd_, &rc);
-    return std::max<LONG>(1, (rc.bottom - textTop()) / lineHeight_);
+    GetClientRect(m_hwnd, &rc);
+    return std::max<LONG>(1, (rc.bottom - textTop()) / m_lineHeight);
 }
 
 int EditControl::textTop() const
@@ -265,8 +265,8 @@ int EditControl::textTop() const
     if (multiLine())
         return 1;
     RECT rc;
-    GetClientRect(hwnd_, &rc);
-    return std::max<LONG>(0, (rc.bottom - lineHeight_) / 2);
+    GetClientRect(m_hwnd, &rc);
+    return std::max<LONG>(0, (rc.bottom - m_lineHeight) / 2);
 }
 
 int EditControl::lineLeft(const Line& line)
@@ -278,26 +278,26 @@ int EditControl::lineLeft(const Line& line)
         offset = spare / 2;
     else if (spare > 0 && (s & ES_RIGHT))
         offset = spare - 1; // the caret still fits after the last character
-    return kMargin + offset - scrollX_;
+    return kMargin + offset - m_scrollX;
 }
 
 POINT EditControl::pointOf(int index)
 {
     const int l = lineOf(index);
-    const Line& line = lines_[static_cast<size_t>(l)];
-    return POINT{lineLeft(line) + xIn(line, index), textTop() + (l - firstLine_) * lineHeight_};
+    const Line& line = m_lines[static_cast<size_t>(l)];
+    return POINT{lineLeft(line) + xIn(line, index), textTop() + (l - m_firstLine) * m_lineHeight};
 }
 
 int EditControl::hit(POINT pt)
 {
-    int l = firstLine_ + (pt.y - textTop()) / lineHeight_;
+    int l = m_firstLine + (pt.y - textTop()) / m_lineHeight;
     if (pt.y < textTop())
-        l = firstLine_ - 1;
-    l = std::clamp(l, 0, static_cast<int>(lines_.size()) - 1);
-    const Line& line = lines_[static_cast<size_t>(l)];
+        l = m_firstLine - 1;
+    l = std::clamp(l, 0, static_cast<int>(m_lines.size()) - 1);
+    const Line& line = m_lines[static_cast<size_t>(l)];
     int x = lineLeft(line);
     for (int i = line.start; i < line.end; ++i) {
-        const int w = widths_[static_cast<size_t>(i)];
+        const int w = m_widths[static_cast<size_t>(i)];
         if (w == 0)
             continue;
         if (pt.x < x + w / 2 + (w & 1))
@@ -313,22 +313,22 @@ int EditControl::step(int index, int delta) const
         if (index <= 0)
             return 0;
         --index;
-        if (index > 0 && isLow(text_[static_cast<size_t>(index)]) &&
-            isHigh(text_[static_cast<size_t>(index) - 1]))
+        if (index > 0 && isLow(m_text[static_cast<size_t>(index)]) &&
+            isHigh(m_text[static_cast<size_t>(index) - 1]))
             --index;
         // A line break is one step.
-        if (index > 0 && text_[static_cast<size_t>(index)] == u'\n' &&
-            text_[static_cast<size_t>(index) - 1] == u'\r')
+        if (index > 0 && m_text[static_cast<size_t>(index)] == u'\n' &&
+            m_text[static_cast<size_t>(index) - 1] == u'\r')
             --index;
         return index;
     }
     if (index >= length())
         return length();
-    if (text_[static_cast<size_t>(index)] == u'\r' && index + 1 < length() &&
-        text_[static_cast<size_t>(index) + 1] == u'\n')
+    if (m_text[static_cast<size_t>(index)] == u'\r' && index + 1 < length() &&
+        m_text[static_cast<size_t>(index) + 1] == u'\n')
         return index + 2;
-    if (isHigh(text_[static_cast<size_t>(index)]) && index + 1 < length() &&
-        isLow(text_[static_cast<size_t>(index) + 1]))
+    if (isHigh(m_text[static_cast<size_t>(index)]) && index + 1 < length() &&
+        isLow(m_text[static_cast<size_t>(index) + 1]))
         return index + 2;
     return index + 1;
 }
@@ -337,12 +337,12 @@ int EditControl::wordStart(int index) const
 {
     if (password())
         return 0;
-    while (index > 0 && isSpace(text_[static_cast<size_t>(index) - 1]))
+    while (index > 0 && isSpace(m_text[static_cast<size_t>(index) - 1]))
         --index;
     if (index == 0)
         return 0;
-    const int cls = wordClass(text_[static_cast<size_t>(index) - 1]);
-    while (index > 0 && wordClass(text_[static_cast<size_t>(index) - 1]) == cls)
+    const int cls = wordClass(m_text[static_cast<size_t>(index) - 1]);
+    while (index > 0 && wordClass(m_text[static_cast<size_t>(index) - 1]) == cls)
         --index;
     return index;
 }
@@ -352,65 +352,65 @@ int EditControl::wordEnd(int index) const
     if (password())
         return length();
     if (index < length()) {
-        const int cls = wordClass(text_[static_cast<size_t>(index)]);
-        while (index < length() && cls != 0 && wordClass(text_[static_cast<size_t>(index)]) == cls)
+        const int cls = wordClass(m_text[static_cast<size_t>(index)]);
+        while (index < length() && cls != 0 && wordClass(m_text[static_cast<size_t>(index)]) == cls)
             ++index;
     }
-    while (index < length() && isSpace(text_[static_cast<size_t>(index)]) &&
-           text_[static_cast<size_t>(index)] != u'\r' && text_[static_cast<size_t>(index)] != u'\n')
+    while (index < length() && isSpace(m_text[static_cast<size_t>(index)]) &&
+           m_text[static_cast<size_t>(index)] != u'\r' && m_text[static_cast<size_t>(index)] != u'\n')
         ++index;
     return index;
 }
 
 void EditControl::scrollToCaret()
 {
-    const int l = lineOf(caret_);
-    const Line& line = lines_[static_cast<size_t>(l)];
+    const int l = lineOf(m_caret);
+    const Line& line = m_lines[static_cast<size_t>(l)];
     const int view = viewWidth();
     const int total = lineWidth(line);
     if (!multiLine() || (style() & ES_AUTOHSCROLL)) {
-        const int x = xIn(line, caret_);
-        if (x < scrollX_)
-            scrollX_ = std::max(0, x - view / 4);
-        else if (x >= scrollX_ + view)
-            scrollX_ = x - view + 1 + view / 4;
+        const int x = xIn(line, m_caret);
+        if (x < m_scrollX)
+            m_scrollX = std::max(0, x - view / 4);
+        else if (x >= m_scrollX + view)
+            m_scrollX = x - view + 1 + view / 4;
         // Never leave empty room on the right while text is hidden on the left.
-        scrollX_ = std::clamp(scrollX_, 0, std::max(0, total - view + 1));
+        m_scrollX = std::clamp(m_scrollX, 0, std::max(0, total - view + 1));
     } else {
-        scrollX_ = 0;
+        m_scrollX = 0;
     }
-    if (l < firstLine_)
-        firstLine_ = l;
-    else if (l >= firstLine_ + viewLines())
-        firstLine_ = l - viewLines() + 1;
-    firstLine_ = std::clamp(firstLine_, 0, std::max(0, static_cast<int>(lines_.size()) - 1));
+    if (l < m_firstLine)
+        m_firstLine = l;
+    else if (l >= m_firstLine + viewLines())
+        m_firstLine = l - viewLines() + 1;
+    m_firstLine = std::clamp(m_firstLine, 0, std::max(0, static_cast<int>(m_lines.size()) - 1));
 }
 
 void EditControl::placeCaret()
 {
-    if (!focused_)
+    if (!m_focused)
         return;
-    const POINT p = pointOf(caret_);
+    const POINT p = pointOf(m_caret);
     SetCaretPos(p.x, p.y);
 }
 
 void EditControl::select(int anchor, int caret)
 {
-    anchor_ = std::clamp(anchor, 0, length());
-    caret_ = std::clamp(caret, 0, length());
+    m_anchor = std::clamp(anchor, 0, length());
+    m_caret = std::clamp(caret, 0, length());
     scrollToCaret();
     placeCaret();
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    InvalidateRect(m_hwnd, nullptr, FALSE);
 }
 
 std::u16string EditControl::shown(int from, int to) const
 {
     if (!password())
-        return text_.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
+        return m_text.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
     std::u16string mask;
     for (int i = from; i < to; ++i)
-        if (!(isLow(text_[static_cast<size_t>(i)]) && i > 0 && isHigh(text_[static_cast<size_t>(i) - 1])))
-            mask.push_back(passwordChar_);
+        if (!(isLow(m_text[static_cast<size_t>(i)]) && i > 0 && isHigh(m_text[static_cast<size_t>(i) - 1])))
+            mask.push_back(m_passwordChar);
     return mask;
 }
 
@@ -422,29 +422,29 @@ bool EditControl::fits(const std::u16string& candidate)
     if (multiLine() || (style() & ES_AUTOHSCROLL))
         return true;
     std::u16string saved;
-    saved.swap(text_);
-    text_ = candidate;
+    saved.swap(m_text);
+    m_text = candidate;
     int width = 0;
     const bool masked = password();
     for (int i = 0; i < length(); ++i)
         width += unitWidth(i, masked);
-    text_.swap(saved);
+    m_text.swap(saved);
     return width < viewWidth();
 }
 
 bool EditControl::replaceRange(int from, int to, const std::u16string& insert)
 {
-    undoText_ = text_;
-    canUndo_ = true;
-    text_.replace(static_cast<size_t>(from), static_cast<size_t>(to - from), insert);
-    anchor_ = caret_ = from + static_cast<int>(insert.size());
-    modified_ = true;
-    DefWindowProcW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text_.c_str()));
+    m_undoText = m_text;
+    m_canUndo = true;
+    m_text.replace(static_cast<size_t>(from), static_cast<size_t>(to - from), insert);
+    m_anchor = m_caret = from + static_cast<int>(insert.size());
+    m_modified = true;
+    DefWindowProcW(m_hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(m_text.c_str()));
     layout();
     scrollToCaret();
     if (!notify(EN_UPDATE))
         return false;
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    InvalidateRect(m_hwnd, nullptr, FALSE);
     placeCaret();
     return notify(EN_CHANGE);
 }
@@ -474,13 +474,13 @@ bool EditControl::userReplace(std::u16string insert, bool typed, bool program)
     }
     const int from = selMin(), to = selMax();
     bool full = false;
-    const size_t room = static_cast<size_t>(std::max(0, limit_ - (length() - (to - from))));
+    const size_t room = static_cast<size_t>(std::max(0, m_limit - (length() - (to - from))));
     if (insert.size() > room) {
         insert.resize(room);
         full = true;
     }
     auto candidate = [&] {
-        std::u16string t = text_;
+        std::u16string t = m_text;
         t.replace(static_cast<size_t>(from), static_cast<size_t>(to - from), insert);
         return t;
     };
@@ -503,41 +503,41 @@ bool EditControl::userReplace(std::u16string insert, bool typed, bool program)
 
 void EditControl::setText(std::u16string text)
 {
-    text_ = std::move(text);
-    anchor_ = caret_ = 0;
-    scrollX_ = 0;
-    firstLine_ = 0;
-    modified_ = false;
-    canUndo_ = false;
-    DefWindowProcW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text_.c_str()));
+    m_text = std::move(text);
+    m_anchor = m_caret = 0;
+    m_scrollX = 0;
+    m_firstLine = 0;
+    m_modified = false;
+    m_canUndo = false;
+    DefWindowProcW(m_hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(m_text.c_str()));
     layout();
     placeCaret();
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    InvalidateRect(m_hwnd, nullptr, FALSE);
 }
 
 bool EditControl::typeChar(WCHAR ch)
 {
     if (isHigh(ch)) {
-        pendingHigh_ = ch;
+        m_pendingHigh = ch;
         return true;
     }
     std::u16string insert;
     if (isLow(ch)) {
-        if (!pendingHigh_)
+        if (!m_pendingHigh)
             return true;
-        insert = {pendingHigh_, ch};
+        insert = {m_pendingHigh, ch};
     } else {
         insert = {ch};
     }
-    pendingHigh_ = 0;
+    m_pendingHigh = 0;
     if (ch == VK_BACK) {
         if (readOnly()) {
             MessageBeep(MB_OK);
             return true;
         }
-        if (anchor_ == caret_ && caret_ == 0)
+        if (m_anchor == m_caret && m_caret == 0)
             return true;
-        const int from = anchor_ != caret_ ? selMin() : step(caret_, -1);
+        const int from = m_anchor != m_caret ? selMin() : step(m_caret, -1);
         return replaceRange(from, selMax(), {});
     }
     if (ch == u'\r' || ch == u'\n') {
@@ -561,19 +561,19 @@ bool EditControl::keyDown(WPARAM vk)
 {
     const bool shift = GetKeyState(VK_SHIFT) < 0;
     const bool ctrl = GetKeyState(VK_CONTROL) < 0;
-    int to = caret_;
-    const int l = lineOf(caret_);
-    const Line& line = lines_[static_cast<size_t>(l)];
+    int to = m_caret;
+    const int l = lineOf(m_caret);
+    const Line& line = m_lines[static_cast<size_t>(l)];
     switch (vk) {
     case VK_LEFT:
     case VK_RIGHT: {
         const int dir = vk == VK_LEFT ? -1 : 1;
-        if (!shift && !ctrl && anchor_ != caret_)
+        if (!shift && !ctrl && m_anchor != m_caret)
             to = dir < 0 ? selMin() : selMax();
         else if (ctrl)
-            to = dir < 0 ? wordStart(caret_) : wordEnd(caret_);
+            to = dir < 0 ? wordStart(m_caret) : wordEnd(m_caret);
         else
-            to = step(caret_, dir);
+            to = step(m_caret, dir);
         break;
     }
     case VK_UP:
@@ -581,18 +581,18 @@ bool EditControl::keyDown(WPARAM vk)
     case VK_PRIOR:
     case VK_NEXT: {
         if (!multiLine()) {
-            to = step(caret_, vk == VK_UP || vk == VK_PRIOR ? -1 : 1);
+            to = step(m_caret, vk == VK_UP || vk == VK_PRIOR ? -1 : 1);
             break;
         }
         const int lines = vk == VK_UP || vk == VK_DOWN ? 1 : std::max(1, viewLines() - 1);
         const int target = std::clamp(l + (vk == VK_UP || vk == VK_PRIOR ? -lines : lines), 0,
-                                      static_cast<int>(lines_.size()) - 1);
+                                      static_cast<int>(m_lines.size()) - 1);
         if (target == l)
             break;
-        const int x = pointOf(caret_).x;
+        const int x = pointOf(m_caret).x;
         // Scroll first so the hit test finds the line on screen.
-        firstLine_ = std::clamp(firstLine_, target - viewLines() + 1, target);
-        to = hit(POINT{x, textTop() + (target - firstLine_) * lineHeight_});
+        m_firstLine = std::clamp(m_firstLine, target - viewLines() + 1, target);
+        to = hit(POINT{x, textTop() + (target - m_firstLine) * m_lineHeight});
         break;
     }
     case VK_HOME:
@@ -605,16 +605,16 @@ bool EditControl::keyDown(WPARAM vk)
         if (shift) {
             if (!copy())
                 return false;
-            return readOnly() || password() || anchor_ == caret_ || replaceRange(selMin(), selMax(), {});
+            return readOnly() || password() || m_anchor == m_caret || replaceRange(selMin(), selMax(), {});
         }
         if (readOnly()) {
             MessageBeep(MB_OK);
             return true;
         }
-        if (anchor_ != caret_)
+        if (m_anchor != m_caret)
             return replaceRange(selMin(), selMax(), {});
-        if (caret_ < length())
-            return replaceRange(caret_, step(caret_, 1), {});
+        if (m_caret < length())
+            return replaceRange(m_caret, step(m_caret, 1), {});
         return true;
     case VK_INSERT:
         if (ctrl)
@@ -635,7 +635,7 @@ bool EditControl::keyDown(WPARAM vk)
             MessageBeep(MB_OK);
             return true;
         }
-        return !copy() ? false : anchor_ == caret_ || replaceRange(selMin(), selMax(), {});
+        return !copy() ? false : m_anchor == m_caret || replaceRange(selMin(), selMax(), {});
     case 'V':
         return !ctrl || paste();
     case 'Z':
@@ -643,19 +643,19 @@ bool EditControl::keyDown(WPARAM vk)
     default:
         return true;
     }
-    select(shift ? anchor_ : to, to);
+    select(shift ? m_anchor : to, to);
     return true;
 }
 
 bool EditControl::copy()
 {
-    if (anchor_ == caret_ || password())
+    if (m_anchor == m_caret || password())
         return true;
-    if (!OpenClipboard(hwnd_))
+    if (!OpenClipboard(m_hwnd))
         return true;
     EmptyClipboard();
     if (HGLOBAL h =
-            globalText(text_.substr(static_cast<size_t>(selMin()), static_cast<size_t>(selMax() - selMin()))))
+            globalText(m_text.substr(static_cast<size_t>(selMin()), static_cast<size_t>(selMax() - selMin()))))
         if (!SetClipboardData(CF_UNICODETEXT, h))
             GlobalFree(h);
     CloseClipboard();
@@ -665,7 +665,7 @@ bool EditControl::copy()
 bool EditControl::paste()
 {
     std::u16string text;
-    if (!OpenClipboard(hwnd_))
+    if (!OpenClipboard(m_hwnd))
         return true;
     if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
         const size_t units = GlobalSize(h) / sizeof(char16_t);
@@ -685,19 +685,19 @@ bool EditControl::paste()
 
 bool EditControl::undo()
 {
-    if (!canUndo_ || readOnly())
+    if (!m_canUndo || readOnly())
         return true;
-    std::u16string previous = undoText_;
-    undoText_ = text_;
-    text_ = std::move(previous);
-    anchor_ = caret_ = length();
-    modified_ = true;
-    DefWindowProcW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text_.c_str()));
+    std::u16string previous = m_undoText;
+    m_undoText = m_text;
+    m_text = std::move(previous);
+    m_anchor = m_caret = length();
+    m_modified = true;
+    DefWindowProcW(m_hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(m_text.c_str()));
     layout();
     scrollToCaret();
     if (!notify(EN_UPDATE))
         return false;
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    InvalidateRect(m_hwnd, nullptr, FALSE);
     placeCaret();
     return notify(EN_CHANGE);
 }
@@ -707,39 +707,39 @@ bool EditControl::undo()
 HBRUSH EditControl::askColours(HDC dc)
 {
     // Read-only and disabled fields are drawn like static text, and asked for as such.
-    const bool asStatic = readOnly() || !IsWindowEnabled(hwnd_);
-    SetTextColor(dc, IsWindowEnabled(hwnd_) ? GetSysColor(COLOR_WINDOWTEXT) : kGrayText);
+    const bool asStatic = readOnly() || !IsWindowEnabled(m_hwnd);
+    SetTextColor(dc, IsWindowEnabled(m_hwnd) ? GetSysColor(COLOR_WINDOWTEXT) : kGrayText);
     SetBkColor(dc, GetSysColor(asStatic ? COLOR_BTNFACE : COLOR_WINDOW));
     HBRUSH brush = nullptr;
-    if (HWND parent = GetParent(hwnd_))
+    if (HWND parent = GetParent(m_hwnd))
         brush = reinterpret_cast<HBRUSH>(SendMessageW(parent, asStatic ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT,
                                                       reinterpret_cast<WPARAM>(dc),
-                                                      reinterpret_cast<LPARAM>(hwnd_)));
+                                                      reinterpret_cast<LPARAM>(m_hwnd)));
     return brush ? brush : GetSysColorBrush(asStatic ? COLOR_BTNFACE : COLOR_WINDOW);
 }
 
 void EditControl::paint()
 {
-    HideCaret(hwnd_);
+    HideCaret(m_hwnd);
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd_, &ps);
+    HDC dc = BeginPaint(m_hwnd, &ps);
     if (!dc) {
-        ShowCaret(hwnd_);
+        ShowCaret(m_hwnd);
         return;
     }
     RECT rc;
-    GetClientRect(hwnd_, &rc);
-    HGDIOBJ oldFont = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+    GetClientRect(m_hwnd, &rc);
+    HGDIOBJ oldFont = SelectObject(dc, m_font ? m_font : GetStockObject(DEFAULT_GUI_FONT));
     HBRUSH brush = askColours(dc);
-    if (dead_) {
-        EndPaint(hwnd_, &ps);
+    if (m_dead) {
+        EndPaint(m_hwnd, &ps);
         return;
     }
-    HWND parent = GetParent(hwnd_);
+    HWND parent = GetParent(m_hwnd);
     if (brush == GetStockObject(NULL_BRUSH) && parent) {
         // A hollow brush means "the parent shows through": copy what the parent drew under us.
         POINT origin{0, 0};
-        MapWindowPoints(hwnd_, parent, &origin, 1);
+        MapWindowPoints(m_hwnd, parent, &origin, 1);
         if (HDC below = GetDC(parent)) {
             BitBlt(dc, 0, 0, rc.right, rc.bottom, below, origin.x, origin.y, SRCCOPY);
             ReleaseDC(parent, below);
@@ -747,23 +747,23 @@ void EditControl::paint()
     } else {
         FillRect(dc, &rc, brush);
     }
-    const COLORREF textColour = IsWindowEnabled(hwnd_) ? GetTextColor(dc) : kGrayText;
+    const COLORREF textColour = IsWindowEnabled(m_hwnd) ? GetTextColor(dc) : kGrayText;
     SetBkMode(dc, TRANSPARENT);
-    const bool showSel = anchor_ != caret_ && (focused_ || (style() & ES_NOHIDESEL));
+    const bool showSel = m_anchor != m_caret && (m_focused || (style() & ES_NOHIDESEL));
     const int a = selMin(), b = selMax();
-    for (int l = firstLine_; l < static_cast<int>(lines_.size()); ++l) {
-        const Line& line = lines_[static_cast<size_t>(l)];
-        const int y = textTop() + (l - firstLine_) * lineHeight_;
+    for (int l = m_firstLine; l < static_cast<int>(m_lines.size()); ++l) {
+        const Line& line = m_lines[static_cast<size_t>(l)];
+        const int y = textTop() + (l - m_firstLine) * m_lineHeight;
         if (y >= rc.bottom)
             break;
         const int left = lineLeft(line);
         // Only the part of a long line that shows is laid out and drawn.
         int shownFrom = line.start, shownTo = line.end;
         for (int i = line.start, x = left; i < line.end; ++i) {
-            x += widths_[static_cast<size_t>(i)];
+            x += m_widths[static_cast<size_t>(i)];
             if (x < 0)
                 shownFrom = i + 1;
-            if (x - widths_[static_cast<size_t>(i)] > rc.right) {
+            if (x - m_widths[static_cast<size_t>(i)] > rc.right) {
                 shownTo = i;
                 break;
             }
@@ -777,7 +777,7 @@ void EditControl::paint()
             const int x = left + xIn(line, from);
             const int w = xIn(line, to) - xIn(line, from);
             if (selected) {
-                RECT hl{x, y, x + w, y + lineHeight_};
+                RECT hl{x, y, x + w, y + m_lineHeight};
                 HBRUSH hb = CreateSolidBrush(kHighlight);
                 FillRect(dc, &hl, hb);
                 DeleteObject(hb);
@@ -793,7 +793,7 @@ void EditControl::paint()
             // A selected line break shows as a small highlighted cell.
             if (a <= line.end && b > line.end && line.next > line.end) {
                 const int x = left + lineWidth(line);
-                RECT hl{x, y, x + lineHeight_ / 3, y + lineHeight_};
+                RECT hl{x, y, x + m_lineHeight / 3, y + m_lineHeight};
                 HBRUSH hb = CreateSolidBrush(kHighlight);
                 FillRect(dc, &hl, hb);
                 DeleteObject(hb);
@@ -802,22 +802,22 @@ void EditControl::paint()
             run(line.start, line.end, false);
         }
     }
-    if (composing_ && !composition_.empty()) {
+    if (m_composing && !m_composition.empty()) {
         // The text being composed sits over the caret, underlined, until it is committed.
-        const POINT p = pointOf(caret_);
+        const POINT p = pointOf(m_caret);
         SIZE size{};
-        GetTextExtentPoint32W(dc, composition_.c_str(), static_cast<int>(composition_.size()), &size);
-        RECT box{p.x, p.y, p.x + size.cx, p.y + lineHeight_};
+        GetTextExtentPoint32W(dc, m_composition.c_str(), static_cast<int>(m_composition.size()), &size);
+        RECT box{p.x, p.y, p.x + size.cx, p.y + m_lineHeight};
         FillRect(dc, &box, GetSysColorBrush(COLOR_WINDOW));
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-        ExtTextOutW(dc, p.x, p.y, 0, nullptr, composition_.c_str(), static_cast<UINT>(composition_.size()),
+        ExtTextOutW(dc, p.x, p.y, 0, nullptr, m_composition.c_str(), static_cast<UINT>(m_composition.size()),
                     nullptr);
-        RECT underline{p.x, p.y + lineHeight_ - 1, p.x + size.cx, p.y + lineHeight_};
+        RECT underline{p.x, p.y + m_lineHeight - 1, p.x + size.cx, p.y + m_lineHeight};
         FillRect(dc, &underline, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }
     SelectObject(dc, oldFont);
-    EndPaint(hwnd_, &ps);
-    ShowCaret(hwnd_);
+    EndPaint(m_hwnd, &ps);
+    ShowCaret(m_hwnd);
 }
 
 void EditControl::describe(AutomationNode& node)
@@ -825,14 +825,14 @@ void EditControl::describe(AutomationNode& node)
     node.text = shown(0, length());
     node.state["selStart"] = number(selMin());
     node.state["selEnd"] = number(selMax());
-    node.state["caret"] = number(caret_);
-    node.state["limit"] = number(limit_);
+    node.state["caret"] = number(m_caret);
+    node.state["limit"] = number(m_limit);
     if (readOnly())
         node.state["readOnly"] = u"1";
     if (password())
         node.state["password"] = u"1";
-    if (composing_)
-        node.state["composition"] = composition_;
+    if (m_composing)
+        node.state["composition"] = m_composition;
 }
 
 // ---- Messages ----
@@ -842,34 +842,34 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_NCCREATE:
         if (const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam); cs && cs->lpszName)
-            text_ = cs->lpszName;
-        DefWindowProcW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text_.c_str()));
+            m_text = cs->lpszName;
+        DefWindowProcW(m_hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(m_text.c_str()));
         layout();
         return TRUE;
     case WM_NCDESTROY:
-        dead_ = true;
-        return DefWindowProcW(hwnd_, message, wParam, lParam);
+        m_dead = true;
+        return DefWindowProcW(m_hwnd, message, wParam, lParam);
     case WM_SIZE:
         layout();
         scrollToCaret();
         placeCaret();
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         return 0;
     case WM_SETFONT:
-        font_ = reinterpret_cast<HFONT>(wParam);
+        m_font = reinterpret_cast<HFONT>(wParam);
         measureFont();
         layout();
         scrollToCaret();
-        if (focused_) {
-            CreateCaret(hwnd_, nullptr, 1, lineHeight_);
+        if (m_focused) {
+            CreateCaret(m_hwnd, nullptr, 1, m_lineHeight);
             placeCaret();
-            ShowCaret(hwnd_);
+            ShowCaret(m_hwnd);
         }
         if (LOWORD(lParam))
-            InvalidateRect(hwnd_, nullptr, FALSE);
+            InvalidateRect(m_hwnd, nullptr, FALSE);
         return 0;
     case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(font_);
+        return reinterpret_cast<LRESULT>(m_font);
     case WM_SETTEXT:
         setText(lParam ? std::u16string(reinterpret_cast<LPCWSTR>(lParam)) : std::u16string());
         // As on Windows, a program's change is announced like a user's.
@@ -885,39 +885,39 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return code;
     }
     case WM_SETFOCUS:
-        focused_ = true;
-        CreateCaret(hwnd_, nullptr, 1, lineHeight_);
+        m_focused = true;
+        CreateCaret(m_hwnd, nullptr, 1, m_lineHeight);
         placeCaret();
-        ShowCaret(hwnd_);
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        ShowCaret(m_hwnd);
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         notify(EN_SETFOCUS);
         return 0;
     case WM_KILLFOCUS:
-        focused_ = false;
-        selecting_ = false;
+        m_focused = false;
+        m_selecting = false;
         DestroyCaret();
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         notify(EN_KILLFOCUS);
         return 0;
     case WM_ENABLE:
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         return 0;
     case WM_LBUTTONDOWN: {
-        if (!focused_) {
-            SetFocus(hwnd_);
-            if (dead_ || !focused_)
+        if (!m_focused) {
+            SetFocus(m_hwnd);
+            if (m_dead || !m_focused)
                 return 0;
         }
         const int at = hit(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-        select((wParam & MK_SHIFT) ? anchor_ : at, at);
-        selecting_ = true;
-        SetCapture(hwnd_);
+        select((wParam & MK_SHIFT) ? m_anchor : at, at);
+        m_selecting = true;
+        SetCapture(m_hwnd);
         return 0;
     }
     case WM_LBUTTONDBLCLK: {
-        if (!focused_)
-            SetFocus(hwnd_);
-        if (dead_)
+        if (!m_focused)
+            SetFocus(m_hwnd);
+        if (m_dead)
             return 0;
         if (password()) {
             select(0, length());
@@ -926,7 +926,7 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         // The word under the pointer (or just before it at a line's end) and the spaces after it.
         int at = hit(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         auto breakAt = [&](int i) {
-            return text_[static_cast<size_t>(i)] == u'\r' || text_[static_cast<size_t>(i)] == u'\n';
+            return m_text[static_cast<size_t>(i)] == u'\r' || m_text[static_cast<size_t>(i)] == u'\n';
         };
         if (at > 0 && (at == length() || breakAt(at)))
             --at;
@@ -934,29 +934,29 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
             select(at, at);
             return 0;
         }
-        const int cls = wordClass(text_[static_cast<size_t>(at)]);
+        const int cls = wordClass(m_text[static_cast<size_t>(at)]);
         int from = at, to = at;
-        while (from > 0 && !breakAt(from - 1) && wordClass(text_[static_cast<size_t>(from) - 1]) == cls)
+        while (from > 0 && !breakAt(from - 1) && wordClass(m_text[static_cast<size_t>(from) - 1]) == cls)
             --from;
-        while (to < length() && !breakAt(to) && wordClass(text_[static_cast<size_t>(to)]) == cls)
+        while (to < length() && !breakAt(to) && wordClass(m_text[static_cast<size_t>(to)]) == cls)
             ++to;
-        while (cls != 0 && to < length() && text_[static_cast<size_t>(to)] == u' ')
+        while (cls != 0 && to < length() && m_text[static_cast<size_t>(to)] == u' ')
             ++to;
         select(from, to);
         return 0;
     }
     case WM_MOUSEMOVE:
-        if (selecting_ && GetCapture() == hwnd_)
-            select(anchor_, hit(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}));
+        if (m_selecting && GetCapture() == m_hwnd)
+            select(m_anchor, hit(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}));
         return 0;
     case WM_LBUTTONUP:
-        if (selecting_) {
-            selecting_ = false;
+        if (m_selecting) {
+            m_selecting = false;
             ReleaseCapture();
         }
         return 0;
     case WM_CAPTURECHANGED:
-        selecting_ = false;
+        m_selecting = false;
         return 0;
     case WM_KEYDOWN:
         keyDown(wParam);
@@ -965,11 +965,11 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         typeChar(static_cast<WCHAR>(wParam));
         return 0;
     case WM_IME_STARTCOMPOSITION:
-        composing_ = true;
-        composition_.clear();
+        m_composing = true;
+        m_composition.clear();
         return 0;
     case WM_IME_COMPOSITION: {
-        HIMC imc = ImmGetContext(hwnd_);
+        HIMC imc = ImmGetContext(m_hwnd);
         auto read = [&](DWORD which) {
             std::u16string s;
             const LONG bytes = ImmGetCompositionStringW(imc, which, nullptr, 0);
@@ -981,9 +981,9 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         };
         if (lParam & GCS_RESULTSTR) {
             std::u16string result = read(GCS_RESULTSTR);
-            composition_.clear();
-            InvalidateRect(hwnd_, nullptr, FALSE);
-            ImmReleaseContext(hwnd_, imc);
+            m_composition.clear();
+            InvalidateRect(m_hwnd, nullptr, FALSE);
+            ImmReleaseContext(m_hwnd, imc);
             // A committed string is one change, however many characters it has.
             if (!result.empty()) {
                 if ((style() & ES_NUMBER) && !digitsOnly(result))
@@ -993,18 +993,18 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
             }
             return 0;
         }
-        composition_ = (lParam & GCS_COMPSTR) ? read(GCS_COMPSTR) : std::u16string();
-        ImmReleaseContext(hwnd_, imc);
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        m_composition = (lParam & GCS_COMPSTR) ? read(GCS_COMPSTR) : std::u16string();
+        ImmReleaseContext(m_hwnd, imc);
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         return 0;
     }
     case WM_IME_ENDCOMPOSITION:
-        composing_ = false;
-        composition_.clear();
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        m_composing = false;
+        m_composition.clear();
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         return 0;
     case WM_CUT:
-        if (!readOnly() && !password() && copy() && anchor_ != caret_)
+        if (!readOnly() && !password() && copy() && m_anchor != m_caret)
             replaceRange(selMin(), selMax(), {});
         return 0;
     case WM_COPY:
@@ -1014,7 +1014,7 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         paste();
         return 0;
     case WM_CLEAR:
-        if (!readOnly() && anchor_ != caret_)
+        if (!readOnly() && m_anchor != m_caret)
             replaceRange(selMin(), selMax(), {});
         return 0;
     case WM_UNDO:
@@ -1041,7 +1041,7 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         const int start = static_cast<int>(static_cast<INT_PTR>(wParam));
         const int end = static_cast<int>(lParam);
         if (start < 0)
-            select(caret_, caret_); // -1 removes the selection and keeps the caret
+            select(m_caret, m_caret); // -1 removes the selection and keeps the caret
         else
             select(start, end < 0 ? length() : end);
         return 0;
@@ -1049,7 +1049,7 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case EM_SCROLLCARET:
         scrollToCaret();
         placeCaret();
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         return TRUE;
     case EM_REPLACESEL:
         // A program may replace text even in a read-only or numeric field.
@@ -1058,45 +1058,45 @@ LRESULT EditControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case EM_LIMITTEXT: {
         const auto n = static_cast<uint64_t>(wParam);
-        limit_ = n == 0 || n > static_cast<uint64_t>(kMaxLimit) ? kMaxLimit : static_cast<int>(n);
+        m_limit = n == 0 || n > static_cast<uint64_t>(kMaxLimit) ? kMaxLimit : static_cast<int>(n);
         return 0;
     }
     case EM_GETLIMITTEXT:
-        return limit_;
+        return m_limit;
     case EM_GETMODIFY:
-        return modified_;
+        return m_modified;
     case EM_SETMODIFY:
-        modified_ = wParam != 0;
+        m_modified = wParam != 0;
         return 0;
     case EM_CANUNDO:
-        return canUndo_;
+        return m_canUndo;
     case EM_GETLINECOUNT:
-        return static_cast<LRESULT>(lines_.size());
+        return static_cast<LRESULT>(m_lines.size());
     case EM_GETRECT:
         if (auto* r = reinterpret_cast<RECT*>(lParam)) {
-            GetClientRect(hwnd_, r);
+            GetClientRect(m_hwnd, r);
             r->left += kMargin;
             r->right -= kMargin;
         }
         return 0;
     case EM_SETPASSWORDCHAR:
-        passwordChar_ = static_cast<WCHAR>(wParam);
-        SetWindowLongW(hwnd_, GWL_STYLE,
-                       static_cast<LONG>(passwordChar_ ? style() | ES_PASSWORD
+        m_passwordChar = static_cast<WCHAR>(wParam);
+        SetWindowLongW(m_hwnd, GWL_STYLE,
+                       static_cast<LONG>(m_passwordChar ? style() | ES_PASSWORD
                                                        : style() & ~static_cast<DWORD>(ES_PASSWORD)));
         layout();
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         return 0;
     case EM_GETPASSWORDCHAR:
-        return password() ? passwordChar_ : 0;
+        return password() ? m_passwordChar : 0;
     case EM_SETREADONLY:
         SetWindowLongW(
-            hwnd_, GWL_STYLE,
+            m_hwnd, GWL_STYLE,
             static_cast<LONG>(wParam ? style() | ES_READONLY : style() & ~static_cast<DWORD>(ES_READONLY)));
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         return TRUE;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return DefWindowProcW(m_hwnd, message, wParam, lParam);
 }
 
 } // namespace pictavo::platform

@@ -31,10 +31,10 @@ private:
     DWORD style() const;
     bool multiLine() const { return style() & ES_MULTILINE; }
     bool readOnly() const { return style() & ES_READONLY; }
-    bool password() const { return (style() & ES_PASSWORD) && !multiLine() && passwordChar_; }
-    int length() const { return static_cast<int>(text_.size()); }
-    int selMin() const { return std::min(anchor_, caret_); }
-    int selMax() const { return std::max(anchor_, caret_); }
+    bool password() const { return (style() & ES_PASSWORD) && !multiLine() && m_passwordChar; }
+    int length() const { return static_cast<int>(m_text.size()); }
+    int selMin() const { return std::min(m_anchor, m_caret); }
+    int selMax() const { return std::max(m_anchor, m_caret); }
 
     // Changes; false when the window went away meanwhile (a parent may destroy it on a
     // notification), after which nothing of the object may be touched.
@@ -74,34 +74,34 @@ private:
     HBRUSH askColours(HDC dc);
     void describe(struct AutomationNode& node);
 
-    HWND hwnd_;
-    std::u16string text_;
-    int anchor_ = 0;
-    int caret_ = 0;
-    int limit_ = 30000;
-    bool modified_ = false;
-    std::u16string undoText_;
-    bool canUndo_ = false;
-    WCHAR passwordChar_ = u'*';
-    WCHAR pendingHigh_ = 0;
-    std::u16string composition_;
-    bool composing_ = false;
+    HWND m_hwnd;
+    std::u16string m_text;
+    int m_anchor = 0;
+    int m_caret = 0;
+    int m_limit = 30000;
+    bool m_modified = false;
+    std::u16string m_undoText;
+    bool m_canUndo = false;
+    WCHAR m_passwordChar = u'*';
+    WCHAR m_pendingHigh = 0;
+    std::u16string m_composition;
+    bool m_composing = false;
 
-    HFONT font_ = nullptr;
-    HDC measureDc_ = nullptr;
-    HGDIOBJ measureOld_ = nullptr;
-    int lineHeight_ = 12;
-    std::vector<int> widths_; // per unit; the second unit of a surrogate pair is 0
-    std::unordered_map<char32_t, int> widthCache_;
-    std::vector<Line> lines_;
-    int scrollX_ = 0;
-    int firstLine_ = 0;
+    HFONT m_font = nullptr;
+    HDC m_measureDc = nullptr;
+    HGDIOBJ m_measureOld = nullptr;
+    int m_lineHeight = 12;
+    std::vector<int> m_widths; // per unit; the second unit of a surrogate pair is 0
+    std::unordered_map<char32_t, int> m_widthCache;
+    std::vector<Line> m_lines;
+    int m_scrollX = 0;
+    int m_firstLine = 0;
 
-    bool focused_ = false;
-    bool selecting_ = false;
+    bool m_focused = false;
+    bool m_selecting = false;
     template <class> friend class ControlTable;
-    bool dead_ = false;
-    int depth_ = 0;
+    bool m_dead = false;
+    int m_depth = 0;
 };
 
 } // namespace pictavo::platform
