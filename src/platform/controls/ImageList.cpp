@@ -101,8 +101,8 @@ bool ImageList::unregisterList(HIMAGELIST handle)
 
 int ImageList::count() const
 {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(images_.size());
+    std::lock_guard lock(m_mutex);
+    return static_cast<int>(m_images.size());
 }
 
 int ImageList::addStrip(const Bitmap& strip)
@@ -111,58 +111,58 @@ int ImageList::addStrip(const Bitmap& strip)
     const uint8_t* src = source.pixels();
     if (!src || source.width() <= 0 || source.height() <= 0)
         return -1;
-    int n = std::max(1, source.width() / cx_);
+    int n = std::max(1, source.width() / m_cx);
     std::vector<std::shared_ptr<Bitmap>> added;
     for (int i = 0; i < n; ++i) {
-        auto image = Bitmap::create(cx_, cy_, 0);
+        auto image = Bitmap::create(m_cx, m_cy, 0);
         if (!image)
             return -1;
-        int w = std::min(cx_, source.width() - i * cx_), h = std::min(cy_, source.height());
+        int w = std::min(m_cx, source.width() - i * m_cx), h = std::min(m_cy, source.height());
         uint8_t* dst = image->pixels();
         for (int y = 0; y < h; ++y)
-            std::memcpy(dst + static_cast<size_t>(y) * cx_ * 4,
-                        src + static_cast<size_t>(y) * source.stride() + static_cast<size_t>(i) * cx_ * 4,
+            std::memcpy(dst + static_cast<size_t>(y) * m_cx * 4,
+                        src + static_cast<size_t>(y) * source.stride() + static_cast<size_t>(i) * m_cx * 4,
                         static_cast<size_t>(w) * 4);
         image->changed();
         added.push_back(std::move(image));
     }
-    std::lock_guard lock(mutex_);
-    int first = static_cast<int>(images_.size());
-    images_.insert(images_.end(), added.begin(), added.end());
+    std::lock_guard lock(m_mutex);
+    int first = static_cast<int>(m_images.size());
+    m_images.insert(m_images.end(), added.begin(), added.end());
     return first;
 }
 
 bool ImageList::remove(int index)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     if (index == -1) {
-        images_.clear();
+        m_images.clear();
         return true;
     }
-    if (index < 0 || index >= static_cast<int>(images_.size()))
+    if (index < 0 || index >= static_cast<int>(m_images.size()))
         return false;
-    images_.erase(images_.begin() + index);
+    m_images.erase(m_images.begin() + index);
     return true;
 }
 
 std::shared_ptr<Bitmap> ImageList::image(int index) const
 {
-    std::lock_guard lock(mutex_);
-    if (index < 0 || index >= static_cast<int>(images_.size()))
+    std::lock_guard lock(m_mutex);
+    if (index < 0 || index >= static_cast<int>(m_images.size()))
         return nullptr;
-    return images_[index];
+    return m_images[index];
 }
 
 COLORREF ImageList::bkColour() const
 {
-    std::lock_guard lock(mutex_);
-    return bk_;
+    std::lock_guard lock(m_mutex);
+    return m_bk;
 }
 
 COLORREF ImageList::setBkColour(COLORREF colour)
 {
-    std::lock_guard lock(mutex_);
-    return std::exchange(bk_, colour);
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_bk, colour);
 }
 
 int imageListAddBitmap(HIMAGELIST handle, const std::shared_ptr<Bitmap>& image)

@@ -13,15 +13,15 @@ namespace pictavo::platform {
 class ImageList
 {
 public:
-    ImageList(int cx, int cy, UINT flags) : cx_(cx), cy_(cy), flags_(flags) {}
+    ImageList(int cx, int cy, UINT flags) : m_cx(cx), m_cy(cy), m_flags(flags) {}
 
     static HIMAGELIST registerList(std::shared_ptr<ImageList> list);
     static std::shared_ptr<ImageList> find(HIMAGELIST handle);
     static bool unregisterList(HIMAGELIST handle);
 
-    int cx() const { return cx_; }
-    int cy() const { return cy_; }
-    UINT flags() const { return flags_; }
+    int cx() const { return m_cx; }
+    int cy() const { return m_cy; }
+    UINT flags() const { return m_flags; }
     int count() const;
     // Splits a strip into images of cx columns (a narrower strip gives one, padded clear).
     int addStrip(const Bitmap& strip);
@@ -31,12 +31,12 @@ public:
     COLORREF setBkColour(COLORREF colour);
 
 private:
-    int cx_;
-    int cy_;
-    UINT flags_;
-    COLORREF bk_ = CLR_NONE;
-    mutable std::mutex mutex_;
-    std::vector<std::shared_ptr<Bitmap>> images_;
+    int m_cx;
+    int m_cy;
+    UINT m_flags;
+    COLORREF m_bk = CLR_NONE;
+    mutable std::mutex m_mutex;
+    std::vector<std::shared_ptr<Bitmap>> m_images;
 };
 
 } // namespace pictavo::platform
