@@ -76,13 +76,13 @@ bool TreeViewControl::registerClass()
     return ok;
 }
 
-TreeViewControl::TreeViewControl(HWND hwnd) : hwnd_(hwnd)
+TreeViewControl::TreeViewControl(HWND hwnd) : m_hwnd(hwnd)
 {
-    root_.expanded = true;
-    root_.depth = -1;
-    ownFont_ = CreateFontW(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, 0, 0, 0, 0, 32, u"新宋体");
-    font_ = ownFont_;
-    measureDc_ = CreateCompatibleDC(nullptr);
+    m_root.expanded = true;
+    m_root.depth = -1;
+    m_ownFont = CreateFontW(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, 0, 0, 0, 0, 32, u"新宋体");
+    m_font = m_ownFont;
+    m_measureDc = CreateCompatibleDC(nullptr);
     measureFont();
 }
 
@@ -94,16 +94,16 @@ LRESULT TreeViewControl::proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(self));
         // The object outlives any call still running when the window goes.
         setFinalCallback(hwnd, [self] {
-            DeleteDC(self->measureDc_);
-            if (self->ownFont_)
-                DeleteObject(self->ownFont_);
+            DeleteDC(self->m_measureDc);
+            if (self->m_ownFont)
+                DeleteObject(self->m_ownFont);
             delete self;
         });
     }
     if (!self)
         return DefWindowProcW(hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
-        self->dead_ = true;
+        self->m_dead = true;
         SetWindowLongPtrW(hwnd, 0, 0);
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
@@ -114,8 +114,8 @@ TreeViewControl::Node* TreeViewControl::find(UINT_PTR id) const
 {
     if (!id)
         return nullptr;
-    auto it = nodes_.find(id);
-    return it == nodes_.end() ? nullptr : it->second.get();
+    auto it = m_nodes.find(id);
+    return it == m_nodes.end() ? nullptr : it->second.get();
 }
 
 TreeViewControl::Node* TreeViewControl::find(HTREEITEM item) const
@@ -136,7 +136,7 @@ LRESULT TreeViewControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case TVM_DELETEITEM: {
         auto item = reinterpret_cast<HTREEITEM>(lParam);
         if (!item || item == TVI_ROOT)
-            return deleteItem(&root_);
+            return deleteItem(&m_root);
         Node* n = find(item);
         return n ? deleteItem(n) : FALSE;
     }
@@ -156,12 +156,12 @@ LRESULT TreeViewControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
             if (!n || !ensureVisible(n, true))
                 return FALSE;
             ensureRows();
-            scrollTo(rowOf(n), xOffset_);
+            scrollTo(rowOf(n), m_xOffset);
             return TRUE;
         case TVGN_DROPHILITE: {
-            if (Node* old = find(dropHilite_))
+            if (Node* old = find(m_dropHilite))
                 invalidateRow(old);
-            dropHilite_ = n ? n->id : 0;
+            m_dropHilite = n ? n->id : 0;
             if (n)
                 invalidateRow(n);
             return TRUE;
@@ -176,13 +176,13 @@ LRESULT TreeViewControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case TVM_SETITEMW:
         return setItem(reinterpret_cast<const TVITEMW*>(lParam));
     case TVM_GETCOUNT:
-        return static_cast<LRESULT>(nodes_.size());
+        return static_cast<LRESULT>(m_nodes.size());
     case TVM_GETVISIBLECOUNT:
         return fullRows();
     case TVM_GETINDENT:
-        return indent_;
+        return m_indent;
     case TVM_GETITEMHEIGHT:
-        return itemHeight_;
+        return m_itemHeight;
     case TVM_ENSUREVISIBLE: {
         Node* n = find(reinterpret_cast<HTREEITEM>(lParam));
         return n ? ensureVisible(n, true) : FALSE;
@@ -190,7 +190,7 @@ LRESULT TreeViewControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case TVM_SORTCHILDRENCB:
         return sortChildren(reinterpret_cast<const TVSORTCB*>(lParam));
     case TVM_SETIMAGELIST: {
-        HIMAGELIST& slot = wParam == TVSIL_STATE ? stateImages_ : images_;
+        HIMAGELIST& slot = wParam == TVSIL_STATE ? m_stateImages : m_images;
         HIMAGELIST old = slot;
         slot = reinterpret_cast<HIMAGELIST>(lParam);
         measureFont();
@@ -198,7 +198,7 @@ LRESULT TreeViewControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return reinterpret_cast<LRESULT>(old);
     }
     case TVM_GETIMAGELIST:
-        return reinterpret_cast<LRESULT>(wParam == TVSIL_STATE ? stateImages_ : images_);
+        return reinterpret_cast<LRESULT>(wParam == TVSIL_STATE ? m_stateImages : m_images);
     case TVM_HITTEST: {
         auto* info = reinterpret_cast<TVHITTESTINFO*>(lParam);
         return info ? reinterpret_cast<LRESULT>(hitTest(*info)) : 0;
@@ -214,14 +214,14 @@ LRESULT TreeViewControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return n && itemRect(n, wParam != 0, *rect);
     }
     case WM_SETFONT:
-        font_ = wParam ? reinterpret_cast<HFONT>(wParam) : ownFont_;
+        m_font = wParam ? reinterpret_cast<HFONT>(wParam) : m_ownFont;
         measureFont();
         changed();
         if (LOWORD(lParam))
-            UpdateWindow(hwnd_);
+            UpdateWindow(m_hwnd);
         return 0;
     case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(font_);
+        return reinterpret_cast<LRESULT>(m_font);
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_SIZE:
@@ -231,18 +231,18 @@ LRESULT TreeViewControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT: {
-        if (barsDirty_)
+        if (m_barsDirty)
             updateScrollBars();
         PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd_, &ps);
+        HDC dc = BeginPaint(m_hwnd, &ps);
         if (dc)
             paint(dc, ps.rcPaint);
-        EndPaint(hwnd_, &ps);
+        EndPaint(m_hwnd, &ps);
         return 0;
     }
     case WM_SETFOCUS:
     case WM_KILLFOCUS: {
-        if (Node* c = find(caret_))
+        if (Node* c = find(m_caret))
             invalidateRow(c);
         NMHDR h{};
         notify(message == WM_SETFOCUS ? NM_SETFOCUS : NM_KILLFOCUS, h);
@@ -265,32 +265,32 @@ LRESULT TreeViewControl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         onScroll(message == WM_VSCROLL ? SB_VERT : SB_HORZ, LOWORD(wParam));
         return 0;
     case WM_MOUSEWHEEL: {
-        wheelRemainder_ += GET_WHEEL_DELTA_WPARAM(wParam);
-        const int notches = wheelRemainder_ / WHEEL_DELTA;
-        wheelRemainder_ -= notches * WHEEL_DELTA;
+        m_wheelRemainder += GET_WHEEL_DELTA_WPARAM(wParam);
+        const int notches = m_wheelRemainder / WHEEL_DELTA;
+        m_wheelRemainder -= notches * WHEEL_DELTA;
         if (notches) {
             ensureRows();
-            scrollTo(top_ - notches * 3, xOffset_);
+            scrollTo(m_top - notches * 3, m_xOffset);
         }
         return 0;
     }
     case kUpdateBars:
-        barsPosted_ = false;
-        if (barsDirty_)
+        m_barsPosted = false;
+        if (m_barsDirty)
             updateScrollBars();
         return 0;
     case WM_PICTAVO_DESCRIBE:
-        if (barsDirty_)
+        if (m_barsDirty)
             updateScrollBars();
         if (auto* node = reinterpret_cast<AutomationNode*>(lParam))
             describe(*node);
         return TRUE;
     case WM_DESTROY:
         // The parent frees what it keeps in the items' lParam on TVN_DELETEITEMW.
-        deleteItem(&root_);
+        deleteItem(&m_root);
         return 0;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return DefWindowProcW(m_hwnd, message, wParam, lParam);
 }
 
 // ---- items
@@ -299,7 +299,7 @@ HTREEITEM TreeViewControl::insert(const TVINSERTSTRUCTW* is)
 {
     if (!is)
         return nullptr;
-    Node* parent = (!is->hParent || is->hParent == TVI_ROOT) ? &root_ : find(is->hParent);
+    Node* parent = (!is->hParent || is->hParent == TVI_ROOT) ? &m_root : find(is->hParent);
     if (!parent)
         return nullptr;
     const TVITEMW& it = is->item;
@@ -348,7 +348,7 @@ HTREEITEM TreeViewControl::insert(const TVINSERTSTRUCTW* is)
     (after ? after->next : parent->first) = n;
     if (parent->children == 0)
         parent->children = kChildrenAuto;
-    nodes_.emplace(n->id, std::move(node));
+    m_nodes.emplace(n->id, std::move(node));
     changed();
     return handleOf(n);
 }
@@ -359,8 +359,8 @@ bool TreeViewControl::deleteItem(Node* node)
     // see a consistent tree and cannot reach the items being deleted.
     std::vector<Node*> order; // children before their parent
     std::vector<Node*> stack;
-    if (node == &root_) {
-        for (Node* c = root_.first; c; c = c->next)
+    if (node == &m_root) {
+        for (Node* c = m_root.first; c; c = c->next)
             stack.push_back(c);
     } else {
         stack.push_back(node);
@@ -374,16 +374,16 @@ bool TreeViewControl::deleteItem(Node* node)
     }
     std::reverse(order.begin(), order.end());
 
-    Node* caret = find(caret_);
+    Node* caret = find(m_caret);
     UINT_PTR nextCaret = 0;
-    const bool caretGone = caret && (node == &root_ || caret == node || isDescendant(caret, node));
-    if (caretGone && node != &root_)
+    const bool caretGone = caret && (node == &m_root || caret == node || isDescendant(caret, node));
+    if (caretGone && node != &m_root)
         nextCaret = node->next ? node->next->id
                     : node->prev ? node->prev->id
-                    : node->parent != &root_ ? node->parent->id
+                    : node->parent != &m_root ? node->parent->id
                                              : 0;
-    if (node == &root_) {
-        root_.first = root_.last = nullptr;
+    if (node == &m_root) {
+        m_root.first = m_root.last = nullptr;
     } else {
         Node* p = node->parent;
         (node->prev ? node->prev->next : p->first) = node->next;
@@ -392,14 +392,14 @@ bool TreeViewControl::deleteItem(Node* node)
     std::vector<std::unique_ptr<Node>> gone;
     gone.reserve(order.size());
     for (Node* n : order) {
-        auto it = nodes_.find(n->id);
+        auto it = m_nodes.find(n->id);
         gone.push_back(std::move(it->second));
-        nodes_.erase(it);
+        m_nodes.erase(it);
     }
     if (caretGone)
-        caret_ = 0;
-    if (!find(dropHilite_))
-        dropHilite_ = 0;
+        m_caret = 0;
+    if (!find(m_dropHilite))
+        m_dropHilite = 0;
     changed();
 
     for (const auto& n : gone) {
@@ -474,8 +474,8 @@ bool TreeViewControl::getItem(TVITEMW* item)
                           : n->children == kChildrenAuto ? (n->first != nullptr)
                                                          : n->children;
     if (item->mask & TVIF_STATE) {
-        const UINT full = n->state | (n->expanded ? TVIS_EXPANDED : 0) | (caret_ == id ? TVIS_SELECTED : 0) |
-                          (dropHilite_ == id ? TVIS_DROPHILITED : 0);
+        const UINT full = n->state | (n->expanded ? TVIS_EXPANDED : 0) | (m_caret == id ? TVIS_SELECTED : 0) |
+                          (m_dropHilite == id ? TVIS_DROPHILITED : 0);
         item->state = full & (item->stateMask ? item->stateMask : 0xFFFFu);
     }
     return true;
@@ -519,22 +519,22 @@ HTREEITEM TreeViewControl::nextItem(UINT code, HTREEITEM item)
         return nullptr;
     switch (code) {
     case TVGN_ROOT:
-        return handleOf(root_.first);
+        return handleOf(m_root.first);
     case TVGN_CHILD:
-        return handleOf(n ? n->first : root_.first);
+        return handleOf(n ? n->first : m_root.first);
     case TVGN_NEXT:
         return n ? handleOf(n->next) : nullptr;
     case TVGN_PREVIOUS:
         return n ? handleOf(n->prev) : nullptr;
     case TVGN_PARENT:
-        return n && n->parent != &root_ ? handleOf(n->parent) : nullptr;
+        return n && n->parent != &m_root ? handleOf(n->parent) : nullptr;
     case TVGN_CARET:
-        return handleOf(find(caret_));
+        return handleOf(find(m_caret));
     case TVGN_DROPHILITE:
-        return handleOf(find(dropHilite_));
+        return handleOf(find(m_dropHilite));
     case TVGN_FIRSTVISIBLE:
         ensureRows();
-        return handleOf(rowNode(top_));
+        return handleOf(rowNode(m_top));
     case TVGN_LASTVISIBLE:
         ensureRows();
         return handleOf(rowNode(rowCount() - 1));
@@ -553,7 +553,7 @@ bool TreeViewControl::sortChildren(const TVSORTCB* sort)
 {
     if (!sort || !sort->lpfnCompare)
         return false;
-    Node* parent = (!sort->hParent || sort->hParent == TVI_ROOT) ? &root_ : find(sort->hParent);
+    Node* parent = (!sort->hParent || sort->hParent == TVI_ROOT) ? &m_root : find(sort->hParent);
     if (!parent)
         return false;
     const UINT_PTR parentId = parent->id;
@@ -580,7 +580,7 @@ bool TreeViewControl::sortChildren(const TVSORTCB* sort)
     if (!alive())
         return false;
     // The callback may have changed the children; keep what is still there, newcomers last.
-    parent = parentId ? find(parentId) : &root_;
+    parent = parentId ? find(parentId) : &m_root;
     if (!parent)
         return false;
     std::vector<Node*> order;
@@ -603,17 +603,17 @@ bool TreeViewControl::sortChildren(const TVSORTCB* sort)
 
 void TreeViewControl::changed()
 {
-    ++gen_;
-    rowsDirty_ = true;
+    ++m_gen;
+    m_rowsDirty = true;
     markBars();
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    InvalidateRect(m_hwnd, nullptr, FALSE);
 }
 
 void TreeViewControl::markBars()
 {
-    barsDirty_ = true;
-    if (!barsPosted_)
-        barsPosted_ = PostMessageW(hwnd_, kUpdateBars, 0, 0);
+    m_barsDirty = true;
+    if (!m_barsPosted)
+        m_barsPosted = PostMessageW(m_hwnd, kUpdateBars, 0, 0);
 }
 
 // ---- expansion and selection
@@ -669,7 +669,7 @@ bool TreeViewControl::expand(Node* node, UINT code, bool byUser)
     }
     changed();
     if (!want) {
-        if (isDescendant(find(caret_), node))
+        if (isDescendant(find(m_caret), node))
             select(node, TVC_UNKNOWN);
     } else {
         // Bring as many of the new children into view as fit, keeping the item itself.
@@ -680,8 +680,8 @@ bool TreeViewControl::expand(Node* node, UINT code, bool byUser)
             for (Node* c = node->last; c; c = (c->expanded && c->last) ? c->last : nullptr)
                 lastRow = std::max(lastRow, rowOf(c));
             const int full = fullRows();
-            if (lastRow >= top_ + full)
-                scrollTo(std::min(row, lastRow - full + 1), xOffset_);
+            if (lastRow >= m_top + full)
+                scrollTo(std::min(row, lastRow - full + 1), m_xOffset);
         }
     }
     if (ask && alive() && (node = find(id))) {
@@ -712,12 +712,12 @@ void TreeViewControl::expandAll(Node* node)
 bool TreeViewControl::select(Node* node, UINT action)
 {
     const UINT_PTR newId = node ? node->id : 0;
-    if (newId == caret_) {
+    if (newId == m_caret) {
         if (node)
             ensureVisible(node, true);
         return true;
     }
-    const UINT_PTR oldId = caret_;
+    const UINT_PTR oldId = m_caret;
     NMTREEVIEWW nm{};
     nm.action = action;
     fillItem(nm.itemOld, find(oldId));
@@ -727,14 +727,14 @@ bool TreeViewControl::select(Node* node, UINT action)
     node = find(newId);
     if (newId && !node)
         return false;
-    Node* old = find(caret_);
-    caret_ = newId;
+    Node* old = find(m_caret);
+    m_caret = newId;
     if (old)
         invalidateRow(old);
     if (node) {
         ensureVisible(node, true);
-        if (!(node = find(newId)) || caret_ != newId)
-            return caret_ == newId;
+        if (!(node = find(newId)) || m_caret != newId)
+            return m_caret == newId;
         invalidateRow(node);
     }
     NMTREEVIEWW done{};
@@ -753,7 +753,7 @@ bool TreeViewControl::ensureVisible(Node* node, bool expandParents)
     bool expanded = false;
     if (expandParents) {
         std::vector<UINT_PTR> chain;
-        for (Node* p = node->parent; p != &root_; p = p->parent)
+        for (Node* p = node->parent; p != &m_root; p = p->parent)
             chain.push_back(p->id);
         for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
             Node* p = find(*it);
@@ -772,10 +772,10 @@ bool TreeViewControl::ensureVisible(Node* node, bool expandParents)
     if (row < 0)
         return false;
     const int full = fullRows();
-    if (row < top_)
-        scrollTo(row, xOffset_);
-    else if (row >= top_ + full)
-        scrollTo(row - full + 1, xOffset_);
+    if (row < m_top)
+        scrollTo(row, m_xOffset);
+    else if (row >= m_top + full)
+        scrollTo(row - full + 1, m_xOffset);
     else
         return !expanded;
     return !expanded;
@@ -785,91 +785,91 @@ bool TreeViewControl::ensureVisible(Node* node, bool expandParents)
 
 void TreeViewControl::ensureRows()
 {
-    if (!rowsDirty_)
+    if (!m_rowsDirty)
         return;
-    rowsDirty_ = false;
-    rows_.clear();
-    ++rowsGen_;
-    contentWidth_ = 0;
-    const int labelBase = labelLeft(0) + xOffset_;
-    Node* n = root_.first;
+    m_rowsDirty = false;
+    m_rows.clear();
+    ++m_rowsGen;
+    m_contentWidth = 0;
+    const int labelBase = labelLeft(0) + m_xOffset;
+    Node* n = m_root.first;
     while (n) {
-        n->row = static_cast<int>(rows_.size());
-        n->rowGen = rowsGen_;
-        rows_.push_back(n);
+        n->row = static_cast<int>(m_rows.size());
+        n->rowGen = m_rowsGen;
+        m_rows.push_back(n);
         if (n->textWidth < 0 && !n->textCallback)
             n->textWidth = textWidth(n->text);
-        contentWidth_ = std::max(contentWidth_, labelBase + n->depth * indent_ + std::max(n->textWidth, 0) + 4);
+        m_contentWidth = std::max(m_contentWidth, labelBase + n->depth * m_indent + std::max(n->textWidth, 0) + 4);
         if (n->expanded && n->first) {
             n = n->first;
             continue;
         }
-        while (n != &root_ && !n->next)
+        while (n != &m_root && !n->next)
             n = n->parent;
-        n = n == &root_ ? nullptr : n->next;
+        n = n == &m_root ? nullptr : n->next;
     }
-    if (Node* t = find(topId_); t && t->rowGen == rowsGen_)
-        top_ = t->row;
-    top_ = std::clamp(top_, 0, std::max(0, rowCount() - fullRows()));
-    topId_ = rows_.empty() ? 0 : rows_[top_]->id;
+    if (Node* t = find(m_topId); t && t->rowGen == m_rowsGen)
+        m_top = t->row;
+    m_top = std::clamp(m_top, 0, std::max(0, rowCount() - fullRows()));
+    m_topId = m_rows.empty() ? 0 : m_rows[m_top]->id;
 }
 
 int TreeViewControl::rowOf(Node* node)
 {
     ensureRows();
-    return node && node->rowGen == rowsGen_ ? node->row : -1;
+    return node && node->rowGen == m_rowsGen ? node->row : -1;
 }
 
 TreeViewControl::Node* TreeViewControl::rowNode(int row)
 {
-    return row >= 0 && row < rowCount() ? rows_[row] : nullptr;
+    return row >= 0 && row < rowCount() ? m_rows[row] : nullptr;
 }
 
 int TreeViewControl::rowCount()
 {
-    return static_cast<int>(rows_.size());
+    return static_cast<int>(m_rows.size());
 }
 
 int TreeViewControl::fullRows() const
 {
     RECT c{};
-    GetClientRect(hwnd_, &c);
-    return std::max(1, static_cast<int>(c.bottom) / itemHeight_);
+    GetClientRect(m_hwnd, &c);
+    return std::max(1, static_cast<int>(c.bottom) / m_itemHeight);
 }
 
 int TreeViewControl::levelX(int depth) const
 {
-    const DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE));
+    const DWORD style = static_cast<DWORD>(GetWindowLongW(m_hwnd, GWL_STYLE));
     const int atRoot = (style & TVS_LINESATROOT) && (style & (TVS_HASLINES | TVS_HASBUTTONS)) ? 1 : 0;
-    return (depth + atRoot) * indent_ - xOffset_;
+    return (depth + atRoot) * m_indent - m_xOffset;
 }
 
 // The column of an item's button and sibling line: under its parent's icon centre.
 int TreeViewControl::columnX(int depth) const
 {
-    return levelX(depth) - (iconCx_ ? indent_ - iconCx_ / 2 : indent_ / 2);
+    return levelX(depth) - (m_iconCx ? m_indent - m_iconCx / 2 : m_indent / 2);
 }
 
 int TreeViewControl::labelLeft(int depth) const
 {
-    return levelX(depth) + (iconCx_ ? iconCx_ + 3 : 2);
+    return levelX(depth) + (m_iconCx ? m_iconCx + 3 : 2);
 }
 
 void TreeViewControl::measureFont()
 {
-    SelectObject(measureDc_, font_);
-    glyphWidths_.clear();
+    SelectObject(m_measureDc, m_font);
+    m_glyphWidths.clear();
     SIZE size{};
-    GetTextExtentPoint32W(measureDc_, u"国Ag", 3, &size);
-    textHeight_ = std::max(1, static_cast<int>(size.cy));
+    GetTextExtentPoint32W(m_measureDc, u"国Ag", 3, &size);
+    m_textHeight = std::max(1, static_cast<int>(size.cy));
     // An image list keeps its icon size for life; a destroyed one just stops drawing.
-    if (!(images_ && ImageList_GetIconSize(images_, &iconCx_, &iconCy_)))
-        iconCx_ = iconCy_ = 0;
-    indent_ = std::max(19, iconCx_ + 3);
-    itemHeight_ = std::max(textHeight_ + 3, iconCy_ + 2);
-    if ((itemHeight_ & 1) && !(GetWindowLongW(hwnd_, GWL_STYLE) & TVS_NONEVENHEIGHT))
-        ++itemHeight_;
-    for (auto& [id, n] : nodes_)
+    if (!(m_images && ImageList_GetIconSize(m_images, &m_iconCx, &m_iconCy)))
+        m_iconCx = m_iconCy = 0;
+    m_indent = std::max(19, m_iconCx + 3);
+    m_itemHeight = std::max(m_textHeight + 3, m_iconCy + 2);
+    if ((m_itemHeight & 1) && !(GetWindowLongW(m_hwnd, GWL_STYLE) & TVS_NONEVENHEIGHT))
+        ++m_itemHeight;
+    for (auto& [id, n] : m_nodes)
         n->textWidth = -1;
 }
 
@@ -885,11 +885,11 @@ int TreeViewControl::textWidth(const std::u16string& text)
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             len = 2;
         }
-        auto it = glyphWidths_.find(cp);
-        if (it == glyphWidths_.end()) {
+        auto it = m_glyphWidths.find(cp);
+        if (it == m_glyphWidths.end()) {
             SIZE size{};
-            GetTextExtentPoint32W(measureDc_, text.data() + i, static_cast<int>(len), &size);
-            it = glyphWidths_.emplace(cp, static_cast<int>(size.cx)).first;
+            GetTextExtentPoint32W(m_measureDc, text.data() + i, static_cast<int>(len), &size);
+            it = m_glyphWidths.emplace(cp, static_cast<int>(size.cx)).first;
         }
         width += it->second;
         i += len - 1;
@@ -903,15 +903,15 @@ bool TreeViewControl::itemRect(Node* node, bool textOnly, RECT& out)
     if (row < 0)
         return false;
     RECT c{};
-    GetClientRect(hwnd_, &c);
-    const int y = (row - top_) * itemHeight_;
+    GetClientRect(m_hwnd, &c);
+    const int y = (row - m_top) * m_itemHeight;
     if (!textOnly) {
-        out = RECT{0, y, c.right, y + itemHeight_};
+        out = RECT{0, y, c.right, y + m_itemHeight};
         return true;
     }
     const int left = labelLeft(node->depth);
     const int width = node->textWidth >= 0 ? node->textWidth : textWidth(node->text);
-    out = RECT{left, y, left + width + 4, y + itemHeight_};
+    out = RECT{left, y, left + width + 4, y + m_itemHeight};
     return true;
 }
 
@@ -919,7 +919,7 @@ HTREEITEM TreeViewControl::hitTest(TVHITTESTINFO& info)
 {
     ensureRows();
     RECT c{};
-    GetClientRect(hwnd_, &c);
+    GetClientRect(m_hwnd, &c);
     const POINT pt = info.pt;
     UINT flags = 0;
     if (pt.x < 0)
@@ -934,7 +934,7 @@ HTREEITEM TreeViewControl::hitTest(TVHITTESTINFO& info)
     info.flags = flags;
     if (flags)
         return nullptr;
-    Node* n = rowNode(top_ + pt.y / itemHeight_);
+    Node* n = rowNode(m_top + pt.y / m_itemHeight);
     if (!n) {
         info.flags = TVHT_NOWHERE;
         return nullptr;
@@ -943,14 +943,14 @@ HTREEITEM TreeViewControl::hitTest(TVHITTESTINFO& info)
     RECT label{};
     itemRect(n, true, label);
     const int level = levelX(n->depth);
-    const DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE));
+    const DWORD style = static_cast<DWORD>(GetWindowLongW(m_hwnd, GWL_STYLE));
     if (pt.x >= label.right)
         flags = TVHT_ONITEMRIGHT;
     else if (pt.x >= label.left)
         flags = TVHT_ONITEMLABEL;
-    else if (pt.x >= level && images_)
+    else if (pt.x >= level && m_images)
         flags = TVHT_ONITEMICON;
-    else if ((style & TVS_HASBUTTONS) && pt.x >= level - indent_ && pt.x < level && level - indent_ >= -xOffset_ &&
+    else if ((style & TVS_HASBUTTONS) && pt.x >= level - m_indent && pt.x < level && level - m_indent >= -m_xOffset &&
              hasChildren(n))
         flags = TVHT_ONITEMBUTTON;
     else
@@ -966,63 +966,63 @@ void TreeViewControl::scrollTo(int top, int x)
 {
     ensureRows();
     RECT c{};
-    GetClientRect(hwnd_, &c);
+    GetClientRect(m_hwnd, &c);
     top = std::clamp(top, 0, std::max(0, rowCount() - fullRows()));
-    x = std::clamp(x, 0, std::max(0, contentWidth_ - static_cast<int>(c.right)));
-    if (top == top_ && x == xOffset_)
+    x = std::clamp(x, 0, std::max(0, m_contentWidth - static_cast<int>(c.right)));
+    if (top == m_top && x == m_xOffset)
         return;
-    top_ = top;
-    topId_ = rows_.empty() ? 0 : rows_[top_]->id;
-    xOffset_ = x;
+    m_top = top;
+    m_topId = m_rows.empty() ? 0 : m_rows[m_top]->id;
+    m_xOffset = x;
     markBars();
     invalidateAll();
 }
 
 void TreeViewControl::updateScrollBars()
 {
-    if (updatingBars_)
+    if (m_updatingBars)
         return;
-    updatingBars_ = true;
-    barsDirty_ = false;
+    m_updatingBars = true;
+    m_barsDirty = false;
     ensureRows();
-    const DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE));
+    const DWORD style = static_cast<DWORD>(GetWindowLongW(m_hwnd, GWL_STYLE));
     // Showing one bar narrows the other's room; a few passes settle it.
     for (int pass = 0; pass < 3; ++pass) {
         RECT before{};
-        GetClientRect(hwnd_, &before);
+        GetClientRect(m_hwnd, &before);
         const int full = fullRows();
-        top_ = std::clamp(top_, 0, std::max(0, rowCount() - full));
-        topId_ = rows_.empty() ? 0 : rows_[top_]->id;
-        xOffset_ = std::clamp(xOffset_, 0, std::max(0, contentWidth_ - static_cast<int>(before.right)));
+        m_top = std::clamp(m_top, 0, std::max(0, rowCount() - full));
+        m_topId = m_rows.empty() ? 0 : m_rows[m_top]->id;
+        m_xOffset = std::clamp(m_xOffset, 0, std::max(0, m_contentWidth - static_cast<int>(before.right)));
         if (!(style & TVS_NOSCROLL)) {
             SCROLLINFO v{sizeof v, SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, rowCount() - 1),
-                         static_cast<UINT>(full), top_, 0};
-            SetScrollInfo(hwnd_, SB_VERT, &v, TRUE);
+                         static_cast<UINT>(full), m_top, 0};
+            SetScrollInfo(m_hwnd, SB_VERT, &v, TRUE);
             if (!(style & TVS_NOHSCROLL)) {
-                SCROLLINFO h{sizeof h, SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, contentWidth_ - 1),
-                             static_cast<UINT>(std::max(0, static_cast<int>(before.right))), xOffset_, 0};
-                SetScrollInfo(hwnd_, SB_HORZ, &h, TRUE);
+                SCROLLINFO h{sizeof h, SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, m_contentWidth - 1),
+                             static_cast<UINT>(std::max(0, static_cast<int>(before.right))), m_xOffset, 0};
+                SetScrollInfo(m_hwnd, SB_HORZ, &h, TRUE);
             }
         }
         RECT after{};
-        GetClientRect(hwnd_, &after);
+        GetClientRect(m_hwnd, &after);
         if (after.right == before.right && after.bottom == before.bottom)
             break;
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        InvalidateRect(m_hwnd, nullptr, FALSE);
     }
-    updatingBars_ = false;
+    m_updatingBars = false;
 }
 
 void TreeViewControl::invalidateRow(Node* node)
 {
     RECT r{};
     if (itemRect(node, false, r))
-        InvalidateRect(hwnd_, &r, FALSE);
+        InvalidateRect(m_hwnd, &r, FALSE);
 }
 
 void TreeViewControl::invalidateAll()
 {
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    InvalidateRect(m_hwnd, nullptr, FALSE);
 }
 
 // ---- painting
@@ -1030,14 +1030,14 @@ void TreeViewControl::invalidateAll()
 bool TreeViewControl::collectRows(int first, int last, std::vector<RowPaint>& out, bool callbacks)
 {
     out.clear();
-    const unsigned gen = gen_;
+    const unsigned gen = m_gen;
     ensureRows();
     for (int r = first; r <= last; ++r) {
         Node* n = rowNode(r);
         if (!n)
             break;
         const UINT_PTR id = n->id;
-        const bool selected = caret_ == id || dropHilite_ == id;
+        const bool selected = m_caret == id || m_dropHilite == id;
         RowPaint p{};
         p.depth = n->depth;
         p.text = n->text;
@@ -1054,7 +1054,7 @@ bool TreeViewControl::collectRows(int first, int last, std::vector<RowPaint>& ou
             int image = p.image, selectedImage = p.image;
             if (!dispInfo(n, ask, &p.text, &image, &selectedImage, &children))
                 return false;
-            if (gen != gen_ || !alive() || !(n = find(id)))
+            if (gen != m_gen || !alive() || !(n = find(id)))
                 return false;
             p.image = selected ? selectedImage : image;
         }
@@ -1067,7 +1067,7 @@ bool TreeViewControl::collectRows(int first, int last, std::vector<RowPaint>& ou
         if (!n->textCallback)
             n->textWidth = p.textWidth;
         p.ancestorNext.assign(static_cast<size_t>(std::max(0, n->depth)), false);
-        for (Node* a = n->parent; a != &root_; a = a->parent)
+        for (Node* a = n->parent; a != &m_root; a = a->parent)
             p.ancestorNext[static_cast<size_t>(a->depth)] = a->next != nullptr;
         out.push_back(std::move(p));
     }
@@ -1078,41 +1078,41 @@ void TreeViewControl::paint(HDC dc, const RECT& clip)
 {
     FillRect(dc, &clip, GetSysColorBrush(COLOR_WINDOW));
     ensureRows();
-    const int h = itemHeight_;
+    const int h = m_itemHeight;
     std::vector<RowPaint> rows;
     int first = 0;
     bool ok = false;
     for (int attempt = 0; attempt < 3 && !ok && alive(); ++attempt) {
-        first = top_ + std::max(0, static_cast<int>(clip.top)) / h;
-        ok = collectRows(first, std::min(rowCount() - 1, top_ + (static_cast<int>(clip.bottom) - 1) / h), rows,
+        first = m_top + std::max(0, static_cast<int>(clip.top)) / h;
+        ok = collectRows(first, std::min(rowCount() - 1, m_top + (static_cast<int>(clip.bottom) - 1) / h), rows,
                          true);
     }
     if (!alive())
         return;
     if (!ok) {
-        first = top_ + std::max(0, static_cast<int>(clip.top)) / h;
-        collectRows(first, std::min(rowCount() - 1, top_ + (static_cast<int>(clip.bottom) - 1) / h), rows, false);
+        first = m_top + std::max(0, static_cast<int>(clip.top)) / h;
+        collectRows(first, std::min(rowCount() - 1, m_top + (static_cast<int>(clip.bottom) - 1) / h), rows, false);
     }
     RECT c{};
-    GetClientRect(hwnd_, &c);
-    HGDIOBJ oldFont = SelectObject(dc, font_);
+    GetClientRect(m_hwnd, &c);
+    HGDIOBJ oldFont = SelectObject(dc, m_font);
     SetBkMode(dc, TRANSPARENT);
     for (size_t i = 0; i < rows.size(); ++i)
-        drawRow(dc, rows[i], (first + static_cast<int>(i) - top_) * h, c.right);
+        drawRow(dc, rows[i], (first + static_cast<int>(i) - m_top) * h, c.right);
     SelectObject(dc, oldFont);
 }
 
 void TreeViewControl::drawRow(HDC dc, const RowPaint& row, int y, int clientWidth)
 {
-    const DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE));
-    const int h = itemHeight_;
+    const DWORD style = static_cast<DWORD>(GetWindowLongW(m_hwnd, GWL_STYLE));
+    const int h = m_itemHeight;
     const int mid = y + h / 2;
     const int level = levelX(row.depth);
     const int column = columnX(row.depth);
-    const bool hasColumn = level - indent_ >= -xOffset_;
+    const bool hasColumn = level - m_indent >= -m_xOffset;
     // Dots on a checkerboard of the content, so crossing lines share their dots.
     auto dot = [&](int x, int yy) {
-        if (((x + xOffset_ + yy) & 1) == 0 && x >= 0 && x < clientWidth)
+        if (((x + m_xOffset + yy) & 1) == 0 && x >= 0 && x < clientWidth)
             SetPixel(dc, x, yy, kLines);
     };
     auto vline = [&](int x, int y0, int y1) {
@@ -1121,7 +1121,7 @@ void TreeViewControl::drawRow(HDC dc, const RowPaint& row, int y, int clientWidt
     };
     if (style & TVS_HASLINES) {
         for (size_t k = 0; k < row.ancestorNext.size(); ++k)
-            if (row.ancestorNext[k] && levelX(static_cast<int>(k)) - indent_ >= -xOffset_)
+            if (row.ancestorNext[k] && levelX(static_cast<int>(k)) - m_indent >= -m_xOffset)
                 vline(columnX(static_cast<int>(k)), y, y + h);
         if (hasColumn) {
             vline(column, (row.hasPrev || row.depth > 0) ? y : mid, row.hasNext ? y + h : mid + 1);
@@ -1141,11 +1141,11 @@ void TreeViewControl::drawRow(HDC dc, const RowPaint& row, int y, int clientWidt
             for (int yy = mid - 2; yy <= mid + 2; ++yy)
                 SetPixel(dc, column, yy, RGB(0, 0, 0));
     }
-    if (images_ && iconCx_ && row.image >= 0)
-        ImageList_Draw(images_, row.image, dc, level, y + (h - iconCy_) / 2, ILD_TRANSPARENT);
+    if (m_images && m_iconCx && row.image >= 0)
+        ImageList_Draw(m_images, row.image, dc, level, y + (h - m_iconCy) / 2, ILD_TRANSPARENT);
     const int left = labelLeft(row.depth);
     RECT label{left, y, left + row.textWidth + 4, y + h};
-    const bool focused = GetFocus() == hwnd_;
+    const bool focused = GetFocus() == m_hwnd;
     COLORREF text = RGB(0, 0, 0);
     if (row.selected && (focused || (style & TVS_SHOWSELALWAYS))) {
         HBRUSH fill = CreateSolidBrush(focused ? kHighlight : kInactiveHighlight);
@@ -1155,7 +1155,7 @@ void TreeViewControl::drawRow(HDC dc, const RowPaint& row, int y, int clientWidt
             text = kHighlightText;
     }
     SetTextColor(dc, text);
-    ExtTextOutW(dc, left + 2, y + (h - textHeight_) / 2, ETO_CLIPPED, &label, row.text.c_str(),
+    ExtTextOutW(dc, left + 2, y + (h - m_textHeight) / 2, ETO_CLIPPED, &label, row.text.c_str(),
                 static_cast<UINT>(row.text.size()), nullptr);
 }
 
@@ -1163,39 +1163,39 @@ void TreeViewControl::describe(AutomationNode& node)
 {
     ensureRows();
     RECT c{};
-    GetClientRect(hwnd_, &c);
-    const int first = top_;
-    const int last = std::min(rowCount() - 1, top_ + (static_cast<int>(c.bottom) + itemHeight_ - 1) / itemHeight_ - 1);
+    GetClientRect(m_hwnd, &c);
+    const int first = m_top;
+    const int last = std::min(rowCount() - 1, m_top + (static_cast<int>(c.bottom) + m_itemHeight - 1) / m_itemHeight - 1);
     std::vector<RowPaint> rows;
     if (!collectRows(first, last, rows, true) || !alive())
         collectRows(first, last, rows, false);
     node.state["count"] = [&] {
-        std::string n = std::to_string(nodes_.size());
+        std::string n = std::to_string(m_nodes.size());
         return std::u16string(n.begin(), n.end());
     }();
     POINT origin{0, 0};
-    ClientToScreen(hwnd_, &origin);
-    const DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE));
+    ClientToScreen(m_hwnd, &origin);
+    const DWORD style = static_cast<DWORD>(GetWindowLongW(m_hwnd, GWL_STYLE));
     auto num = [](int v) {
         std::string s = std::to_string(v);
         return std::u16string(s.begin(), s.end());
     };
     for (size_t i = 0; i < rows.size(); ++i) {
         const RowPaint& r = rows[i];
-        const int y = (first + static_cast<int>(i) - top_) * itemHeight_;
+        const int y = (first + static_cast<int>(i) - m_top) * m_itemHeight;
         const int left = labelLeft(r.depth);
         AutomationNode item;
         item.className = u"TreeItem";
         item.text = r.text;
-        item.bounds = RECT{origin.x + left, origin.y + y, origin.x + left + r.textWidth + 4, origin.y + y + itemHeight_};
+        item.bounds = RECT{origin.x + left, origin.y + y, origin.x + left + r.textWidth + 4, origin.y + y + m_itemHeight};
         item.focused = node.focused && r.selected;
         item.state["depth"] = num(r.depth);
         item.state["expanded"] = r.expanded ? u"1" : u"0";
         item.state["selected"] = r.selected ? u"1" : u"0";
         item.state["hasChildren"] = r.button ? u"1" : u"0";
         const int column = columnX(r.depth);
-        if ((style & TVS_HASBUTTONS) && r.button && levelX(r.depth) - indent_ >= -xOffset_)
-            item.state["button"] = num(origin.x + column) + u"," + num(origin.y + y + itemHeight_ / 2);
+        if ((style & TVS_HASBUTTONS) && r.button && levelX(r.depth) - m_indent >= -m_xOffset)
+            item.state["button"] = num(origin.x + column) + u"," + num(origin.y + y + m_itemHeight / 2);
         node.children.push_back(std::move(item));
     }
 }
@@ -1204,8 +1204,8 @@ void TreeViewControl::describe(AutomationNode& node)
 
 void TreeViewControl::onButtonDown(POINT pt, bool doubleClick)
 {
-    if (GetFocus() != hwnd_)
-        SetFocus(hwnd_);
+    if (GetFocus() != m_hwnd)
+        SetFocus(m_hwnd);
     if (!alive())
         return;
     TVHITTESTINFO ht{pt, 0, nullptr};
@@ -1238,9 +1238,9 @@ void TreeViewControl::onKey(UINT vk)
     if (!alive())
         return;
     ensureRows();
-    if (rows_.empty())
+    if (m_rows.empty())
         return;
-    Node* c = find(caret_);
+    Node* c = find(m_caret);
     const int row = c ? rowOf(c) : -1;
     auto go = [&](int target) {
         if (Node* n = rowNode(std::clamp(target, 0, rowCount() - 1)))
@@ -1249,10 +1249,10 @@ void TreeViewControl::onKey(UINT vk)
     const int page = std::max(1, fullRows() - 1);
     switch (vk) {
     case VK_UP:
-        go(row < 0 ? top_ : row - 1);
+        go(row < 0 ? m_top : row - 1);
         return;
     case VK_DOWN:
-        go(row < 0 ? top_ : row + 1);
+        go(row < 0 ? m_top : row + 1);
         return;
     case VK_HOME:
         go(0);
@@ -1261,10 +1261,10 @@ void TreeViewControl::onKey(UINT vk)
         go(rowCount() - 1);
         return;
     case VK_PRIOR:
-        go(row < 0 ? top_ : row - page);
+        go(row < 0 ? m_top : row - page);
         return;
     case VK_NEXT:
-        go(row < 0 ? top_ : row + page);
+        go(row < 0 ? m_top : row + page);
         return;
     }
     if (!c)
@@ -1275,7 +1275,7 @@ void TreeViewControl::onKey(UINT vk)
     case VK_BACK:
         if (vk == VK_LEFT && c->expanded)
             expand(c, TVE_COLLAPSE, true);
-        else if (c->parent != &root_)
+        else if (c->parent != &m_root)
             select(c->parent, TVC_BYKEYBOARD);
         return;
     case VK_RIGHT:
@@ -1302,12 +1302,12 @@ void TreeViewControl::onScroll(int bar, WORD code)
 {
     ensureRows();
     RECT c{};
-    GetClientRect(hwnd_, &c);
+    GetClientRect(m_hwnd, &c);
     SCROLLINFO si{sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
-    GetScrollInfo(hwnd_, bar, &si);
+    GetScrollInfo(m_hwnd, bar, &si);
     const bool vertical = bar == SB_VERT;
-    const int pos = vertical ? top_ : xOffset_;
-    const int line = vertical ? 1 : indent_;
+    const int pos = vertical ? m_top : m_xOffset;
+    const int line = vertical ? 1 : m_indent;
     const int page = vertical ? std::max(1, fullRows()) : std::max(1, static_cast<int>(c.right));
     int target = pos;
     switch (code) {
@@ -1331,16 +1331,16 @@ void TreeViewControl::onScroll(int bar, WORD code)
         target = 0;
         break;
     case SB_BOTTOM:
-        target = vertical ? rowCount() : contentWidth_;
+        target = vertical ? rowCount() : m_contentWidth;
         break;
     default:
         return;
     }
     if (vertical)
-        scrollTo(target, xOffset_);
+        scrollTo(target, m_xOffset);
     else
-        scrollTo(top_, target);
-    if (barsDirty_)
+        scrollTo(m_top, target);
+    if (m_barsDirty)
         updateScrollBars();
 }
 
@@ -1348,11 +1348,11 @@ void TreeViewControl::onScroll(int bar, WORD code)
 
 LRESULT TreeViewControl::notify(UINT code, NMHDR& header)
 {
-    HWND parent = GetParent(hwnd_);
-    if (!parent || dead_)
+    HWND parent = GetParent(m_hwnd);
+    if (!parent || m_dead)
         return 0;
-    header.hwndFrom = hwnd_;
-    header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd_));
+    header.hwndFrom = m_hwnd;
+    header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(m_hwnd));
     header.code = code;
     return SendMessageW(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
 }
@@ -1364,7 +1364,7 @@ void TreeViewControl::fillItem(TVITEMW& item, Node* node)
         return;
     item.mask = TVIF_HANDLE | TVIF_STATE | TVIF_PARAM;
     item.hItem = handleOf(node);
-    item.state = node->state | (node->expanded ? TVIS_EXPANDED : 0) | (caret_ == node->id ? TVIS_SELECTED : 0);
+    item.state = node->state | (node->expanded ? TVIS_EXPANDED : 0) | (m_caret == node->id ? TVIS_SELECTED : 0);
     item.stateMask = 0xFFFF;
     item.lParam = node->param;
 }
@@ -1377,7 +1377,7 @@ bool TreeViewControl::dispInfo(Node* node, UINT mask, std::u16string* text, int*
     NMTVDISPINFOW di{};
     di.item.mask = mask;
     di.item.hItem = handleOf(node);
-    di.item.state = node->state | (node->expanded ? TVIS_EXPANDED : 0) | (caret_ == id ? TVIS_SELECTED : 0);
+    di.item.state = node->state | (node->expanded ? TVIS_EXPANDED : 0) | (m_caret == id ? TVIS_SELECTED : 0);
     di.item.stateMask = 0xFFFF;
     di.item.lParam = node->param;
     di.item.pszText = buffer;

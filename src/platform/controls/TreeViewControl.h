@@ -65,7 +65,7 @@ private:
     Node* find(HTREEITEM item) const;
     Node* find(UINT_PTR id) const;
     static HTREEITEM handleOf(const Node* node);
-    bool alive() const { return !dead_; }
+    bool alive() const { return !m_dead; }
 
     // Items.
     HTREEITEM insert(const TVINSERTSTRUCTW* is);
@@ -90,7 +90,7 @@ private:
     int rowOf(Node* node);
     Node* rowNode(int row);
     int rowCount();
-    int itemHeight() const { return itemHeight_; }
+    int itemHeight() const { return m_itemHeight; }
     int fullRows() const;
     int levelX(int depth) const;
     int columnX(int depth) const;
@@ -120,37 +120,37 @@ private:
     void fillItem(TVITEMW& item, Node* node);
     bool dispInfo(Node* node, UINT mask, std::u16string* text, int* image, int* selectedImage, int* children);
 
-    HWND hwnd_;
-    bool dead_ = false;
-    Node root_;
-    std::unordered_map<UINT_PTR, std::unique_ptr<Node>> nodes_;
-    UINT_PTR caret_ = 0;
-    UINT_PTR dropHilite_ = 0;
-    unsigned gen_ = 0;
+    HWND m_hwnd;
+    bool m_dead = false;
+    Node m_root;
+    std::unordered_map<UINT_PTR, std::unique_ptr<Node>> m_nodes;
+    UINT_PTR m_caret = 0;
+    UINT_PTR m_dropHilite = 0;
+    unsigned m_gen = 0;
 
-    std::vector<Node*> rows_;
-    bool rowsDirty_ = true;
-    unsigned rowsGen_ = 0;
-    int contentWidth_ = 0;
-    int top_ = 0;
-    UINT_PTR topId_ = 0;
-    int xOffset_ = 0;
-    int wheelRemainder_ = 0;
-    bool updatingBars_ = false;
-    bool barsDirty_ = true;
-    bool barsPosted_ = false;
+    std::vector<Node*> m_rows;
+    bool m_rowsDirty = true;
+    unsigned m_rowsGen = 0;
+    int m_contentWidth = 0;
+    int m_top = 0;
+    UINT_PTR m_topId = 0;
+    int m_xOffset = 0;
+    int m_wheelRemainder = 0;
+    bool m_updatingBars = false;
+    bool m_barsDirty = true;
+    bool m_barsPosted = false;
 
-    HIMAGELIST images_ = nullptr;
-    HIMAGELIST stateImages_ = nullptr;
-    HFONT font_ = nullptr;
-    HFONT ownFont_ = nullptr;
-    HDC measureDc_ = nullptr;
-    std::unordered_map<char32_t, int> glyphWidths_;
-    int textHeight_ = 13;
-    int itemHeight_ = 16;
-    int indent_ = 19;
-    int iconCx_ = 0;
-    int iconCy_ = 0;
+    HIMAGELIST m_images = nullptr;
+    HIMAGELIST m_stateImages = nullptr;
+    HFONT m_font = nullptr;
+    HFONT m_ownFont = nullptr;
+    HDC m_measureDc = nullptr;
+    std::unordered_map<char32_t, int> m_glyphWidths;
+    int m_textHeight = 13;
+    int m_itemHeight = 16;
+    int m_indent = 19;
+    int m_iconCx = 0;
+    int m_iconCy = 0;
 };
 
 } // namespace pictavo::platform
