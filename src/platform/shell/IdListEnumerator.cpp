@@ -4,7 +4,7 @@ namespace pictavo::platform {
 
 IdListEnumerator::IdListEnumerator(std::shared_ptr<const std::vector<ShellNamespace::Id>> ids,
                                    size_t position)
-    : ids_(std::move(ids)), position_(position)
+    : m_ids(std::move(ids)), m_position(position)
 {}
 
 HRESULT IdListEnumerator::Next(ULONG count, PITEMID_CHILD* items, ULONG* fetched)
@@ -12,12 +12,12 @@ HRESULT IdListEnumerator::Next(ULONG count, PITEMID_CHILD* items, ULONG* fetched
     if (!items || (count > 1 && !fetched))
         return E_INVALIDARG;
     ULONG n = 0;
-    while (n < count && position_ < ids_->size()) {
-        PITEMID_CHILD item = ShellNamespace::toList((*ids_)[position_]);
+    while (n < count && m_position < m_ids->size()) {
+        PITEMID_CHILD item = ShellNamespace::toList((*m_ids)[m_position]);
         if (!item)
             break;
         items[n++] = item;
-        ++position_;
+        ++m_position;
     }
     if (fetched)
         *fetched = n;
@@ -26,14 +26,14 @@ HRESULT IdListEnumerator::Next(ULONG count, PITEMID_CHILD* items, ULONG* fetched
 
 HRESULT IdListEnumerator::Skip(ULONG count)
 {
-    const size_t left = ids_->size() - position_;
-    position_ += std::min<size_t>(left, count);
+    const size_t left = m_ids->size() - m_position;
+    m_position += std::min<size_t>(left, count);
     return count <= left ? S_OK : S_FALSE;
 }
 
 HRESULT IdListEnumerator::Reset()
 {
-    position_ = 0;
+    m_position = 0;
     return S_OK;
 }
 
@@ -41,7 +41,7 @@ HRESULT IdListEnumerator::Clone(IEnumIDList** copy)
 {
     if (!copy)
         return E_POINTER;
-    *copy = new IdListEnumerator(ids_, position_);
+    *copy = new IdListEnumerator(m_ids, m_position);
     return S_OK;
 }
 

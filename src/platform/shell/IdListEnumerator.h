@@ -20,8 +20,8 @@ public:
     HRESULT Clone(IEnumIDList** copy) override;
 
 private:
-    std::shared_ptr<const std::vector<ShellNamespace::Id>> ids_;
-    size_t position_;
+    std::shared_ptr<const std::vector<ShellNamespace::Id>> m_ids;
+    size_t m_position;
 };
 
 } // namespace pictavo::platform
