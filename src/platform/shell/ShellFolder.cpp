@@ -26,7 +26,7 @@ HRESULT toStrRet(const std::u16string& text, STRRET* out)
 } // namespace
 
 ShellFolder::ShellFolder(ShellNode node, std::vector<BYTE> absolute)
-    : node_(std::move(node)), absolute_(std::move(absolute))
+    : m_node(std::move(node)), m_absolute(std::move(absolute))
 {}
 
 HRESULT ShellFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** items)
@@ -34,7 +34,7 @@ HRESULT ShellFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** items)
     if (!items)
         return E_POINTER;
     auto ids =
-        std::make_shared<const std::vector<ShellNamespace::Id>>(ShellNamespace::children(node_, flags));
+        std::make_shared<const std::vector<ShellNamespace::Id>>(ShellNamespace::children(m_node, flags));
     *items = new IdListEnumerator(std::move(ids));
     return S_OK;
 }
@@ -46,10 +46,10 @@ HRESULT ShellFolder::BindToObject(PCUIDLIST_RELATIVE item, IBindCtx*, REFIID rii
     *object = nullptr;
     if (ILIsEmpty(item))
         return E_INVALIDARG;
-    std::optional<ShellNode> target = ShellNamespace::resolveFrom(node_, item);
+    std::optional<ShellNode> target = ShellNamespace::resolveFrom(m_node, item);
     if (!target || !target->isFolder())
         return E_INVALIDARG;
-    PIDLIST_ABSOLUTE combined = ILCombine(reinterpret_cast<PCIDLIST_ABSOLUTE>(absolute_.data()), item);
+    PIDLIST_ABSOLUTE combined = ILCombine(reinterpret_cast<PCIDLIST_ABSOLUTE>(m_absolute.data()), item);
     if (!combined)
         return E_OUTOFMEMORY;
     const auto* bytes = reinterpret_cast<const BYTE*>(combined);
@@ -82,7 +82,7 @@ HRESULT ShellFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF flags, STRRET
 {
     if (!name)
         return E_POINTER;
-    std::optional<ShellNode> node = ShellNamespace::resolveFrom(node_, item);
+    std::optional<ShellNode> node = ShellNamespace::resolveFrom(m_node, item);
     if (!node)
         return E_INVALIDARG;
     if (!(flags & SHGDN_FORPARSING))

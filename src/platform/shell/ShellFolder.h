@@ -17,8 +17,8 @@ public:
     HRESULT GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF flags, STRRET* name) override;
 
 private:
-    ShellNode node_;
-    std::vector<BYTE> absolute_; // with its terminator
+    ShellNode m_node;
+    std::vector<BYTE> m_absolute; // with its terminator
 };
 
 } // namespace pictavo::platform
