@@ -570,6 +570,11 @@ void registerWindowClass(WNDPROC procedure)
     });
 }
 
+bool isButtonDown(UINT message)
+{
+    return message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
+}
+
 std::u16string textOf(WPARAM wParam)
 {
     const auto* text = reinterpret_cast<const char16_t*>(wParam);
@@ -622,6 +627,12 @@ LRESULT CPictavo::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         if (m_inPlaceActive && !m_uiActive)
             UIActivate();
         return 0;
+    case WM_PARENTNOTIFY:
+        // A press in a child comes here before the child sees it: a child that takes the
+        // focus on its press takes it from us afterwards.
+        if (!isButtonDown(LOWORD(wParam)))
+            break;
+        [[fallthrough]];
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN: {

@@ -571,4 +571,32 @@ TEST_F(PanelTest, AClickOnTheControlInTheActivePageTakesTheFocusForTheWheel)
     EXPECT_EQ(page.site().count("OnUIActivate"), 1) << "still active: no second activation";
 }
 
+TEST_F(PanelTest, APressOnATileActivatesTheControlAndLeavesTheFocusWithTheList)
+{
+    Page page;
+    std::vector<std::u16string> files;
+    for (int i = 0; i < 12; ++i)
+        files.push_back(picture("p" + std::to_string(i) + ".jpg"));
+    drop(page, files);
+    ASSERT_TRUE(loaded(page, 12));
+    page.call([&] { SetFocus(page.pageWindow()); });
+    const AutomationNode tile = tiles(page.list()).front();
+    const POINT middle{(tile.bounds.left + tile.bounds.right) / 2, (tile.bounds.top + tile.bounds.bottom) / 2};
+    Automation::click(middle.x, middle.y);
+    Automation::waitIdle(page.window());
+    EXPECT_EQ(page.site().count("OnUIActivate"), 1);
+    HWND focus = nullptr;
+    page.call([&] { focus = GetFocus(); });
+    EXPECT_EQ(focus, page.list().hwnd);
+
+    // A right press the list ignores still brings the focus into the control, for the wheel.
+    page.call([&] { SetFocus(page.pageWindow()); });
+    Automation::click(middle.x, middle.y, VK_RBUTTON);
+    Automation::waitIdle(page.window());
+    Automation::wheel(-120);
+    Automation::waitIdle(page.window());
+    EXPECT_EQ(page.list().value("scrollPos"), u"151");
+    EXPECT_EQ(page.site().count("OnUIActivate"), 1);
+}
+
 } // namespace

@@ -41,6 +41,23 @@ UINT buttonMessage(int button, int which) // which: 0 down, 1 up, 2 double
     return base + which;
 }
 
+// A press tells each ancestor, in its own client coordinates, up to the first window that
+// opted out or the top level; a parent may act on the press before the child sees it.
+void notifyParents(const InputEvent& e, HWND child)
+{
+    const WPARAM what = MAKEWPARAM(buttonMessage(e.button, 0), 0);
+    for (HWND w = child; IsWindow(w) && (GetWindowLongW(w, GWL_STYLE) & WS_CHILD) &&
+                         !(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_NOPARENTNOTIFY);) {
+        const HWND parent = GetAncestor(w, GA_PARENT);
+        if (!parent)
+            return;
+        POINT p = e.pt;
+        ScreenToClient(parent, &p);
+        SendMessageW(parent, WM_PARENTNOTIFY, what, MAKELPARAM(p.x, p.y));
+        w = parent;
+    }
+}
+
 void setKey(BYTE* keys, UINT vk, bool down)
 {
     if (down) {
@@ -361,8 +378,11 @@ bool WindowSystem::routePointer(Locked& s, const InputEvent& e, HWND target, MSG
     LRESULT hit = HTCLIENT;
     if (!captured && !nonClientHit(e, target, hit))
         return false;
-    if (e.kind == Kind::Down && !activateOnPress(e, target, hit, captured))
-        return false;
+    if (e.kind == Kind::Down) {
+        if (!activateOnPress(e, target, hit, captured))
+            return false;
+        notifyParents(e, target);
+    }
     s.lock();
     auto w = s->find(target);
     if (!w)

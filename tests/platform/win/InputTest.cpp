@@ -322,3 +322,46 @@ TEST_F(Input, TransparentSpotsPassThePointerToTheParentAndClassCursorsShow)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Input, APressInADescendantNotifiesEachAncestorFirstUnlessItOptsOut)
+{
+    HWND grandchild = create(WS_CHILD | WS_VISIBLE, 10, 10, 20, 20, child);
+    pump();
+    clearLog();
+    Automation::click(165, 172, VK_RBUTTON);
+    pump();
+    auto notes = of(WM_PARENTNOTIFY);
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0].hwnd, child);
+    EXPECT_EQ(notes[1].hwnd, top);
+    for (const Logged& n : notes)
+        EXPECT_EQ(n.wParam, static_cast<WPARAM>(WM_RBUTTONDOWN));
+    EXPECT_EQ(GET_X_LPARAM(notes[0].lParam), 15);
+    EXPECT_EQ(GET_Y_LPARAM(notes[0].lParam), 22);
+    EXPECT_EQ(GET_X_LPARAM(notes[1].lParam), 65);
+    EXPECT_EQ(GET_Y_LPARAM(notes[1].lParam), 72);
+    EXPECT_EQ(sequence({WM_PARENTNOTIFY, WM_RBUTTONDOWN}),
+              (std::vector<UINT>{WM_PARENTNOTIFY, WM_PARENTNOTIFY, WM_RBUTTONDOWN}));
+    EXPECT_EQ(of(WM_RBUTTONDOWN).front().hwnd, grandchild);
+
+    // A window with the style stops the walk where it stands.
+    SetWindowLongW(child, GWL_EXSTYLE, WS_EX_NOPARENTNOTIFY);
+    clearLog();
+    Automation::click(165, 172);
+    pump();
+    notes = of(WM_PARENTNOTIFY);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].hwnd, child);
+    EXPECT_EQ(notes[0].wParam, static_cast<WPARAM>(WM_LBUTTONDOWN));
+
+    SetWindowLongW(grandchild, GWL_EXSTYLE, WS_EX_NOPARENTNOTIFY);
+    clearLog();
+    Automation::click(165, 172);
+    pump();
+    EXPECT_TRUE(of(WM_PARENTNOTIFY).empty());
+    EXPECT_EQ(of(WM_LBUTTONDOWN).size(), 1u);
+}
+
+} // namespace
