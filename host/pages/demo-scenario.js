@@ -21,8 +21,11 @@ if (count === 0) {
     exit(0);
 }
 
-// The post button sits at the band's top left, after the add button.
-click(box.x + 94 + 42, box.y + 4 + 12);
+// The post button (the panel's third element) is enabled once the thumbnails are made; a
+// person waits for that before pressing it.
+waitFor(function () { return !elements(ctl).children[2].disabled; }, 30000);
+var post = elements(ctl).children[2];
+click(post.x + (post.width >> 1), post.y + (post.height >> 1));
 var answer = waitWindow("来自网页的消息", 60000);
 log("demo: " + elements(answer).children.map(function (e) { return e.text; }).filter(Boolean).join(" / "));
 key("Enter");
