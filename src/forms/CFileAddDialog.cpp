@@ -1,5 +1,6 @@
 #include "forms/CFileAddDialog.h"
 
+#include "forms/DialogObject.h"
 #include "Biz/ConfigMgr.h"
 #include "io/FileFunctions.h"
 #include "platform/kernel/Strings.h"
@@ -97,15 +98,13 @@ INT_PTR CFileAddDialog::DoModal(HWND owner)
 
 INT_PTR CFileAddDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    auto* self = DialogObject<CFileAddDialog>(dialog, message, lParam);
+    if (!self)
+        return FALSE;
     if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<CFileAddDialog*>(lParam);
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         self->OnInitDialog(dialog);
         return TRUE;
     }
-    auto* self = reinterpret_cast<CFileAddDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
-    if (!self)
-        return FALSE;
     LRESULT result = 0;
     switch (message) {
     case WM_COMMAND:

@@ -1,5 +1,6 @@
 #include "forms/CMessageDialog.h"
 
+#include "forms/DialogObject.h"
 #include "platform/win/Dialog.h"
 
 namespace {
@@ -38,15 +39,13 @@ INT_PTR CMessageDialog::DoModal(HWND owner)
 
 INT_PTR CMessageDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    auto* self = DialogObject<CMessageDialog>(dialog, message, lParam);
+    if (!self)
+        return FALSE;
     if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<CMessageDialog*>(lParam);
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         self->OnInitDialog(dialog);
         return TRUE;
     }
-    auto* self = reinterpret_cast<CMessageDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
-    if (!self)
-        return FALSE;
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
         EndDialog(dialog, LOWORD(wParam));
         return TRUE;

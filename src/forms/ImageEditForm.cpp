@@ -1,5 +1,6 @@
 #include "forms/ImageEditForm.h"
 
+#include "forms/DialogObject.h"
 #include "platform/controls/Controls.h"
 #include "platform/win/Dialog.h"
 #include "ui/ListViewPostItem.h"
@@ -68,15 +69,13 @@ INT_PTR ImageEditForm::DoModal(HWND owner)
 
 INT_PTR ImageEditForm::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    auto* self = DialogObject<ImageEditForm>(dialog, message, lParam);
+    if (!self)
+        return FALSE;
     if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<ImageEditForm*>(lParam);
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         self->OnInitDialog(dialog);
         return TRUE;
     }
-    auto* self = reinterpret_cast<ImageEditForm*>(GetWindowLongPtrW(dialog, DWLP_USER));
-    if (!self)
-        return FALSE;
     if (message == WM_COMMAND && lParam == 0) {
         // Escape cancels; Enter is not taken as "确定", which would close the window while a
         // size is being typed.
