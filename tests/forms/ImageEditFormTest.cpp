@@ -6,6 +6,7 @@
 #include "ui/ListViewPostItem.h"
 #include "ui/SetUpSkin.h"
 
+#include "support/Pictures.h"
 #include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -25,41 +26,20 @@ constexpr COLORREF kRed = 0xC02020, kYellow = 0xE0A020, kGreen = 0x30A040, kBlue
 // Quarters of different colours (0xRRGGBB), so crops and turns show where they came from.
 GpBitmap* makePicture(int w, int h, BYTE alpha = 0xFF)
 {
-    GpBitmap* bitmap = nullptr;
-    if (GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppARGB, nullptr, &bitmap) != Ok)
-        return nullptr;
-    GpRect all{0, 0, w, h};
-    BitmapData data{};
-    GdipBitmapLockBits(bitmap, &all, ImageLockModeWrite, PixelFormat32bppARGB, &data);
-    for (int y = 0; y < h; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride);
-        for (int x = 0; x < w; ++x) {
-            const bool right = x >= w / 2, bottom = y >= h / 2;
-            const uint32_t rgb = right ? (bottom ? kBlue : kYellow) : (bottom ? kGreen : kRed);
-            row[x] = (uint32_t{alpha} << 24) | rgb;
-        }
-    }
-    GdipBitmapUnlockBits(bitmap, &data);
-    return bitmap;
+    return pictavo::test::filledBitmap(w, h, [&](int x, int y) {
+        const bool right = x >= w / 2, bottom = y >= h / 2;
+        const uint32_t rgb = right ? (bottom ? kBlue : kYellow) : (bottom ? kGreen : kRed);
+        return (uint32_t{alpha} << 24) | rgb;
+    });
 }
 
 // Every pixel different, so a band handled twice or not at all shows.
 GpBitmap* makeGradient(int w, int h)
 {
-    GpBitmap* bitmap = nullptr;
-    if (GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppARGB, nullptr, &bitmap) != Ok)
-        return nullptr;
-    GpRect all{0, 0, w, h};
-    BitmapData data{};
-    GdipBitmapLockBits(bitmap, &all, ImageLockModeWrite, PixelFormat32bppARGB, &data);
-    for (int y = 0; y < h; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride);
-        for (int x = 0; x < w; ++x)
-            row[x] = 0xFF000000u | (uint32_t(x * 7 + y) & 0xFF) << 16 | (uint32_t(y * 3) & 0xFF) << 8 |
-                     (uint32_t(x ^ y) & 0xFF);
-    }
-    GdipBitmapUnlockBits(bitmap, &data);
-    return bitmap;
+    return pictavo::test::filledBitmap(w, h, [](int x, int y) {
+        return 0xFF000000u | (uint32_t(x * 7 + y) & 0xFF) << 16 | (uint32_t(y * 3) & 0xFF) << 8 |
+               (uint32_t(x ^ y) & 0xFF);
+    });
 }
 
 // Pixels of the tile that differ from the image (top-down rows), or -1 when the sizes differ.

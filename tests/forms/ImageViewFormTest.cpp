@@ -5,6 +5,7 @@
 #include "platform/kernel/Synch.h"
 #include "platform/win/Automation.h"
 #include "platform/win/Display.h"
+#include "support/Pictures.h"
 #include "support/WaitFor.h"
 #include "support/Xvfb.h"
 
@@ -31,21 +32,10 @@ using pictavo::test::plainWindow;
 // A picture whose quarters differ, so a shot shows orientation and scaling.
 GpBitmap* makePicture(int w, int h)
 {
-    GpBitmap* bitmap = nullptr;
-    if (GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppARGB, nullptr, &bitmap) != Ok)
-        return nullptr;
-    GpRect all{0, 0, w, h};
-    BitmapData data{};
-    GdipBitmapLockBits(bitmap, &all, ImageLockModeWrite, PixelFormat32bppARGB, &data);
-    for (int y = 0; y < h; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride);
-        for (int x = 0; x < w; ++x) {
-            const bool right = x >= w / 2, bottom = y >= h / 2;
-            row[x] = right ? (bottom ? 0xFF2060C0u : 0xFFE0A020u) : (bottom ? 0xFF30A040u : 0xFFC02020u);
-        }
-    }
-    GdipBitmapUnlockBits(bitmap, &data);
-    return bitmap;
+    return pictavo::test::filledBitmap(w, h, [&](int x, int y) {
+        const bool right = x >= w / 2, bottom = y >= h / 2;
+        return right ? (bottom ? 0xFF2060C0u : 0xFFE0A020u) : (bottom ? 0xFF30A040u : 0xFFC02020u);
+    });
 }
 
 std::atomic<int> g_open{0};
