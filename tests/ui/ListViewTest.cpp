@@ -13,6 +13,7 @@
 #include "ui/ListViewPostItem.h"
 #include "ui/ListViewSelectItem.h"
 #include "ui/has_slots.h"
+#include "support/Pictures.h"
 
 #include <gtest/gtest.h>
 
@@ -188,13 +189,7 @@ namespace {
 
 GpBitmap* bitmapOf(INT w, INT h, const std::function<uint32_t(INT, INT)>& argb)
 {
-    std::vector<uint32_t> px(static_cast<size_t>(w) * h);
-    for (INT y = 0; y < h; ++y)
-        for (INT x = 0; x < w; ++x)
-            px[static_cast<size_t>(y) * w + x] = argb(x, y);
-    GpBitmap* b = nullptr;
-    GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppARGB, reinterpret_cast<BYTE*>(px.data()), &b);
-    return b;
+    return pictavo::test::filledBitmap(w, h, argb);
 }
 
 uint32_t pixelAt(GpImage* image, INT x, INT y)
